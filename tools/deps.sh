@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building (and, with "test", testing) needs.
+# Only what is missing is installed, so a second run costs nothing.
+set -euo pipefail
+
+build_pkgs=(build-essential cmake ninja-build pkg-config git
+            qt6-base-dev libasound2-dev libsleef-dev
+            libgtest-dev libgmock-dev libbenchmark-dev)
+# What the tests start or drive: an X server, a session bus, a PulseAudio server
+# with a null sink reached through ALSA's default device, and the measuring tools.
+test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
+           alsa-utils sox ffmpeg python3 procps)
+
+want=("${build_pkgs[@]}")
+if [[ "${1:-}" == "test" ]]; then want+=("${test_pkgs[@]}"); fi
+
+missing=()
+for p in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}" >&2
+  SUDO=""
+  if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
