@@ -1,0 +1,233 @@
+#include "render_cli.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "engine/controls.h"
+#include "engine/numbers.h"
+
+namespace velmora {
+
+namespace {
+
+bool ParseInt(const std::string& text, int64_t& value)
+{
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') ++first;
+    const auto [ptr, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && ptr == last && first != last;
+}
+
+bool IsOutputParameter(const std::string& name)
+{
+    return name == "SamplingRate" || name == "Quantisation" || name == "Buffers" ||
+           name == "BufferSize";
+}
+
+bool IsSettingArgument(const std::string& arg)
+{
+    const size_t eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0) return false;
+    const std::string name = arg.substr(0, eq);
+    return IsOutputParameter(name) || FindControl(name).has_value();
+}
+
+void ApplyOutputParameter(RenderRequest& r, const std::string& name, const std::string& value)
+{
+    int64_t v = 0;
+    const bool number = ParseInt(value, v);
+    if (name == "SamplingRate") {
+        bool listed = false;
+        for (int32_t rate : kSamplingRates) listed = listed || (number && v == rate);
+        if (!listed)
+            throw RenderUsageError("SamplingRate: '" + value +
+                                   "' is not one of 8000, 11025, 22050, 44100, 48000, 88200, "
+                                   "96000, 176400, 192000, 384000");
+        r.samplingRate = static_cast<int32_t>(v);
+    } else if (name == "Quantisation") {
+        if (!number || (v != 16 && v != 24))
+            throw RenderUsageError("Quantisation: '" + value + "' is not 16 or 24");
+        r.quantisation = static_cast<int>(v);
+    } else if (name == "Buffers") {
+        if (!number || v < 2 || v > 4) throw RenderUsageError("Buffers: '" + value + "' is not 2, 3 or 4");
+        r.buffers = static_cast<int>(v);
+    } else if (name == "BufferSize") {
+        const bool powerOfTwo = number && v >= 2048 && v <= 65536 && (v & (v - 1)) == 0;
+        if (!powerOfTwo)
+            throw RenderUsageError("BufferSize: '" + value +
+                                   "' is not a power of two from 2048 to 65536");
+        r.bufferSize = static_cast<int>(v);
+    }
+}
+
+} // namespace
+
+RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
+{
+    RenderRequest r;
+    bool outputSeen = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto optionValue = [&](const char* option) -> std::string {
+            if (i + 1 >= args.size()) throw RenderUsageError(std::string(option) + " needs a value");
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            r.help = true;
+        } else if (a == "--play") {
+            r.play = true;
+        } else if (a == "--list-devices") {
+            r.listDevices = true;
+        } else if (a == "--seed") {
+            const std::string v = optionValue("--seed");
+            int64_t seed = 0;
+            if (!ParseInt(v, seed) || seed < 0 || seed > UINT32_MAX)
+                throw RenderUsageError("--seed: '" + v + "' is not a whole number from 0 to 4294967295");
+            r.seed = static_cast<uint32_t>(seed);
+        } else if (a == "--device") {
+            const std::string v = optionValue("--device");
+            int64_t id = 0;
+            if (!ParseInt(v, id) || id < -1 || id > 1000000)
+                throw RenderUsageError("--device: '" + v + "' is not a device id (-1 for the default)");
+            r.device = static_cast<int>(id);
+        } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
+            throw RenderUsageError("unknown option '" + a + "'");
+        } else if (IsSettingArgument(a)) {
+            const size_t eq = a.find('=');
+            const std::string name = a.substr(0, eq);
+            const std::string value = a.substr(eq + 1);
+            if (IsOutputParameter(name))
+                ApplyOutputParameter(r, name, value);
+            else
+                r.settings.emplace_back(name, value);
+        } else if (!outputSeen && !r.play && a.find('=') == std::string::npos) {
+            r.output = a;
+            outputSeen = true;
+        } else if (a.find('=') != std::string::npos) {
+            throw RenderUsageError("unknown setting '" + a.substr(0, a.find('=')) + "'");
+        } else {
+            throw RenderUsageError("unexpected argument '" + a + "'");
+        }
+    }
+    if (!r.help && !r.listDevices && !r.play && r.output.empty())
+        throw RenderUsageError("missing OUTPUT file (see --help)");
+    if (r.play && !r.output.empty()) throw RenderUsageError("--play writes no file; drop '" + r.output + "'");
+    return r;
+}
+
+void ApplyRenderSettings(Generator& g, const RenderRequest& r)
+{
+    g.settings.output.SamplingRate = r.samplingRate;
+    g.settings.output.Quantisation = r.quantisation;
+    g.settings.output.Buffers = r.buffers;
+    g.settings.output.BufferSize = r.bufferSize;
+    g.fConstChange(Channel::Left);
+    g.fConstChange(Channel::Right);
+
+    for (const auto& [name, value] : r.settings) {
+        const ControlInfo info = *FindControl(name);
+        try {
+            switch (info.kind) {
+            case ControlKind::Text: {
+                double x;
+                if (!TryIntlStrToFloat(value, x)) throw ConversionError(value);
+                g.setText(info.control, value);
+                break;
+            }
+            case ControlKind::Check:
+                if (value != "0" && value != "1")
+                    throw RenderUsageError(std::string(name) + ": '" + value + "' is not 0 or 1");
+                g.setChecked(info.control, value == "1");
+                break;
+            case ControlKind::Index: {
+                int64_t v = 0;
+                if (!ParseInt(value, v) || v < 0 || v >= info.count)
+                    throw RenderUsageError(std::string(name) + ": '" + value +
+                                           "' is not an item index from 0 to " +
+                                           std::to_string(info.count - 1));
+                g.selectIndex(info.control, static_cast<int>(v));
+                break;
+            }
+            case ControlKind::Position: {
+                int64_t v = 0;
+                if (!ParseInt(value, v) || v < 0 || v > info.count)
+                    throw RenderUsageError(std::string(name) + ": '" + value +
+                                           "' is not a position from 0 to " + std::to_string(info.count));
+                g.setPosition(info.control, static_cast<int>(v));
+                break;
+            }
+            }
+        } catch (const RenderUsageError&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw RenderUsageError(std::string(name) + ": " + e.what());
+        }
+    }
+}
+
+void PrepareRender(Generator& g, bool keepLoop)
+{
+    if (!keepLoop) g.settings.Loop = false;
+    try {
+        g.PrepareSignal();
+    } catch (const std::exception& e) {
+        throw RenderUsageError(std::string("cannot prepare the signal: ") + e.what());
+    }
+    for (Channel c : kChannels) {
+        const Recompute rc = g.fConstChange(c);
+        if (!rc) throw RenderUsageError(rc.message);
+    }
+    if (g.state.TotalSamples < 1)
+        throw RenderUsageError("Duration: '" + g.settings.Duration +
+                               "' is shorter than one sample at this sampling rate");
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || (g.settings.stereo() && !g.settings.chkAsLeft);
+        if (used && g.settings[c].ModulationOn && g[c].ModPeriod == 0)
+            throw RenderUsageError(std::string(InfoOf({Field::ModPeriodEdit, c}).name) +
+                                   ": a modulation period of 0 has no modulation frequency");
+    }
+}
+
+std::string RenderUsage()
+{
+    std::string u =
+        "Usage: velmora-render [--seed N] OUTPUT.wav [NAME=VALUE ...]\n"
+        "       velmora-render --play [--device ID] [--seed N] [NAME=VALUE ...]\n"
+        "       velmora-render --list-devices\n"
+        "\n"
+        "Renders the signal that the generator's wave export writes for the same settings:\n"
+        "the whole duration once, Repeat off. Settings are applied in the order given, after\n"
+        "SamplingRate and Quantisation; settings not named keep their initial values.\n"
+        "\n"
+        "Output parameters:\n"
+        "  SamplingRate=HZ     8000 11025 22050 44100 48000 88200 96000 176400 192000 384000 (44100)\n"
+        "  Quantisation=BITS   16 or 24 (16)\n"
+        "  Buffers=N           2, 3 or 4 ring buffers when playing (4)\n"
+        "  BufferSize=BYTES    2048 to 65536, a power of two, when playing (8192)\n"
+        "\n"
+        "Settings (text fields take a number as typed, ',' or '.' as decimal separator;\n"
+        "check boxes take 0 or 1; lists take the item index):\n";
+    for (const ControlInfo& info : ControlTable()) {
+        std::string line = "  " + std::string(info.name) + "=";
+        switch (info.kind) {
+        case ControlKind::Text: line += "NUMBER"; break;
+        case ControlKind::Check: line += "0|1"; break;
+        case ControlKind::Index: line += "0.." + std::to_string(info.count - 1); break;
+        case ControlKind::Position: line += "0.." + std::to_string(info.count); break;
+        }
+        u += line + "\n";
+    }
+    u += "\n"
+         "Lists: WaveForm* 0 Sine, 1 Square, 2 Triangular, 3 Sawtooth, 4 White Noise, 5 Pink Noise,\n"
+         "6 Sine Pulse, 7 Dirac Pulse, 8 Silence, 9 MLS; ModFunction* 0 Sine, 1 Cosine, 2 Square,\n"
+         "3 Triangular; cboCrestFactor* 0 1.42:1, 1 2:1, 2 3:1, 3 4:1, 4 6:1, 5 8:1, 6 10:1;\n"
+         "cboChannels 0 Mono, 1 Stereo; cboCorrectionUnits 0 %, 1 cent. chkConstant*=0 selects Sweep.\n"
+         "\n"
+         "--seed N    seeds the noise source (32-bit), so noise renders repeat exactly\n"
+         "--play      plays the signal through the sound device instead of writing a file\n"
+         "--device ID the output device for --play (-1, the default, is the system default)\n";
+    return u;
+}
+
+} // namespace velmora

@@ -1,0 +1,48 @@
+#pragma once
+// Command-line front of velmora-render: reads NAME=VALUE settings into a Generator the way
+// the window's controls would set them. Errors are RenderUsageError with a one-line text
+// naming the culprit.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/generator.h"
+
+namespace velmora {
+
+class RenderUsageError final : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct RenderRequest {
+    bool help = false;
+    bool play = false;
+    bool listDevices = false;
+    std::optional<uint32_t> seed;
+    std::optional<int> device;      // --device ID (-1 = system default)
+    std::string output;             // OUTPUT.wav
+    int32_t samplingRate = 44100;   // SamplingRate=HZ
+    int quantisation = 16;          // Quantisation=16|24
+    int buffers = 4;                // Buffers=2|3|4 (playing)
+    int bufferSize = 8192;          // BufferSize=2048..65536 (playing)
+    std::vector<std::pair<std::string, std::string>> settings; // the rest, in order
+};
+
+// Parses the arguments (without the program name).
+RenderRequest ParseRenderArguments(const std::vector<std::string>& args);
+
+// Applies the output parameters, then every setting in order, each with its handler.
+void ApplyRenderSettings(Generator& generator, const RenderRequest& request);
+
+// Prepares the signal as a start or an export does (Repeat off unless keepLoop) and checks
+// that it can be produced: frequencies in range, at least one frame, numbers that convert.
+void PrepareRender(Generator& generator, bool keepLoop);
+
+std::string RenderUsage();
+
+} // namespace velmora

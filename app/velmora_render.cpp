@@ -1,0 +1,86 @@
+// velmora-render: writes the generator's signal into a wave file without a display.
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/generator.h"
+#include "files/wave_export.h"
+#include "render_cli.h"
+
+using namespace velmora;
+
+namespace {
+
+constexpr int kUsageExit = 2;
+
+uint32_t ClockSeed()
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count() ^
+                     std::chrono::system_clock::now().time_since_epoch().count();
+    return static_cast<uint32_t>(now ^ (now >> 32));
+}
+
+// Progress on a terminal only, and only once a render has run for a while.
+class TerminalProgress final {
+public:
+    TerminalProgress() : enabled_(isatty(STDERR_FILENO)), start_(Clock::now()), last_(start_) {}
+    bool operator()(int64_t done, int64_t total)
+    {
+        if (!enabled_) return true;
+        const auto now = Clock::now();
+        if (now - start_ < std::chrono::seconds(2) || now - last_ < std::chrono::milliseconds(250))
+            return true;
+        last_ = now;
+        shown_ = true;
+        std::fprintf(stderr, "\rrendering: %3d %%", static_cast<int>(done * 100 / total));
+        return true;
+    }
+    ~TerminalProgress()
+    {
+        if (shown_) std::fprintf(stderr, "\rrendering: 100 %%\n");
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    bool enabled_;
+    bool shown_ = false;
+    Clock::time_point start_, last_;
+};
+
+int Render(const RenderRequest& request)
+{
+    Generator generator;
+    generator.uniform.seed(request.seed ? *request.seed : ClockSeed());
+    ApplyRenderSettings(generator, request);
+    PrepareRender(generator, false);
+    TerminalProgress progress;
+    WriteWaveData(generator, request.output,
+                  [&](int64_t done, int64_t total) { return progress(done, total); });
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        const RenderRequest request = ParseRenderArguments(args);
+        if (request.help) {
+            std::cout << RenderUsage();
+            return 0;
+        }
+        if (request.play || request.listDevices) {
+            std::cerr << "velmora-render: this build cannot play; write a file instead\n";
+            return kUsageExit;
+        }
+        return Render(request);
+    } catch (const std::exception& e) {
+        std::cerr << "velmora-render: " << e.what() << "\n";
+        return kUsageExit;
+    }
+}

@@ -1,0 +1,162 @@
+#pragma once
+// The signal generator: the settings behind the main window's controls, the running state
+// of both channels, and the handlers that turn one into the other. It knows no widgets and
+// no device: the window binds its widgets to the settings through the control setters and
+// plugs its own parts (notices, displays, the output engine) in through GeneratorHooks.
+//
+// Everything here runs on the window thread; nothing is locked. The wave functions and
+// the frame writer never allocate.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "controls.h"
+#include "settings.h"
+#include "sources.h"
+#include "state.h"
+
+namespace velmora {
+
+// The window-side halves of handlers whose engine side lives here. The window applies its
+// visibility and enabling rules when told that one of these runs.
+enum class WindowRule {
+    WaveFormChange,   // the waveform (or modulation shape) list of a channel changed
+    ConstantClick,    // a channel switched between Constant and Sweep
+    ChannelsChange,   // the channel layout or "Same as Left" changed
+    TickClick,        // a channel's "On" box changed
+    ModulationOnClick,
+    LoopClick,
+};
+
+// What the generator asks of its surroundings. Every member may be left empty.
+struct GeneratorHooks {
+    std::function<bool()> outputActive;              // the output engine is playing
+    std::function<void()> stopAtOnce;                // stop the output engine at once
+    std::function<void(Channel, int)> frequencySlider; // new slider position of a channel
+    std::function<void(Channel)> frequencyDisplay;   // refresh the frequency display
+    std::function<void(Channel)> aboveNyquist;       // a frequency field was above fs / 2
+    std::function<void(Control)> controlWritten;     // a handler wrote a control's value
+    std::function<void(WindowRule, Channel)> windowRule;
+};
+
+// Outcome of a frequency recompute: the window ignores it, the renderer reports it.
+struct Recompute {
+    enum Status { Ok, OutOfRange, NotANumber, ArithmeticFailure } status = Ok;
+    std::string message;
+    explicit operator bool() const { return status == Ok; }
+};
+
+// The choices the buffer fill reads once per buffer.
+struct FrameChoices {
+    bool stereo = false;
+    bool loop = false;
+    bool asLeft = false;
+    int wl = 0;  // left wave number
+    int wr = 10; // right wave number
+    bool wholeSignal = false; // export: every frame is a signal frame, no silent padding
+};
+
+class Generator final {
+public:
+    Generator();
+
+    GeneratorSettings settings;
+    std::array<ChannelState, 2> channels;
+    GeneratorState state;
+    UniformSource uniform;
+    GeneratorHooks hooks;
+
+    ChannelState& operator[](Channel c) { return channels[static_cast<size_t>(c)]; }
+    const ChannelState& operator[](Channel c) const { return channels[static_cast<size_t>(c)]; }
+
+    // --- Setting controls from code, with the rules of user input: an edit box runs its
+    // change handler when its text changes, a check box its click handler when its state
+    // changes, a track bar its change handler when its position changes; a list index set
+    // from code runs nothing. Handlers may throw ConversionError or ArithmeticError; the
+    // value is stored before its handler runs.
+    void setText(Control c, const std::string& text);
+    void setChecked(Control c, bool checked);
+    void setIndex(Control c, int index);
+    void setPosition(Control c, int position);
+    // A list selection made by the user: the index, then the list's change handler.
+    void selectIndex(Control c, int index);
+
+    const std::string& text(Control c) const;
+    bool checked(Control c) const;
+    int index(Control c) const;
+
+    // --- Frequencies, start and repetition.
+    Recompute fConstChange(Channel c);   // fConstLeftChange / fConstRightChange
+    void PrepareSignal();
+    void RestartRepetition(bool stereo);
+    // Leaving a frequency field (fInitLeftExit ... fFinalRightExit).
+    void FrequencyExit(Channel c, Field field);
+    void DurationExit();
+    void LogarithmicClick(Channel c);
+    void BidirectionalLeftClick();
+
+    // --- Level and modulation.
+    void AmplitudeChange(Channel c);
+    void AmplitudeExit(Channel c);
+    void barAmplitudeChange(Channel c);
+    void ModDepthEditChange(Channel c);
+    void ModPeriodEditChange(Channel c);
+    void ModPhaseEditChange(Channel c);
+    void ModDepthEditExit(Channel c);
+    void ModPeriodEditExit(Channel c);
+    void ModPhaseEditExit(Channel c);
+    void ModulationOnClick(Channel c);
+    void PhaseEditChange();
+    void PhaseEditExit();
+
+    // --- Noise and sequence settings.
+    void cboCrestFactorChange(Channel c);
+    void txtMLSLengthLeftChange();
+
+    // --- Waveform, layout and channel copy (the engine side; the window applies its
+    // visibility rules through hooks.windowRule).
+    void WaveFormChange(Channel c);
+    void chkConstantClick(Channel c);
+    void cboChannelsChange();
+    void chkAsLeftClick();
+    void TickClick();
+    void LoopClick();
+    // Copies every setting of the source channel to the other one
+    // ("Use Settings from Left/Right Channel").
+    void CopySettingsFrom(Channel source);
+
+    // --- Output settings.
+    void txtCorrectionFactorChange();
+
+    // --- Samples.
+    int32_t WaveFunc(int n);
+    int32_t WaveFuncMono(int n);
+    FrameChoices readChoices() const;
+    // Writes `frames` frames of the current signal into `out` as the buffer fill does:
+    // samples of the signal while it lasts (or forever with loop), silent frames after
+    // its end, repetitions restarted in place. Returns the bytes written.
+    int64_t writeFrames(uint8_t* out, int64_t frames, const FrameChoices& choices);
+
+    double samplingRate() const { return settings.output.SamplingRate; }
+
+private:
+    void written(Control c);
+    void rule(WindowRule r, Channel c);
+    bool outputActive() const;
+    void stopAtOnce();
+    void restartSweep(Channel c, bool bidirectional);
+    void setSweep(ChannelState& s, double totalSamples, bool logarithmic);
+    double modFactor(const ChannelState& s, int function) const;
+    int32_t waveSample(Channel c, int w);
+    double whiteNoise(Channel c);
+    double pinkNoise(Channel c, int64_t n);
+    int copyDepth_ = 0;
+};
+
+// Polarity of a pulse: -1 when the box is checked.
+inline int32_t PolarityFactor(bool checked) { return checked ? -1 : 1; }
+inline int32_t sign(double x) { return x < 0 ? -1 : 1; }
+double triangle(double x);
+
+} // namespace velmora

@@ -1,0 +1,42 @@
+#pragma once
+// PCM sample rounding and packing, shared by the live fill, the wave export and the
+// renderer. Little-endian two's complement; 16-bit or packed 24-bit.
+
+#include <cmath>
+#include <cstdint>
+
+namespace velmora {
+
+inline constexpr int32_t kFullScale16 = 32767;
+inline constexpr int32_t kFullScale24 = 8388607;
+
+// Rounds a sample value to the nearest integer (ties to even) and saturates it to
+// +/- fullScale, so a level above 0 dBFS clips instead of wrapping around. A value that
+// is not a number is written as 0.
+inline int32_t RoundSample(double v, int32_t fullScale)
+{
+    const double r = std::nearbyint(v);
+    if (r >= -static_cast<double>(fullScale) && r <= static_cast<double>(fullScale))
+        return static_cast<int32_t>(r);
+    if (r != r) return 0;
+    return r > 0 ? fullScale : -fullScale;
+}
+
+inline void PackSample(uint8_t* out, int32_t x, int bytesPerSample)
+{
+    const uint32_t u = static_cast<uint32_t>(x);
+    out[0] = static_cast<uint8_t>(u);
+    out[1] = static_cast<uint8_t>(u >> 8);
+    if (bytesPerSample == 3) out[2] = static_cast<uint8_t>(u >> 16);
+}
+
+inline int32_t UnpackSample(const uint8_t* in, int bytesPerSample)
+{
+    if (bytesPerSample == 3) {
+        const uint32_t u = in[0] | (uint32_t{in[1]} << 8) | (uint32_t{in[2]} << 16);
+        return static_cast<int32_t>(u << 8) >> 8;
+    }
+    return static_cast<int16_t>(static_cast<uint16_t>(in[0] | (in[1] << 8)));
+}
+
+} // namespace velmora

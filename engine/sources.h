@@ -1,0 +1,74 @@
+#pragma once
+// The noise and sequence sources' fixed tables and the uniform random source.
+// Pure data and tiny inline functions: safe on any thread, never allocate.
+
+#include <array>
+#include <cstdint>
+
+namespace velmora {
+
+// The uniform source: x := x * 134775813 + 1 (mod 2^32), u = x / 2^32, updated before
+// each draw. One per generator, seeded once.
+class UniformSource final {
+public:
+    explicit UniformSource(uint32_t seed = 0) : x_(seed) {}
+    void seed(uint32_t seed) { x_ = seed; }
+    uint32_t state() const { return x_; }
+    double next()
+    {
+        x_ = x_ * 134775813u + 1u;
+        return static_cast<double>(x_) * (1.0 / 4294967296.0);
+    }
+
+private:
+    uint32_t x_;
+};
+
+// Crest-factor exponents by list index: white noise, and every other waveform (pink).
+inline constexpr std::array<double, 7> kWhiteNoiseExponents{1.0, 1.5, 4.0, 7.5, 17.0, 31.0, 49.0};
+inline constexpr std::array<double, 7> kPinkNoiseExponents{0.15,  0.3166, 0.535, 0.7,
+                                                           0.955, 1.17,   1.31};
+
+// Pink-noise rows 1..12 are refreshed when (counter & mask) == value; row 0 every sample.
+struct PinkRowTrigger {
+    int32_t mask;
+    int32_t value;
+};
+inline constexpr std::array<PinkRowTrigger, 12> kPinkRowTriggers{{{1, 1},
+                                                                  {3, 2},
+                                                                  {7, 4},
+                                                                  {15, 14},
+                                                                  {31, 15},
+                                                                  {63, 31},
+                                                                  {127, 64},
+                                                                  {255, 129},
+                                                                  {255, 238},
+                                                                  {511, 474},
+                                                                  {1023, 875},
+                                                                  {2047, 1875}}};
+
+// Feedback taps of the maximum-length sequence by register length L (bit i = register
+// bit i). Each gives the full period 2^L - 1; where x^L + x + 1 is primitive the taps are
+// bits 0 and 1.
+inline constexpr std::array<uint32_t, 33> kMlsTaps{
+    0x0,       0x1,     0x3,      0x3,       0x3,       0x5,     0x3,     0x3,
+    0x1d,      0x11,    0x9,      0x5,       0x941,     0x1601,  0x2a01,  0x3,
+    0x100b,    0x9,     0x81,     0x62001,   0x9,       0x5,     0x3,     0x21,
+    0x87,      0x9,     0x3100001, 0x6400001, 0x9,      0x5,     0x25000001, 0x9,
+    0xc0000401};
+
+// Taps for a register length as typed: whole lengths 1..32 take their table entry,
+// anything else the two lowest bits.
+uint32_t MlsTapsForLength(double length);
+
+// One step of the sequence: returns the bit shifted out and feeds back the parity of the
+// tapped bits at the mask's position.
+inline uint32_t MlsStep(uint32_t& reg, uint32_t taps, uint32_t mask)
+{
+    const uint32_t b0 = reg & 1u;
+    const uint32_t feedback = static_cast<uint32_t>(__builtin_parity(reg & taps));
+    reg = (reg >> 1) + feedback * mask;
+    return b0;
+}
+
+} // namespace velmora

@@ -1,0 +1,47 @@
+#pragma once
+// The running state of the generator: one ChannelState per channel and the generator-wide
+// GeneratorState. Written by the start preparation, the handlers and the wave function,
+// all on the window thread.
+
+#include <array>
+#include <cstdint>
+
+namespace velmora {
+
+struct ChannelState {
+    double Phase = 0;          // oscillator phase, radians, kept in (0, 2*pi]
+    double Step = 0;           // phase increment per sample
+    double TargetStep = 0;     // the step a constant tone glides toward
+    double StartNorm = 0;      // start frequency x k / fs, cycles per sample
+    double FinalNorm = 0;      // final frequency x k / fs
+    double SweepFactor = 1.0;  // applied to Step every sample of a sweep
+    double SweepIncrement = 0; // added to Step every sample of a sweep
+    int32_t PulseLength = 0;   // samples of a sine pulse (half a period)
+    double PhaseOffset = 0;    // right channel only: lead over the left, radians
+    double SawValue = 0;
+    double SawPrevious = 0;
+    double Amplitude = 1.0;    // linear level
+    double ModFactor = 1.0;    // current amplitude-modulation factor
+    double ModDepth = 1.0;     // fraction
+    double ModPeriod = 1.0;    // seconds
+    double ModPhase = 0;       // radians
+    double NoiseExponent = 0;  // shapes the noise to its crest factor
+    uint32_t MlsRegister = 0;
+    uint32_t MlsMask = 0;      // where the feedback bit enters: 2^(L-1)
+    uint32_t MlsTaps = 0x3;    // register bits whose parity is fed back
+    int32_t OnFactor = 1;      // 1 when the channel is on
+};
+
+struct GeneratorState {
+    // 64-bit so that long and repeating signals never overflow the counter.
+    int64_t SampleCounter = 0; // frames since the start of the signal or repetition
+    int64_t TotalSamples = 0;  // frames of the signal or of one repetition
+    int32_t FullScale = 0;     // 32767 or 8388607
+    int32_t BytesPerFrame = 0; // 2, 3, 4 or 6
+    std::array<double, 13> PinkRows{};
+    bool AliveFlag = false;
+    bool FillBusy = false;
+    bool CancelSave = false;
+};
+
+} // namespace velmora

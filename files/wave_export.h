@@ -1,0 +1,47 @@
+#pragma once
+// Renders the current signal for its duration into a PCM wave file: the frame loop of the
+// wave export, shared by the window's "Save Tone As Wave File" and velmora-render.
+// Runs on the window thread (or the renderer's only thread); allocates one block buffer.
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace velmora {
+
+class Generator;
+
+// "File Access Error, cannot write file." plus what the system said.
+class FileAccessError final : public std::runtime_error {
+public:
+    FileAccessError(const std::string& path, int error);
+    int error() const { return error_; }
+
+private:
+    int error_;
+};
+
+// Too many frames for the header's 32-bit sizes.
+class WaveTooLongError final : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class ExportResult { Written, Cancelled };
+
+// Called after frame 0 and after every 10000th frame with (frames done, total frames);
+// answer false to cancel.
+using ExportProgress = std::function<bool(int64_t done, int64_t total)>;
+
+// Number of frames the export writes for the present settings: Round(Duration x fs).
+int64_t ExportFrameCount(const Generator& generator);
+
+// Writes the file. The generator must have been prepared (PrepareSignal) with Repeat off.
+// The file appears only when it is complete: it is written under a temporary name beside
+// the target and renamed at the end, so a failure or a cancel leaves any earlier file of
+// that name as it was and no partial file behind.
+ExportResult WriteWaveData(Generator& generator, const std::string& path,
+                           const ExportProgress& progress = {});
+
+} // namespace velmora
