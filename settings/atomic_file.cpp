@@ -1,0 +1,155 @@
+#include "settings/atomic_file.h"
+
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora::detail {
+
+#ifdef VELMORA_SETTINGS_CRASH_POINT
+void (*crashPointBeforeRename)() = nullptr;
+#endif
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what, int error = errno)
+{
+    throw std::system_error(error, std::generic_category(), what);
+}
+
+class FileDescriptor final {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { if (fd_ >= 0) ::close(fd_); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closing is where some file systems report a failed write, so it is checked.
+    int release() { return ::close(std::exchange(fd_, -1)); }
+
+private:
+    int fd_;
+};
+
+std::filesystem::path folderOf(const std::filesystem::path& file)
+{
+    const auto folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+constexpr std::string_view kTemporaryMark = ".tmp-";
+
+// A new, empty file beside `file`, with a name no other writer uses.
+std::filesystem::path createTemporary(const std::filesystem::path& file, int& fd)
+{
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (unsigned attempt = 0;; ++attempt) {
+        auto name = file;
+        name += std::string(kTemporaryMark) + std::to_string(::getpid()) + "-" + std::to_string(stamp) + "-" +
+                std::to_string(attempt);
+        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return name;
+        if (errno != EEXIST || attempt == 100)
+            fail("cannot create '" + name.string() + "'");
+    }
+}
+
+void writeAll(int fd, std::string_view data, const std::filesystem::path& name)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail("cannot write '" + name.string() + "'");
+        data.remove_prefix(std::size_t(n));
+    }
+}
+
+} // namespace
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& file)
+{
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0 && errno == ENOENT)
+        return std::nullopt;
+    if (fd.get() < 0)
+        fail("cannot open '" + file.string() + "'");
+    std::string contents;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail("cannot read '" + file.string() + "'");
+        if (n == 0)
+            return contents;
+        contents.append(buffer, std::size_t(n));
+    }
+}
+
+void replaceFileAtomically(const std::filesystem::path& file, std::string_view contents)
+{
+    int rawFd = -1;
+    const auto temporary = createTemporary(file, rawFd);
+    FileDescriptor fd(rawFd);
+    try {
+        struct stat old {};
+        if (::stat(file.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0)
+            fail("cannot set the permissions of '" + temporary.string() + "'");
+        writeAll(fd.get(), contents, temporary);
+        if (::fsync(fd.get()) != 0)
+            fail("cannot sync '" + temporary.string() + "'");
+        if (fd.release() != 0)
+            fail("cannot write '" + temporary.string() + "'");
+#ifdef VELMORA_SETTINGS_CRASH_POINT
+        if (crashPointBeforeRename)
+            crashPointBeforeRename();
+#endif
+        if (::rename(temporary.c_str(), file.c_str()) != 0)
+            fail("cannot replace '" + file.string() + "'");
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    // The rename itself reaches the disk only with its folder.
+    FileDescriptor folder(::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0 || ::fsync(folder.get()) != 0)
+        fail("cannot sync the folder of '" + file.string() + "'");
+}
+
+void removeStaleTemporaries(const std::filesystem::path& file)
+{
+    const std::string prefix = file.filename().string() + std::string(kTemporaryMark);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folderOf(file), ec)) {
+        if (entry.path().filename().string().starts_with(prefix))
+            std::filesystem::remove(entry.path(), ec); // best effort: a leftover harms nothing
+    }
+}
+
+FolderLock::FolderLock(const std::filesystem::path& folder)
+    : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+{
+    if (fd_ < 0)
+        fail("cannot open the folder '" + folder.string() + "'");
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            const int error = errno;
+            ::close(fd_);
+            fail("cannot lock the folder '" + folder.string() + "'", error);
+        }
+    }
+}
+
+FolderLock::~FolderLock() { ::close(fd_); }
+
+} // namespace velmora::detail

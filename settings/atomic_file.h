@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmora::detail {
+
+// The whole contents of a file; std::nullopt when it does not exist. Throws
+// std::system_error when it exists but cannot be read (never guess at a file's contents:
+// saving over a file that was not read would lose the values in it). Allocates.
+std::optional<std::string> readWholeFile(const std::filesystem::path& file);
+
+// Replaces `file` so that anyone reading it - or the next start after a crash, a kill or a
+// full disk - finds either the old contents whole or the new contents whole: the new
+// contents go to a temporary file in the same folder, are synced, and are renamed over the
+// old file. Keeps an existing file's permissions. Throws std::system_error and leaves no
+// temporary file behind. Allocates.
+void replaceFileAtomically(const std::filesystem::path& file, std::string_view contents);
+
+// Removes the temporary files that replaceFileAtomically(file) left behind when its process
+// was killed. Only safe while holding the FolderLock that every writer of `file` takes.
+void removeStaleTemporaries(const std::filesystem::path& file);
+
+// An exclusive advisory lock on a folder, held for its lifetime, so that two processes that
+// save into the same folder take turns. Throws std::system_error.
+class FolderLock final {
+public:
+    explicit FolderLock(const std::filesystem::path& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+#ifdef VELMORA_SETTINGS_CRASH_POINT
+// Tests only: run after the temporary file is written and synced, before the rename, so that
+// a test can kill the writer at the worst moment.
+extern void (*crashPointBeforeRename)();
+#endif
+
+} // namespace velmora::detail

@@ -1,0 +1,276 @@
+#include <climits>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <variant>
+
+#include <gtest/gtest.h>
+
+#include "settings/settings_store.h"
+#include "temp_config.h"
+
+using velmora::SettingsError;
+using velmora::SettingsStore;
+
+namespace {
+
+class SettingsStoreTest : public TempConfigTest {};
+
+// Runs `action`, expecting a SettingsError with this message that names this value.
+void expectError(const std::function<void()>& action, const std::string& message, const std::string& name)
+{
+    try {
+        action();
+        ADD_FAILURE() << "no error; expected: " << message;
+    } catch (const SettingsError& e) {
+        EXPECT_EQ(e.what(), message);
+        EXPECT_EQ(e.valueName(), name);
+    }
+}
+
+TEST_F(SettingsStoreTest, LivesInTheConfigFolderOfTheUser)
+{
+    EXPECT_EQ(SettingsStore::defaultLocation(), root() / "Karvell/Velmora.conf");
+
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    ::setenv("HOME", "/home/someone", 1);
+    for (const char* xdg : {static_cast<const char*>(nullptr), "", "relative/path"}) {
+        if (xdg)
+            ::setenv("XDG_CONFIG_HOME", xdg, 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+        EXPECT_EQ(SettingsStore::defaultLocation(), "/home/someone/.config/Karvell/Velmora.conf")
+            << "XDG_CONFIG_HOME=" << (xdg ? xdg : "(unset)");
+    }
+    if (home)
+        ::setenv("HOME", savedHome.c_str(), 1);
+    else
+        ::unsetenv("HOME");
+}
+
+TEST_F(SettingsStoreTest, EveryKindOfValueComesBackAsWritten)
+{
+    using Value = std::variant<std::string, std::int32_t, bool>;
+    const std::vector<std::pair<std::string, Value>> values = {
+        {"Empty", std::string()},
+        {"Number", std::string("1234,5")},
+        {"Blanks", std::string("  leading and trailing  ")},
+        {"Quotes", std::string("say \"hi\" \\ back\\slash \\n not a line break")},
+        {"Controls", std::string("line\nbreak\r\ntab\tbell\x07 del\x7f")},
+        {"Unicode", std::string("Frequenz \xc3\xbc\xe2\x82\xac \xe2\x99\xaa")},
+        {"Syntax", std::string("= text \"x\" # not a comment")},
+        {"Zero", std::int32_t(0)},
+        {"Negative", std::int32_t(-4)},
+        {"Smallest", std::int32_t(INT_MIN)},
+        {"Largest", std::int32_t(INT_MAX)},
+        {"True", true},
+        {"False", false},
+    };
+    {
+        SettingsStore store = SettingsStore::openForWriting();
+        ASSERT_TRUE(store.isOpen());
+        for (const auto& [name, value] : values) {
+            if (const auto* text = std::get_if<std::string>(&value)) store.writeText(name, *text);
+            if (const auto* number = std::get_if<std::int32_t>(&value)) store.writeInteger(name, *number);
+            if (const auto* flag = std::get_if<bool>(&value)) store.writeBoolean(name, *flag);
+        }
+        store.close();
+    }
+    const SettingsStore store = SettingsStore::openForReading();
+    ASSERT_TRUE(store.isOpen());
+    for (const auto& [name, value] : values) {
+        EXPECT_TRUE(store.valueExists(name)) << name;
+        if (const auto* text = std::get_if<std::string>(&value)) {
+            EXPECT_EQ(store.readText(name), *text) << name;
+        } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
+            EXPECT_EQ(store.readInteger(name), *number) << name;
+        } else {
+            EXPECT_EQ(store.readBoolean(name), std::get<bool>(value)) << name;
+        }
+    }
+}
+
+TEST_F(SettingsStoreTest, TheFileIsPlainTextAPersonCanRead)
+{
+    SettingsStore store = SettingsStore::openForWriting();
+    store.writeText("Duration", "10");
+    store.writeInteger("FormX", -4);
+    store.writeBoolean("Loop", true);
+    store.writeText("txtPort", "say \"1193\"");
+    store.close();
+
+    EXPECT_EQ(contentsOf(storeFile()),
+              "# Velmora settings, one value a line:  Name = text \"...\" | integer 123 | boolean true\n"
+              "# Names match without regard to case. Lines starting with # are comments.\n"
+              "Duration = text \"10\"\n"
+              "FormX = integer -4\n"
+              "Loop = boolean true\n"
+              "txtPort = text \"say \\\"1193\\\"\"\n");
+}
+
+TEST_F(SettingsStoreTest, NamesMatchWithoutRegardToCase)
+{
+    SettingsStore store = SettingsStore::openForWriting();
+    store.writeBoolean("mono", true);
+    store.close();
+    EXPECT_TRUE(SettingsStore::openForReading().readBoolean("Mono"));
+    EXPECT_TRUE(SettingsStore::openForReading().valueExists("MONO"));
+
+    store = SettingsStore::openForWriting();
+    store.writeBoolean("Mono", false);
+    store.close();
+    EXPECT_FALSE(SettingsStore::openForReading().readBoolean("mono"));
+    const std::string file = contentsOf(storeFile());
+    EXPECT_EQ(file.find("mono ="), std::string::npos) << "the value was replaced, not written twice:\n" << file;
+}
+
+TEST_F(SettingsStoreTest, MissingValuesReadAsEmptyTextOrFail)
+{
+    SettingsStore written = SettingsStore::openForWriting();
+    written.writeText("Other", "x");
+    written.close();
+
+    for (const bool fileExists : {true, false}) {
+        SCOPED_TRACE(fileExists ? "store without the value" : "no store at all");
+        if (!fileExists)
+            std::filesystem::remove(storeFile());
+        const SettingsStore store = SettingsStore::openForReading();
+        EXPECT_EQ(store.isOpen(), fileExists);
+        EXPECT_FALSE(store.valueExists("FormX"));
+        EXPECT_EQ(store.readText("Duration"), "");
+        expectError([&] { store.readInteger("FormX"); }, "Failed to get data for 'FormX'", "FormX");
+        expectError([&] { store.readBoolean("Loop"); }, "Failed to get data for 'Loop'", "Loop");
+    }
+}
+
+TEST_F(SettingsStoreTest, AValueIsReadOnlyAsItsOwnKind)
+{
+    SettingsStore store = SettingsStore::openForWriting();
+    store.writeText("Text", "1");
+    store.writeInteger("Integer", 5);
+    store.writeInteger("IntegerZero", 0);
+    store.writeBoolean("Boolean", true);
+    store.close();
+    store = SettingsStore::openForReading();
+
+    expectError([&] { store.readInteger("Text"); }, "Invalid data type for 'Text'", "Text");
+    expectError([&] { store.readBoolean("Text"); }, "Invalid data type for 'Text'", "Text");
+    expectError([&] { store.readText("Integer"); }, "Invalid data type for 'Integer'", "Integer");
+    expectError([&] { store.readText("Boolean"); }, "Invalid data type for 'Boolean'", "Boolean");
+    // A boolean is an integer 1 or 0, and any non-zero integer reads as true.
+    EXPECT_EQ(store.readInteger("Boolean"), 1);
+    EXPECT_TRUE(store.readBoolean("Integer"));
+    EXPECT_FALSE(store.readBoolean("IntegerZero"));
+}
+
+TEST_F(SettingsStoreTest, AStoreOpenedForReadingIsNeverWritten)
+{
+    SettingsStore missing = SettingsStore::openForReading();
+    EXPECT_FALSE(missing.isOpen());
+    expectError([&] { missing.writeBoolean("Welcome", true); }, "Failed to set data for 'Welcome'", "Welcome");
+    missing.close();
+    EXPECT_FALSE(std::filesystem::exists(storeFile().parent_path())) << "opening for reading created the store";
+
+    SettingsStore written = SettingsStore::openForWriting();
+    written.writeInteger("Fs", 3);
+    written.close();
+    SettingsStore existing = SettingsStore::openForReading();
+    expectError([&] { existing.writeInteger("Fs", 4); }, "Failed to set data for 'Fs'", "Fs");
+    existing.close();
+    EXPECT_EQ(SettingsStore::openForReading().readInteger("Fs"), 3);
+}
+
+TEST_F(SettingsStoreTest, OpeningForWritingCreatesTheStoreAndWritesReachTheDiskAtClose)
+{
+    SettingsStore store = SettingsStore::openForWriting();
+    ASSERT_TRUE(std::filesystem::exists(storeFile())) << "the store exists as soon as it is opened for writing";
+    const std::string empty = contentsOf(storeFile());
+
+    store.writeInteger("Fs", 3);
+    store.writeText("txtCorrectionFactor", "0,5");
+    EXPECT_EQ(store.readInteger("Fs"), 3) << "the store reads its own writes";
+    EXPECT_EQ(contentsOf(storeFile()), empty) << "written before close";
+
+    store.close();
+    EXPECT_FALSE(store.isOpen());
+    const SettingsStore reread = SettingsStore::openForReading();
+    EXPECT_EQ(reread.readInteger("Fs"), 3);
+    EXPECT_EQ(reread.readText("txtCorrectionFactor"), "0,5");
+    EXPECT_EQ(strayFiles(), 0);
+}
+
+TEST_F(SettingsStoreTest, AStoreLeftOpenIsSavedWhenItGoes)
+{
+    {
+        SettingsStore store = SettingsStore::openForWriting();
+        store.writeInteger("FormX", 12);
+    }
+    EXPECT_EQ(SettingsStore::openForReading().readInteger("FormX"), 12);
+}
+
+TEST_F(SettingsStoreTest, ASaveKeepsWhatAnotherWindowSavedMeanwhile)
+{
+    SettingsStore mainWindow = SettingsStore::openForWriting();
+    mainWindow.writeText("fInitLeft", "1000");
+    mainWindow.writeInteger("Shared", 1);
+
+    SettingsStore otherWindow = SettingsStore::openForWriting();
+    otherWindow.writeBoolean("Welcome", true);
+    otherWindow.writeInteger("Shared", 2);
+    otherWindow.close();
+
+    mainWindow.close();
+    const SettingsStore store = SettingsStore::openForReading();
+    EXPECT_EQ(store.readText("fInitLeft"), "1000");
+    EXPECT_TRUE(store.readBoolean("Welcome"));
+    EXPECT_EQ(store.readInteger("Shared"), 1) << "the later save wins for a value both wrote";
+}
+
+TEST_F(SettingsStoreTest, AStoreThatCannotBeCreatedFailsAtTheFirstWrite)
+{
+    writeFile(root() / "Karvell", "a file where the folder should be");
+    SettingsStore store = SettingsStore::openForWriting();
+    EXPECT_FALSE(store.isOpen());
+    expectError([&] { store.writeBoolean("Welcome", true); }, "Failed to set data for 'Welcome'", "Welcome");
+}
+
+TEST_F(SettingsStoreTest, AFileThatCannotBeReadIsNeverOverwritten)
+{
+    std::filesystem::create_directories(storeFile()); // a folder where the file should be
+    EXPECT_FALSE(SettingsStore::openForReading().isOpen());
+    SettingsStore store = SettingsStore::openForWriting();
+    EXPECT_FALSE(store.isOpen());
+    expectError([&] { store.writeInteger("Fs", 1); }, "Failed to set data for 'Fs'", "Fs");
+    EXPECT_TRUE(std::filesystem::is_directory(storeFile()));
+}
+
+TEST_F(SettingsStoreTest, AFailedSaveNamesTheValueAndLeavesNoTemporaryFile)
+{
+    SettingsStore store = SettingsStore::openForWriting();
+    store.writeInteger("Fs", 1);
+    store.writeInteger("Quant", 0);
+    std::filesystem::remove(storeFile());
+    std::filesystem::create_directories(storeFile() / "in the way");
+
+    try {
+        store.close();
+        ADD_FAILURE() << "the save did not fail";
+    } catch (const SettingsError& e) {
+        EXPECT_EQ(e.valueName(), "Fs");
+        EXPECT_EQ(std::string(e.what()).rfind("Failed to set data for 'Fs' and 1 more: ", 0), 0u) << e.what();
+    }
+    EXPECT_FALSE(store.isOpen());
+    EXPECT_EQ(strayFiles(), 0);
+}
+
+TEST_F(SettingsStoreTest, NamesThatCannotBeStoredAreRefused)
+{
+    SettingsStore store = SettingsStore::openForWriting();
+    for (const std::string name : {"", " Padded", "Key=Value", "Two\nLines", "#Comment", ";Comment"}) {
+        expectError([&] { store.writeInteger(name, 1); }, "Invalid value name '" + name + "'", name);
+        EXPECT_FALSE(store.valueExists(name));
+    }
+}
+
+} // namespace
