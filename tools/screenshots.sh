@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Takes pictures of the generator window and the About window under a virtual X server.
+# Builds nothing: pass the build folder (default build/) and an output folder
+# (default screenshots/).
+#   bash tools/screenshots.sh [build-dir] [out-dir]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+out=${2:-$root/screenshots}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+velmora=""
+for candidate in "$build/app/velmora" "$build/velmora"; do
+  if [[ -x "$candidate" ]]; then velmora=$candidate; break; fi
+done
+if [[ -z "$velmora" ]]; then
+  echo "screenshots: no velmora executable in $build" >&2
+  exit 1
+fi
+
+# VELMORA_SCREENSHOT=<file> makes velmora save the window it names and quit.
+shoot() {
+  local what=$1 file=$2
+  VELMORA_SCREENSHOT="$file" VELMORA_SCREENSHOT_WINDOW="$what" \
+    xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$velmora" /nosplash
+  echo "$file"
+}
+
+shoot main "$out/main-window.png"
+shoot about "$out/about-window.png"
+shoot waves "$out/waveform-list.png"

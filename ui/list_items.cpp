@@ -1,0 +1,50 @@
+#include "ui/list_items.h"
+
+namespace velmora::ui {
+
+namespace {
+constexpr int kWaveFormCount = 10;
+const char* const kWaveFormNames[kWaveFormCount] = {
+    "Sine",       "Square",     "Triangular",  "Sawtooth", "White Noise",
+    "Pink Noise", "Sine Pulse", "Dirac Pulse", "Silence",  "MLS",
+};
+} // namespace
+
+QString waveFormItemText(int index, Side side)
+{
+    if (index < 0 || index >= kWaveFormCount)
+        return {};
+    const QString name = QString::fromLatin1(kWaveFormNames[index]);
+    if (index < 7)
+        return name;
+    const int width = side == Side::Left ? 52 : 51;
+    const QString ending = QStringLiteral("Noise");
+    return name + QString(width - name.size() - ending.size(), QLatin1Char(' ')) + ending;
+}
+
+QStringList waveFormItems(Side side)
+{
+    QStringList items;
+    for (int i = 0; i < kWaveFormCount; ++i)
+        items << waveFormItemText(i, side);
+    return items;
+}
+
+QStringList modFunctionItems()
+{
+    return {QStringLiteral("Sine "), QStringLiteral("Cosine"), QStringLiteral("Square"),
+            QStringLiteral("Triangular")};
+}
+
+QStringList crestFactorItems()
+{
+    return {QStringLiteral("1.42:1"), QStringLiteral("2:1"), QStringLiteral("3:1"), QStringLiteral("4:1"),
+            QStringLiteral("6:1"),    QStringLiteral("8:1"), QStringLiteral("10:1")};
+}
+
+QStringList channelLayoutItems()
+{
+    return {QStringLiteral("Mono"), QStringLiteral("Stereo")};
+}
+
+} // namespace velmora::ui
