@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device_notice.h"
+#include "pcm_format.h"
+
+namespace velmora {
+
+// Result of a device operation: 0 is success, anything else an error code whose text
+// `errorText` gives. Codes below come from this layer; a backend adds its own (ALSA's
+// are negative errno values).
+using DeviceResult = int;
+namespace device_error {
+constexpr DeviceResult BadFormat = 0x7E01;     // format outside what devices accept
+constexpr DeviceResult AlreadyOpen = 0x7E02;   // open while a stream is open
+constexpr DeviceResult NotOpen = 0x7E03;       // operation without an open stream
+constexpr DeviceResult BadDeviceId = 0x7E04;   // no device with that id
+constexpr DeviceResult BadBuffer = 0x7E05;     // null data or negative length
+constexpr DeviceResult QueueFull = 0x7E06;     // more buffers handed over than the device holds
+constexpr DeviceResult DeviceLost = 0x7E07;    // the device went away while playing
+}  // namespace device_error
+
+// One output device and its stream: the handful of operations the output engine needs.
+// The public operations check their arguments and the open state once, here, so that a
+// backend's hooks only ever see a playable format and calls that make sense.
+//
+// Threads: every operation is called from the owner's thread (the one that drains the
+// notice route). Notices may be posted from any thread but are delivered on the owner's.
+// Contract, as the engine relies on it:
+// - a successful open posts Open; a failed open posts nothing;
+// - every buffer handed over by write comes back with exactly one Done, in hand-over
+//   order; the memory stays the caller's and must not move until its Done;
+// - reset hands back every queued buffer at once (their Done notices are posted);
+// - close posts Close once the stream has ended; buffers still queued are handed back first.
+class AudioDevice {
+ public:
+  virtual ~AudioDevice() = default;
+
+  // Opens device `id` (-1: the system's default). `bufferBytes` is the size of the
+  // caller's buffers, a hint for the device's own buffering. May allocate.
+  DeviceResult open(int32_t id, const PcmFormat& format, int32_t bufferBytes,
+                    const NoticeTarget& notices);
+  // Hands one buffer to the device. `bytes` may be less than the buffer; a trailing
+  // partial frame is not played. Does not allocate.
+  DeviceResult write(const uint8_t* data, int32_t bytes);
+  DeviceResult reset();
+  DeviceResult pause();
+  DeviceResult restart();
+  DeviceResult close();
+  // Samples (frames) played since the open.
+  DeviceResult position(uint32_t& samples);
+  // Text for a code from any operation; may allocate.
+  std::string errorText(DeviceResult code) const;
+  // Names of the output devices; id k is entry k. May allocate; owner's thread.
+  std::vector<std::string> listDevices();
+
+  bool isOpen() const { return open_; }
+
+ protected:
+  virtual DeviceResult doOpen(int32_t id, const PcmFormat& format, int32_t bufferBytes,
+                              const NoticeTarget& notices) = 0;
+  virtual DeviceResult doWrite(const uint8_t* data, int32_t bytes) = 0;
+  virtual DeviceResult doReset() = 0;
+  virtual DeviceResult doPause() = 0;
+  virtual DeviceResult doRestart() = 0;
+  virtual DeviceResult doClose() = 0;
+  virtual DeviceResult doPosition(uint32_t& samples) = 0;
+  virtual std::string doErrorText(DeviceResult code) const = 0;
+  virtual std::vector<std::string> doListDevices() = 0;
+
+ private:
+  bool open_ = false;
+};
+
+}  // namespace velmora
