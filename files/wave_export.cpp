@@ -1,6 +1,7 @@
 #include "wave_export.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,21 +24,43 @@ FileAccessError::FileAccessError(const std::string& path, int error)
 namespace {
 constexpr int64_t kProgressEvery = 10000;
 
-class TempFile final {
+// Where the samples go. A regular file (or a new one) is written under a temporary name
+// beside it and renamed over it at the end, so a failure or a cancel leaves any earlier
+// file as it was; a device or pipe (the null device of the performance test, say) is
+// written in place and never replaced.
+class OutputFile final {
 public:
-    explicit TempFile(const std::string& target) : target_(target)
+    explicit OutputFile(const std::string& target) : target_(target)
     {
-        std::string pattern = target + ".partXXXXXX";
+        struct stat st {};
+        std::string path = target;
+        if (::stat(target.c_str(), &st) == 0) {
+            if (!S_ISREG(st.st_mode)) {
+                fd_ = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+                if (fd_ < 0) throw FileAccessError(target, errno);
+                direct_ = true;
+                return;
+            }
+            // Replace the file a link points to, not the link.
+            if (char* real = ::realpath(target.c_str(), nullptr)) {
+                path = real;
+                std::free(real);
+            }
+        }
+        final_ = path;
+        std::string pattern = path + ".partXXXXXX";
         tempName_.assign(pattern.begin(), pattern.end());
         tempName_.push_back('\0');
-        fd_ = mkstemp(tempName_.data());
+        fd_ = ::mkstemp(tempName_.data());
         if (fd_ < 0) throw FileAccessError(target, errno);
-        fchmod(fd_, 0666 & ~currentUmask());
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
     }
-    ~TempFile()
+    ~OutputFile()
     {
         if (fd_ >= 0) ::close(fd_);
-        if (!committed_) ::unlink(tempName_.data());
+        if (!direct_ && !committed_) ::unlink(tempName_.data());
     }
     void write(const uint8_t* data, size_t size)
     {
@@ -53,25 +76,19 @@ public:
     }
     void commit()
     {
-        if (::close(fd_) != 0) {
-            fd_ = -1;
-            throw FileAccessError(target_, errno);
-        }
+        const int fd = fd_;
         fd_ = -1;
-        if (::rename(tempName_.data(), target_.c_str()) != 0) throw FileAccessError(target_, errno);
+        if (::close(fd) != 0) throw FileAccessError(target_, errno);
+        if (direct_) return;
+        if (::rename(tempName_.data(), final_.c_str()) != 0) throw FileAccessError(target_, errno);
         committed_ = true;
     }
 
 private:
-    static mode_t currentUmask()
-    {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }
-    std::string target_;
+    std::string target_, final_;
     std::vector<char> tempName_;
     int fd_ = -1;
+    bool direct_ = false;
     bool committed_ = false;
 };
 } // namespace
@@ -93,7 +110,7 @@ ExportResult WriteWaveData(Generator& g, const std::string& path, const ExportPr
                                " frames; a wave file holds at most " +
                                std::to_string(kMaxWavDataBytes / bytesPerFrame) + ").");
 
-    TempFile file(path);
+    OutputFile file(path);
     const WavHeader header =
         MakeWavHeader({channels, g.settings.output.SamplingRate, bytesPerFrame}, total);
     file.write(header.data(), header.size());

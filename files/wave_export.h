@@ -38,9 +38,10 @@ using ExportProgress = std::function<bool(int64_t done, int64_t total)>;
 int64_t ExportFrameCount(const Generator& generator);
 
 // Writes the file. The generator must have been prepared (PrepareSignal) with Repeat off.
-// The file appears only when it is complete: it is written under a temporary name beside
-// the target and renamed at the end, so a failure or a cancel leaves any earlier file of
-// that name as it was and no partial file behind.
+// A regular file appears only when it is complete: it is written under a temporary name
+// beside the target and renamed at the end, so a failure or a cancel leaves any earlier
+// file of that name as it was and no partial file behind. A device or pipe (/dev/null) is
+// written in place.
 ExportResult WriteWaveData(Generator& generator, const std::string& path,
                            const ExportProgress& progress = {});
 

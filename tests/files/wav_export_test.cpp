@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "engine/controls.h"
+#include "engine/generator.h"
+#include "engine/pcm.h"
+#include "files/wav_header.h"
+#include "files/wave_export.h"
+
+using namespace velmora;
+namespace fs = std::filesystem;
+
+namespace {
+uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24; }
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+std::vector<uint8_t> ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() /
+               ("velmora-export-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    Generator make(int rate, int bits, bool stereo)
+    {
+        Generator g;
+        g.settings.output.SamplingRate = rate;
+        g.settings.output.Quantisation = bits;
+        g.selectIndex({Field::cboChannels}, stereo ? 1 : 0);
+        return g;
+    }
+    fs::path dir_;
+};
+} // namespace
+
+TEST(WavHeader, FieldsAndSizes)
+{
+    struct Case {
+        WavFormat format;
+        int64_t frames;
+        uint32_t riff, byteRate, data;
+        uint16_t align, bits;
+    };
+    const Case cases[] = {
+        {{2, 44100, 4}, 220500, 882036, 176400, 882000, 4, 16},
+        {{1, 48000, 3}, 48000, 144036, 144000, 144000, 3, 24},
+        {{2, 384000, 6}, 1, 42, 2304000, 6, 6, 24},
+        {{1, 8000, 2}, 0, 36, 16000, 0, 2, 16},
+    };
+    for (const Case& c : cases) {
+        const WavHeader h = MakeWavHeader(c.format, c.frames);
+        EXPECT_EQ(std::string(h.begin(), h.begin() + 4), "RIFF");
+        EXPECT_EQ(Le32(&h[4]), c.riff);
+        EXPECT_EQ(std::string(h.begin() + 8, h.begin() + 16), "WAVEfmt ");
+        EXPECT_EQ(Le32(&h[16]), 16u);
+        EXPECT_EQ(Le16(&h[20]), 1);
+        EXPECT_EQ(Le16(&h[22]), c.format.channels);
+        EXPECT_EQ(Le32(&h[24]), static_cast<uint32_t>(c.format.samplingRate));
+        EXPECT_EQ(Le32(&h[28]), c.byteRate);
+        EXPECT_EQ(Le16(&h[32]), c.align);
+        EXPECT_EQ(Le16(&h[34]), c.bits);
+        EXPECT_EQ(std::string(h.begin() + 36, h.begin() + 40), "data");
+        EXPECT_EQ(Le32(&h[40]), c.data);
+    }
+}
+
+TEST_F(ExportTest, FileHoldsExactlyTheLiveFrames)
+{
+    // The file's frames equal what the fill writes for the same prepared signal.
+    Generator g = make(44100, 24, true);
+    g.setChecked({Field::ModulationOn, Channel::Left}, true);
+    g.setText({Field::fInit, Channel::Right}, "997");
+    g.setText({Field::Duration}, "0.5");
+    g.PrepareSignal();
+    const fs::path file = dir_ / "a.wav";
+    ASSERT_EQ(WriteWaveData(g, file.string()), ExportResult::Written);
+
+    Generator live = make(44100, 24, true);
+    live.setChecked({Field::ModulationOn, Channel::Left}, true);
+    live.setText({Field::fInit, Channel::Right}, "997");
+    live.setText({Field::Duration}, "0.5");
+    live.PrepareSignal();
+    std::vector<uint8_t> frames(22050 * 6);
+    live.writeFrames(frames.data(), 22050, live.readChoices());
+
+    const std::vector<uint8_t> bytes = ReadAll(file);
+    ASSERT_EQ(bytes.size(), 44u + 22050 * 6);
+    EXPECT_TRUE(std::equal(frames.begin(), frames.end(), bytes.begin() + 44));
+}
+
+TEST_F(ExportTest, PulseFilesHoldTheirNonZeroFrames)
+{
+    struct Case {
+        int wave;
+        int nonZero;
+    };
+    for (const Case& c : {Case{kDiracPulse, 1}, Case{kSinePulse, 23}}) {
+        Generator g = make(44100, 16, false);
+        g.selectIndex({Field::WaveForm, Channel::Left}, c.wave);
+        g.setText({Field::fInit, Channel::Left}, "1000");
+        g.setText({Field::Duration}, "0.1");
+        g.PrepareSignal();
+        const fs::path file = dir_ / "p.wav";
+        WriteWaveData(g, file.string());
+        const auto bytes = ReadAll(file);
+        int nonZero = 0;
+        for (size_t i = 44; i + 1 < bytes.size(); i += 2) nonZero += UnpackSample(&bytes[i], 2) != 0;
+        EXPECT_EQ(nonZero, c.nonZero) << c.wave;
+        EXPECT_EQ(UnpackSample(&bytes[44], 2) != 0, true);
+    }
+}
+
+TEST_F(ExportTest, StereoRightOnlyCarriesTheFullRightSample)
+{
+    Generator g = make(48000, 24, true);
+    g.setChecked({Field::Tick, Channel::Left}, false);
+    g.setText({Field::Duration}, "0.01");
+    g.PrepareSignal();
+    const fs::path file = dir_ / "r.wav";
+    WriteWaveData(g, file.string());
+    const auto bytes = ReadAll(file);
+    ASSERT_EQ(bytes.size(), 44u + 480 * 6);
+    int32_t peak = 0;
+    for (size_t i = 44; i < bytes.size(); i += 6) {
+        EXPECT_EQ(UnpackSample(&bytes[i], 3), 0);
+        peak = std::max(peak, UnpackSample(&bytes[i + 3], 3));
+    }
+    EXPECT_GT(peak, 8388607 / 2); // a full-level 24-bit right channel
+}
+
+TEST_F(ExportTest, CancelAndFailureLeaveNoPartialFile)
+{
+    Generator g = make(44100, 16, true);
+    g.setText({Field::Duration}, "2");
+    g.PrepareSignal();
+    const fs::path file = dir_ / "c.wav";
+    {
+        std::ofstream old(file);
+        old << "earlier";
+    }
+    std::vector<int64_t> calls;
+    const ExportResult r = WriteWaveData(g, file.string(), [&](int64_t done, int64_t total) {
+        calls.push_back(done);
+        EXPECT_EQ(total, 88200);
+        return done < 40000;
+    });
+    EXPECT_EQ(r, ExportResult::Cancelled);
+    EXPECT_EQ(calls, (std::vector<int64_t>{0, 10000, 20000, 30000, 40000}));
+    EXPECT_EQ(ReadAll(file).size(), 7u); // the earlier file is untouched
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+
+    EXPECT_THROW(WriteWaveData(g, (dir_ / "missing" / "x.wav").string()), FileAccessError);
+    if (fs::is_character_file("/dev/full")) {
+        // A device that fails every write (a full disk): the error is reported and the
+        // device is written in place, never replaced.
+        g.PrepareSignal();
+        EXPECT_THROW(WriteWaveData(g, "/dev/full"), FileAccessError);
+        EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    }
+}
+
+TEST_F(ExportTest, DevicesAreWrittenInPlaceAndLinksFollowed)
+{
+    Generator g = make(44100, 16, false);
+    g.setText({Field::Duration}, "0.1");
+    g.PrepareSignal();
+    EXPECT_EQ(WriteWaveData(g, "/dev/null"), ExportResult::Written);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    const fs::path target = dir_ / "target.wav";
+    const fs::path link = dir_ / "link.wav";
+    { std::ofstream(target) << "old"; }
+    fs::create_symlink(target, link);
+    g.PrepareSignal();
+    WriteWaveData(g, link.string());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::file_size(target), 44u + 4410 * 2);
+}
+
+TEST_F(ExportTest, TooLongForAWaveFileIsRefusedBeforeWriting)
+{
+    Generator g = make(384000, 24, true);
+    g.setText({Field::Duration}, "1000");
+    g.PrepareSignal();
+    const fs::path file = dir_ / "long.wav";
+    EXPECT_THROW(WriteWaveData(g, file.string()), WaveTooLongError);
+    EXPECT_FALSE(fs::exists(file));
+}
