@@ -109,11 +109,11 @@ void buildSequencePanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
     const bool left = name.side == Side::Left;
     w.grpMLS = makeGroupBox(box, name("grpMLS"), QStringLiteral(" MLS Parameters "),
                             left ? QRect(8, 60, 157, 90) : QRect(8, 60, 141, 71));
-    w.lblMLSLength = makeLabel(w.grpMLS, name("lblMLSLength"), QStringLiteral("Length (bits)"), 10, 24);
-    w.txtMLSLength = makeEdit(w.grpMLS, name("txtMLSLength"), QStringLiteral("16"), QRect(82, 20, 50, 21));
-    w.lblMLSSeed = makeLabel(w.grpMLS, name("lblMLSSeed"), QStringLiteral("Seed"), 10, 48);
+    w.lblMLSLength = makeLabel(w.grpMLS, name("lblMLSLength"), QStringLiteral("Length (bits)"), 8, 24);
+    w.txtMLSLength = makeEdit(w.grpMLS, name("txtMLSLength"), QStringLiteral("16"), QRect(86, 20, 46, 21));
+    w.lblMLSSeed = makeLabel(w.grpMLS, name("lblMLSSeed"), QStringLiteral("Seed"), 8, 48);
     w.txtMLSSeed = makeEdit(w.grpMLS, name("txtMLSSeed"), left ? QStringLiteral("1") : QStringLiteral("34757"),
-                            QRect(82, 44, 50, 21));
+                            QRect(86, 44, 46, 21));
     w.grpMLS->setVisible(false);
 }
 
