@@ -281,6 +281,7 @@ void Generator::PrepareSignal()
     fConstChange(Channel::Right);
     state.FillBusy = false;
     state.PinkRows.fill(0.0);
+    state.PinkPartial.fill(0.0);
     state.SampleCounter = 0;
     ChannelState& l = (*this)[Channel::Left];
     ChannelState& r = (*this)[Channel::Right];

@@ -137,6 +137,10 @@ public:
     // samples of the signal while it lasts (or forever with loop), silent frames after
     // its end, repetitions restarted in place. Returns the bytes written.
     int64_t writeFrames(uint8_t* out, int64_t frames, const FrameChoices& choices);
+    // The same frames made one WaveFunc call at a time: the reference the block writer
+    // above is checked against (its transcendental functions may differ by 1 ulp, so its
+    // samples by at most 1 LSB).
+    int64_t writeFramesReference(uint8_t* out, int64_t frames, const FrameChoices& choices);
 
     double samplingRate() const { return settings.output.SamplingRate; }
 
@@ -151,6 +155,9 @@ private:
     int32_t waveSample(Channel c, int w);
     double whiteNoise(Channel c);
     double pinkNoise(Channel c, int64_t n);
+    struct ChannelBlock;
+    void blockPass1(Channel c, int w, ChannelBlock& b, int i);
+    void blockPass2(Channel c, int w, ChannelBlock& b, int n);
     int copyDepth_ = 0;
 };
 

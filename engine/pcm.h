@@ -15,7 +15,10 @@ inline constexpr int32_t kFullScale24 = 8388607;
 // is not a number is written as 0.
 inline int32_t RoundSample(double v, int32_t fullScale)
 {
-    const double r = std::nearbyint(v);
+    // Adding and removing 1.5 * 2^52 rounds to an integer in the current rounding mode
+    // (to nearest, ties to even) without a library call; larger values are integers already.
+    constexpr double kMagic = 6755399441055744.0;
+    const double r = std::fabs(v) < 4503599627370496.0 ? (v + kMagic) - kMagic : v;
     if (r >= -static_cast<double>(fullScale) && r <= static_cast<double>(fullScale))
         return static_cast<int32_t>(r);
     if (r != r) return 0;

@@ -3,6 +3,7 @@
 // Pure data and tiny inline functions: safe on any thread, never allocate.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace velmora {
@@ -46,6 +47,42 @@ inline constexpr std::array<PinkRowTrigger, 12> kPinkRowTriggers{{{1, 1},
                                                                   {511, 474},
                                                                   {1023, 875},
                                                                   {2047, 1875}}};
+
+// For each counter value modulo 2048, the rows 1..12 refreshed at it: bit k - 1 = row k.
+struct PinkTriggerTable {
+    std::array<uint16_t, 2048> rows{};
+    constexpr PinkTriggerTable()
+    {
+        for (int n = 0; n < 2048; ++n)
+            for (size_t k = 0; k < kPinkRowTriggers.size(); ++k)
+                if ((n & kPinkRowTriggers[k].mask) == kPinkRowTriggers[k].value)
+                    rows[static_cast<size_t>(n)] |= static_cast<uint16_t>(1u << k);
+    }
+};
+inline constexpr PinkTriggerTable kPinkTriggers{};
+
+// The pink-noise source shared by both channels: refreshes row 0 and the rows due at
+// counter n, and returns (sum of the 13 rows) / 6.5 - 1. The rows are summed as
+// row0 + (row1 + (row2 + ... + (row11 + row12))); the inner sums are kept in `partial`
+// (partial[k] = row k + partial[k + 1], partial[13] = 0), so a refresh of row k costs k
+// additions and the fast-changing rows, which come last in the chain, cost one or two.
+template <typename Uniform>
+inline double PinkNoiseValue(std::array<double, 13>& rows, std::array<double, 14>& partial,
+                             int64_t n, Uniform& u)
+{
+    rows[0] = u.next();
+    unsigned due = kPinkTriggers.rows[static_cast<size_t>(n & 2047)];
+    if (due) {
+        const int highest = 32 - __builtin_clz(due); // the slowest row refreshed now
+        while (due) {
+            rows[static_cast<size_t>(__builtin_ctz(due)) + 1] = u.next();
+            due &= due - 1;
+        }
+        for (int k = highest; k >= 1; --k)
+            partial[static_cast<size_t>(k)] = rows[static_cast<size_t>(k)] + partial[static_cast<size_t>(k) + 1];
+    }
+    return (rows[0] + partial[1]) / 6.5 - 1;
+}
 
 // Feedback taps of the maximum-length sequence by register length L (bit i = register
 // bit i). Each gives the full period 2^L - 1; where x^L + x + 1 is primitive the taps are

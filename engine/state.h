@@ -39,6 +39,7 @@ struct GeneratorState {
     int32_t FullScale = 0;     // 32767 or 8388607
     int32_t BytesPerFrame = 0; // 2, 3, 4 or 6
     std::array<double, 13> PinkRows{};
+    std::array<double, 14> PinkPartial{}; // running sums of rows k..12 (see the pink source)
     bool AliveFlag = false;
     bool FillBusy = false;
     bool CancelSave = false;

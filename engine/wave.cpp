@@ -44,14 +44,7 @@ double Generator::whiteNoise(Channel c)
 
 double Generator::pinkNoise(Channel c, int64_t n)
 {
-    auto& rows = state.PinkRows;
-    rows[0] = uniform.next();
-    const int32_t low = static_cast<int32_t>(n & 0x7fffffff);
-    for (size_t k = 0; k < kPinkRowTriggers.size(); ++k)
-        if ((low & kPinkRowTriggers[k].mask) == kPinkRowTriggers[k].value) rows[k + 1] = uniform.next();
-    double sum = 0;
-    for (double r : rows) sum += r;
-    const double b = sum / 6.5 - 1;
+    const double b = PinkNoiseValue(state.PinkRows, state.PinkPartial, n, uniform);
     return sign(b) * std::pow(std::fabs(b), (*this)[c].NoiseExponent);
 }
 
@@ -118,7 +111,7 @@ FrameChoices Generator::readChoices() const
     return f;
 }
 
-int64_t Generator::writeFrames(uint8_t* out, int64_t frames, const FrameChoices& f)
+int64_t Generator::writeFramesReference(uint8_t* out, int64_t frames, const FrameChoices& f)
 {
     const int bytesPerSample = settings.output.Quantisation / 8;
     const int32_t onL = (*this)[Channel::Left].OnFactor;
