@@ -22,14 +22,14 @@ namespace {
 
 // Most controls are named <stem>Left / <stem>Right; the rest name both sides explicitly.
 struct Namer {
-    Side side;
+    Channel side;
     QString operator()(const char* stem) const
     {
-        return QLatin1String(stem) + (side == Side::Left ? QLatin1String("Left") : QLatin1String("Right"));
+        return QLatin1String(stem) + (side == Channel::Left ? QLatin1String("Left") : QLatin1String("Right"));
     }
     QString pick(const char* left, const char* right) const
     {
-        return QLatin1String(side == Side::Left ? left : right);
+        return QLatin1String(side == Channel::Left ? left : right);
     }
 };
 
@@ -43,7 +43,7 @@ void coverCaptionLine(QCheckBox* box)
 
 void buildFrequencyPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
 {
-    const bool left = name.side == Side::Left;
+    const bool left = name.side == Channel::Left;
     w.boxFrequency = makeGroupBox(box, name.pick("boxLeftFrequency", "boxFrequencyRight"),
                                   QStringLiteral(" Frequency "), QRect(8, 60, 278, 137));
     QGroupBox* panel = w.boxFrequency;
@@ -106,7 +106,7 @@ void buildNoisePanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
 
 void buildSequencePanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
 {
-    const bool left = name.side == Side::Left;
+    const bool left = name.side == Channel::Left;
     w.grpMLS = makeGroupBox(box, name("grpMLS"), QStringLiteral(" MLS Parameters "),
                             left ? QRect(8, 60, 157, 90) : QRect(8, 60, 141, 71));
     w.lblMLSLength = makeLabel(w.grpMLS, name("lblMLSLength"), QStringLiteral("Length (bits)"), 8, 24);
@@ -119,7 +119,7 @@ void buildSequencePanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
 
 void buildLevelPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
 {
-    const bool left = name.side == Side::Left;
+    const bool left = name.side == Channel::Left;
     const QString hint = left ? QStringLiteral("Signal Amplitude of the left/mono Channel")
                               : QStringLiteral("Signal Amplitude of the right stereo Channel");
     w.boxAmplitude = makeGroupBox(box, name.pick("boxAmplitudeleft", "boxAmplituderight"),
@@ -173,10 +173,10 @@ void buildModulationPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
 
 } // namespace
 
-ChannelWidgets buildChannelPanel(Side side, QWidget* client)
+ChannelWidgets buildChannelPanel(Channel side, QWidget* client)
 {
     const Namer name{side};
-    const bool left = side == Side::Left;
+    const bool left = side == Channel::Left;
     ChannelWidgets w;
 
     // The captions are padded so that the frame line stops short of the check boxes that

@@ -88,6 +88,6 @@ struct ChannelWidgets {
 // Builds the channel box of `side` on the window's client area `client`, with the form's
 // initial contents (waveform "Sine", Constant, modulation shape "Cosine", crest factor
 // "1.42:1"). Allocates the widgets, all owned by `client`.
-ChannelWidgets buildChannelPanel(Side side, QWidget* client);
+ChannelWidgets buildChannelPanel(Channel side, QWidget* client);
 
 } // namespace velmora::ui

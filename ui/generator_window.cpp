@@ -60,8 +60,8 @@ TfrmGenerator::TfrmGenerator(QWidget* parent) : QMainWindow(parent)
     setCentralWidget(w_.client);
 
     buildTopRow();
-    w_.channel[0] = buildChannelPanel(Side::Left, w_.client);
-    w_.channel[1] = buildChannelPanel(Side::Right, w_.client);
+    w_.channel[0] = buildChannelPanel(Channel::Left, w_.client);
+    w_.channel[1] = buildChannelPanel(Channel::Right, w_.client);
     buildPhaseControls();
     buildBottomRow();
     menu_ = buildMainMenu(this);

@@ -40,7 +40,7 @@ struct GeneratorWidgets {
     PictureComboBox* cboChannels = nullptr;
     QLabel* Image1 = nullptr;  // the program icon
 
-    // Left and right channel, indexed by Side.
+    // Left and right channel, indexed by index(Channel).
     std::array<ChannelWidgets, 2> channel;
     ChannelWidgets& left() { return channel[0]; }
     ChannelWidgets& right() { return channel[1]; }
@@ -80,7 +80,7 @@ public:
     const GeneratorWidgets& widgets() const { return w_; }
     MainMenu& menu() { return menu_; }
     const MainMenu& menu() const { return menu_; }
-    ChannelWidgets& channel(Side side) { return w_.channel[side == Side::Left ? 0 : 1]; }
+    ChannelWidgets& channel(Channel c) { return w_.channel[index(c)]; }
 
     // The client size that ends the window just right of and below the status lamp.
     static QSize clientSizeForLamp(const QRect& lamp);

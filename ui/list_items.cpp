@@ -10,19 +10,19 @@ const char* const kWaveFormNames[kWaveFormCount] = {
 };
 } // namespace
 
-QString waveFormItemText(int index, Side side)
+QString waveFormItemText(int index, Channel side)
 {
     if (index < 0 || index >= kWaveFormCount)
         return {};
     const QString name = QString::fromLatin1(kWaveFormNames[index]);
     if (index < 7)
         return name;
-    const int width = side == Side::Left ? 52 : 51;
+    const int width = side == Channel::Left ? 52 : 51;
     const QString ending = QStringLiteral("Noise");
     return name + QString(width - name.size() - ending.size(), QLatin1Char(' ')) + ending;
 }
 
-QStringList waveFormItems(Side side)
+QStringList waveFormItems(Channel side)
 {
     QStringList items;
     for (int i = 0; i < kWaveFormCount; ++i)

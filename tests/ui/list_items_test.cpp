@@ -17,10 +17,10 @@ namespace {
 TEST(ListItemsTest, WaveformTextsWithHiddenEndings)
 {
     struct Case {
-        Side side;
+        Channel side;
         int width;
     };
-    for (const Case c : {Case{Side::Left, 52}, Case{Side::Right, 51}}) {
+    for (const Case c : {Case{Channel::Left, 52}, Case{Channel::Right, 51}}) {
         SCOPED_TRACE(c.width);
         const QStringList items = waveFormItems(c.side);
         ASSERT_EQ(items.size(), 10);
@@ -33,9 +33,9 @@ TEST(ListItemsTest, WaveformTextsWithHiddenEndings)
             EXPECT_EQ(items[i], name + QString(c.width - name.size() - 5, ' ') + "Noise");
         }
     }
-    EXPECT_EQ(waveFormItemText(8, Side::Left), "Silence" + QString(40, ' ') + "Noise");
-    EXPECT_EQ(waveFormItemText(8, Side::Right), "Silence" + QString(39, ' ') + "Noise");
-    EXPECT_TRUE(waveFormItemText(10, Side::Left).isEmpty());
+    EXPECT_EQ(waveFormItemText(8, Channel::Left), "Silence" + QString(40, ' ') + "Noise");
+    EXPECT_EQ(waveFormItemText(8, Channel::Right), "Silence" + QString(39, ' ') + "Noise");
+    EXPECT_TRUE(waveFormItemText(10, Channel::Left).isEmpty());
 }
 
 TEST(ListItemsTest, OtherListTexts)
@@ -64,8 +64,8 @@ TEST(ListItemsTest, WindowListsCarryTheirItemsAndPictures)
         int itemHeight;
     };
     const Case cases[] = {
-        {w.left().WaveForm, waveFormItems(Side::Left), QSize(16, 16), 18},
-        {w.right().WaveForm, waveFormItems(Side::Right), QSize(16, 16), 18},
+        {w.left().WaveForm, waveFormItems(Channel::Left), QSize(16, 16), 18},
+        {w.right().WaveForm, waveFormItems(Channel::Right), QSize(16, 16), 18},
         {w.left().ModFunction, modFunctionItems(), QSize(16, 16), 18},
         {w.right().ModFunction, modFunctionItems(), QSize(16, 16), 18},
     };
