@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Takes pictures of the generator window and the About window under a virtual X server.
 # Builds nothing: pass the build folder (default build/) and an output folder
-# (default screenshots/).
+# (default <build>/screenshots).
 #   bash tools/screenshots.sh [build-dir] [out-dir]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
-out=${2:-$root/screenshots}
+out=${2:-$build/screenshots}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
