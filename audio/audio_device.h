@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "device_notice.h"
-#include "pcm_format.h"
+#include "audio/device_notice.h"
+#include "audio/pcm_format.h"
 
 namespace velmora {
 
@@ -57,6 +57,10 @@ class AudioDevice {
   // Names of the output devices; id k is entry k. May allocate; owner's thread.
   std::vector<std::string> listDevices();
 
+  // Blocks until the stream closed last has posted all its notices, so that nothing more
+  // is posted to a receiver that is about to go away. Owner's thread.
+  void waitClosed() { doWaitClosed(); }
+
   bool isOpen() const { return open_; }
 
  protected:
@@ -70,6 +74,8 @@ class AudioDevice {
   virtual DeviceResult doPosition(uint32_t& samples) = 0;
   virtual std::string doErrorText(DeviceResult code) const = 0;
   virtual std::vector<std::string> doListDevices() = 0;
+  // Devices that post from their own threads wait for them here.
+  virtual void doWaitClosed() {}
 
  private:
   bool open_ = false;

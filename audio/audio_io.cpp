@@ -1,4 +1,4 @@
-#include "audio_io.h"
+#include "audio/audio_io.h"
 
 #include <algorithm>
 #include <new>

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "pcm_format.h"
+#include "audio/pcm_format.h"
 
 namespace velmora {
 

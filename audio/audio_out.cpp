@@ -1,4 +1,4 @@
-#include "audio_out.h"
+#include "audio/audio_out.h"
 
 #include <algorithm>
 
@@ -26,6 +26,7 @@ TAudioOut::TAudioOut(AudioDevice& device) : device_(device), CallBackWin(*this) 
 TAudioOut::~TAudioOut() {
   // The device would otherwise go on reading buffers that are about to be freed.
   if (FWaveDeviceOpen) StopAtOnce();
+  device_.waitClosed();
   if (route_ != nullptr) route_->forget(&CallBackWin);
 }
 

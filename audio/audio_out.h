@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "audio_device.h"
-#include "audio_io.h"
-#include "device_notice.h"
+#include "audio/audio_device.h"
+#include "audio/audio_io.h"
+#include "audio/device_notice.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "device_list.h"
+#include "audio/device_list.h"
 
 namespace velmora {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "audio_device.h"
+#include "audio/audio_device.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "fake_device.h"
+#include "audio/fake_device.h"
 
 namespace velmora {
 

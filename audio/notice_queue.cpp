@@ -1,4 +1,4 @@
-#include "notice_queue.h"
+#include "audio/notice_queue.h"
 
 namespace velmora {
 

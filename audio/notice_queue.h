@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "device_notice.h"
+#include "audio/device_notice.h"
 
 namespace velmora {
 

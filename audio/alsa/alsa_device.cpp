@@ -1,4 +1,4 @@
-#include "alsa_device.h"
+#include "audio/alsa/alsa_device.h"
 
 #include <alsa/asoundlib.h>
 
@@ -346,6 +346,8 @@ DeviceResult AlsaDevice::doClose() {
   finishing_ = std::move(stream_);
   return 0;
 }
+
+void AlsaDevice::doWaitClosed() { finishing_.reset(); }
 
 DeviceResult AlsaDevice::doPosition(uint32_t& samples) {
   samples = stream_->position();

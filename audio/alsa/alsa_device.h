@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "audio_device.h"
+#include "audio/audio_device.h"
 
 namespace velmora {
 
@@ -49,6 +49,7 @@ class AlsaDevice final : public AudioDevice {
   DeviceResult doPosition(uint32_t& samples) override;
   std::string doErrorText(DeviceResult code) const override;
   std::vector<std::string> doListDevices() override;
+  void doWaitClosed() override;
 
  private:
   std::string defaultPcm_;

@@ -1,4 +1,4 @@
-#include "qt_notice_route.h"
+#include "audio/qt/qt_notice_route.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <memory>
 
-#include "notice_queue.h"
+#include "audio/notice_queue.h"
 
 namespace velmora {
 

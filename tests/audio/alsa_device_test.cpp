@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "alsa_device.h"
-#include "audio_out.h"
-#include "device_list.h"
-#include "notice_queue.h"
+#include "audio/alsa/alsa_device.h"
+#include "audio/audio_out.h"
+#include "audio/device_list.h"
+#include "audio/notice_queue.h"
 
 namespace velmora {
 namespace {
@@ -147,6 +147,24 @@ TEST(AlsaDevice, StopAtOnceWhilePlayingAndPaused) {
   ASSERT_TRUE(out.Start(queue)) << out.ErrorMessage();
   out.StopAtOnce();
   ASSERT_TRUE(queue.runUntil([&] { return stops == 2; }, 10s));
+}
+
+TEST(AlsaDevice, EngineDestroyedWhilePlayingLeavesNoNoticeBehind) {
+  AlsaDevice device("null");
+  NoticeQueue queue;
+  for (int i = 0; i < 5; ++i) {
+    auto out = std::make_unique<TAudioOut>(device);
+    out->OnFillBuffer = [](uint8_t* b, int32_t& size) {
+      std::fill(b, b + size, uint8_t{0});
+      return true;
+    };
+    ASSERT_TRUE(out->Start(queue)) << out->ErrorMessage();
+    queue.runUntil([&] { return out->ProcessedBuffers() >= i; }, 10s);
+    out.reset();
+    // Whatever the worker still posts must have been dropped along with the engine.
+    queue.runUntil([] { return false; }, 20ms);
+    EXPECT_EQ(queue.pending(), 0u);
+  }
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "audio_out.h"
-#include "fake_device.h"
-#include "notice_queue.h"
+#include "audio/audio_out.h"
+#include "audio/fake_device.h"
+#include "audio/notice_queue.h"
 
 namespace velmora {
 namespace {

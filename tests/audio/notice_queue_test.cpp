@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "notice_queue.h"
+#include "audio/notice_queue.h"
 
 namespace velmora {
 namespace {

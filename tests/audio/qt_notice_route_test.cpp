@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "qt_notice_route.h"
+#include "audio/qt/qt_notice_route.h"
 
 namespace velmora {
 namespace {

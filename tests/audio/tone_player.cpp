@@ -14,9 +14,9 @@
 #include <cstring>
 #include <string>
 
-#include "alsa_device.h"
-#include "audio_out.h"
-#include "notice_queue.h"
+#include "audio/alsa/alsa_device.h"
+#include "audio/audio_out.h"
+#include "audio/notice_queue.h"
 
 using namespace velmora;
 using Clock = std::chrono::steady_clock;
