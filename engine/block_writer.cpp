@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "generator.h"
@@ -29,9 +30,10 @@ struct Generator::ChannelBlock {
     std::array<double, kBlock> scale; // a factor applied to the value (noise sign, pulse gate)
     std::array<double, kBlock> mod;   // modulation argument, then factor
     std::array<int32_t, kBlock> direct; // samples that need no scaling (Dirac pulse)
+    std::array<int32_t, kBlock> sample; // the finished samples
 };
 
-void Generator::blockPass1(Channel c, int w, ChannelBlock& b, int i)
+[[gnu::always_inline]] inline void Generator::blockPass1(Channel c, int w, ChannelBlock& b, int i)
 {
     ChannelState& s = (*this)[c];
     const ChannelSettings& cs = settings[c];
@@ -42,10 +44,7 @@ void Generator::blockPass1(Channel c, int w, ChannelBlock& b, int i)
         s.Step = s.Step * s.SweepFactor + s.SweepIncrement;
     }
     if (s.Phase > kTwoPi) s.Phase -= kTwoPi;
-    if (cs.ModulationOn) {
-        const double t = static_cast<double>(state.SampleCounter) / samplingRate();
-        b.mod[i] = t * kTwoPi / s.ModPeriod + s.ModPhase;
-    }
+    if (cs.ModulationOn) b.mod[i] = static_cast<double>(state.SampleCounter); // the time, later
     const double theta = c == Channel::Left ? s.Phase : s.Phase + s.PhaseOffset;
     switch (w) {
     case kSine:
@@ -61,18 +60,10 @@ void Generator::blockPass1(Channel c, int w, ChannelBlock& b, int i)
         b.value[i] = s.SawValue;
         s.SawPrevious = s.SawValue;
         break;
-    case kWhiteNoise: {
-        const double x = 2 * uniform.next() - 1;
-        b.arg[i] = std::fabs(x);
-        b.scale[i] = sign(x);
+    case kWhiteNoise: b.arg[i] = uniform.next(); break; // shaped in the second pass
+    case kPinkNoise:
+        b.arg[i] = PinkRowSum(state.PinkRows, state.PinkPartial, state.SampleCounter, uniform);
         break;
-    }
-    case kPinkNoise: {
-        const double v = PinkNoiseValue(state.PinkRows, state.PinkPartial, state.SampleCounter, uniform);
-        b.arg[i] = std::fabs(v);
-        b.scale[i] = sign(v);
-        break;
-    }
     case kDiracPulse:
         b.direct[i] = state.SampleCounter == 0 ? state.FullScale * PolarityFactor(cs.Logarithmic) : 0;
         break;
@@ -103,6 +94,15 @@ void Generator::blockPass2(Channel c, int w, ChannelBlock& b, int n)
     }
     case kWhiteNoise:
     case kPinkNoise:
+        // x = 2u - 1 (white) or the pink value; the source returns sign(x) * |x|^e.
+        if (w == kWhiteNoise)
+            for (int i = 0; i < n; ++i) b.arg[i] = 2 * b.arg[i] - 1;
+        else
+            for (int i = 0; i < n; ++i) b.arg[i] = b.arg[i] / 6.5 - 1;
+        for (int i = 0; i < n; ++i) {
+            b.scale[i] = sign(b.arg[i]);
+            b.arg[i] = std::fabs(b.arg[i]);
+        }
         if (w == kWhiteNoise && s.NoiseExponent == 1.0)
             for (int i = 0; i < n; ++i) b.value[i] = b.arg[i];
         else
@@ -113,6 +113,10 @@ void Generator::blockPass2(Channel c, int w, ChannelBlock& b, int n)
     }
 
     if (!cs.ModulationOn) return;
+    // The modulation argument of every frame from its counter: t = counter / fs,
+    // a = t * 2 pi / period + phase.
+    const double fs = samplingRate();
+    for (int i = 0; i < n; ++i) b.mod[i] = b.mod[i] / fs * kTwoPi / s.ModPeriod + s.ModPhase;
     // The modulation factor of every frame: 1 - depth * 0.5 * (f + 1).
     switch (cs.ModFunction) {
     case kModSine: VecSin(b.mod.data(), b.mod.data(), n); break;
@@ -135,6 +139,40 @@ void Generator::blockPass2(Channel c, int w, ChannelBlock& b, int n)
         break;
     }
     for (int i = 0; i < n; ++i) b.mod[i] = 1 - s.ModDepth * 0.5 * (b.mod[i] + 1);
+}
+
+void Generator::blockPass3(Channel c, int w, ChannelBlock& b, int n)
+{
+    ChannelState& s = (*this)[c];
+    const int32_t full = state.FullScale;
+    const bool modulated = settings[c].ModulationOn;
+    if (modulated && n > 0) s.ModFactor = b.mod[static_cast<size_t>(n) - 1];
+    // The gain of each sample is full scale x level x modulation factor, in that order.
+    const double level = full * s.Amplitude;
+    const double steady = level * s.ModFactor;
+    auto gain = [&](int i) { return modulated ? level * b.mod[i] : steady; };
+    switch (w) {
+    case kSine:
+    case kSquare:
+    case kTriangular:
+    case kSawtooth:
+    case kWhiteNoise:
+    case kPinkNoise:
+    case kMLS:
+        if (modulated)
+            for (int i = 0; i < n; ++i) b.sample[i] = RoundSample(b.value[i] * (level * b.mod[i]), full);
+        else
+            for (int i = 0; i < n; ++i) b.sample[i] = RoundSample(b.value[i] * steady, full);
+        break;
+    case kSinePulse:
+        for (int i = 0; i < n; ++i)
+            b.sample[i] = b.scale[i] == 0 ? 0
+                                          : RoundSample(b.value[i] * gain(i), full) * static_cast<int32_t>(b.scale[i]);
+        break;
+    default:
+        for (int i = 0; i < n; ++i) b.sample[i] = b.direct[i];
+        break;
+    }
 }
 
 int64_t Generator::writeFrames(uint8_t* out, int64_t frames, const FrameChoices& f)
@@ -175,40 +213,25 @@ int64_t Generator::writeFrames(uint8_t* out, int64_t frames, const FrameChoices&
         blockPass2(leftChannel, leftWave, blocks[0], liveCount);
         if (right) blockPass2(rightChannel, rightWave, blocks[1], liveCount);
 
-        auto sample = [&](Channel c, int w, ChannelBlock& b, int i) -> int32_t {
-            ChannelState& s = (*this)[c];
-            const int32_t full = state.FullScale;
-            if (settings[c].ModulationOn) s.ModFactor = b.mod[i];
-            const double g = full * s.Amplitude * s.ModFactor;
-            switch (w) {
-            case kSine:
-            case kSquare:
-            case kTriangular:
-            case kSawtooth:
-            case kWhiteNoise:
-            case kPinkNoise:
-            case kMLS: return RoundSample(b.value[i] * g, full);
-            case kSinePulse:
-                return b.scale[i] == 0 ? 0 : RoundSample(b.value[i] * g, full) * static_cast<int32_t>(b.scale[i]);
-            default: return b.direct[i];
-            }
-        };
-        for (int i = 0; i < n; ++i) {
-            int32_t l = 0, r = 0;
-            if (i < liveCount) {
-                l = sample(leftChannel, leftWave, blocks[0], i);
-                if (f.stereo) {
-                    l *= onL;
-                    r = f.asLeft ? l : sample(rightChannel, rightWave, blocks[1], i) * onR;
-                }
-            }
-            PackSample(p, l, bps);
-            p += bps;
-            if (f.stereo) {
-                PackSample(p, r, bps);
-                p += bps;
+        blockPass3(leftChannel, leftWave, blocks[0], liveCount);
+        if (right) blockPass3(rightChannel, rightWave, blocks[1], liveCount);
+        const int32_t* ls = blocks[0].sample.data();
+        const int32_t* rs = right ? blocks[1].sample.data() : ls;
+        // Left samples of a stereo frame are scaled by the left "On" box; "Same as Left"
+        // repeats the scaled left sample.
+        const int32_t lf = f.stereo ? onL : 1;
+        const int32_t rf = right ? onR : onL;
+        if (!f.stereo) {
+            for (int i = 0; i < liveCount; ++i, p += bps) PackSample(p, ls[i], bps);
+        } else {
+            for (int i = 0; i < liveCount; ++i, p += 2 * bps) {
+                PackSample(p, ls[i] * lf, bps);
+                PackSample(p + bps, rs[i] * rf, bps);
             }
         }
+        const int64_t silent = static_cast<int64_t>(n - liveCount) * (f.stereo ? 2 : 1) * bps;
+        std::memset(p, 0, static_cast<size_t>(silent));
+        p += silent;
         done += n;
     }
     return p - out;

@@ -158,6 +158,7 @@ private:
     struct ChannelBlock;
     void blockPass1(Channel c, int w, ChannelBlock& b, int i);
     void blockPass2(Channel c, int w, ChannelBlock& b, int n);
+    void blockPass3(Channel c, int w, ChannelBlock& b, int n);
     int copyDepth_ = 0;
 };
 

@@ -62,12 +62,13 @@ struct PinkTriggerTable {
 inline constexpr PinkTriggerTable kPinkTriggers{};
 
 // The pink-noise source shared by both channels: refreshes row 0 and the rows due at
-// counter n, and returns (sum of the 13 rows) / 6.5 - 1. The rows are summed as
+// counter n, and returns the sum of the 13 rows (the source's value is sum / 6.5 - 1).
+// The rows are summed as
 // row0 + (row1 + (row2 + ... + (row11 + row12))); the inner sums are kept in `partial`
 // (partial[k] = row k + partial[k + 1], partial[13] = 0), so a refresh of row k costs k
 // additions and the fast-changing rows, which come last in the chain, cost one or two.
 template <typename Uniform>
-inline double PinkNoiseValue(std::array<double, 13>& rows, std::array<double, 14>& partial,
+inline double PinkRowSum(std::array<double, 13>& rows, std::array<double, 14>& partial,
                              int64_t n, Uniform& u)
 {
     rows[0] = u.next();
@@ -81,7 +82,7 @@ inline double PinkNoiseValue(std::array<double, 13>& rows, std::array<double, 14
         for (int k = highest; k >= 1; --k)
             partial[static_cast<size_t>(k)] = rows[static_cast<size_t>(k)] + partial[static_cast<size_t>(k) + 1];
     }
-    return (rows[0] + partial[1]) / 6.5 - 1;
+    return rows[0] + partial[1];
 }
 
 // Feedback taps of the maximum-length sequence by register length L (bit i = register

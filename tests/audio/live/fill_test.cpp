@@ -100,6 +100,7 @@ TEST(Fill, FiniteSignalsPlayWholeThenStop)
     };
     for (const Case& c : cases) {
         Rig rig;
+        rig.generator.selectIndex({Field::WaveForm, Channel::Left}, kSquare); // never zero
         rig.generator.setText({Field::Duration}, c.duration);
         ASSERT_EQ(rig.output.startsignal(rig.queue).outcome, StartOutcome::Started);
         rig.playToEnd();
