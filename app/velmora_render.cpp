@@ -1,4 +1,5 @@
-// velmora-render: writes the generator's signal into a wave file without a display.
+// velmora-render: writes the generator's signal into a wave file, or plays it, without a
+// display.
 
 #include <chrono>
 #include <cstdio>
@@ -10,6 +11,9 @@
 #include "engine/generator.h"
 #include "files/wave_export.h"
 #include "render_cli.h"
+#ifdef VELMORA_RENDER_PLAY
+#include "render_play.h"
+#endif
 
 using namespace velmora;
 
@@ -75,8 +79,13 @@ int main(int argc, char** argv)
             return 0;
         }
         if (request.play || request.listDevices) {
+#ifdef VELMORA_RENDER_PLAY
+            if (request.listDevices) return ListDevices();
+            return PlayRequest(request, request.seed ? *request.seed : ClockSeed());
+#else
             std::cerr << "velmora-render: this build cannot play; write a file instead\n";
             return kUsageExit;
+#endif
         }
         return Render(request);
     } catch (const std::exception& e) {

@@ -1,0 +1,14 @@
+#pragma once
+// velmora-render's live output: plays the signal through a sound device until its end,
+// or until SIGINT/SIGTERM when it repeats; lists the output devices.
+
+#include "render_cli.h"
+
+namespace velmora {
+
+// Exit status: 0 played (or stopped by a signal while repeating), 2 bad input, 3 the
+// device could not start, 130 a finite signal interrupted.
+int PlayRequest(const RenderRequest& request, uint32_t seed);
+int ListDevices();
+
+} // namespace velmora
