@@ -1,25 +1,52 @@
 // velmora: the generator window.
+#include "audio/alsa/alsa_device.h"
+#include "audio/fake_device.h"
+#include "engine/numbers.h"
 #include "ui/about_window.h"
+#include "ui/generator_controller.h"
 #include "ui/generator_window.h"
-
+#include "ui/output_settings_dialog.h"
 #include "ui/picture_combo_box.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
+#include <QLocale>
+#include <QPushButton>
 #include <QTimer>
 
 #include <memory>
 
 namespace {
 
+using velmora::Channel;
+using velmora::Control;
+using velmora::Field;
+
 // VELMORA_SCREENSHOT=<file.png> saves a picture of a window once it is on screen and quits;
-// VELMORA_SCREENSHOT_WINDOW picks the window ("main", the default, "about", or "waves": the
-// left waveform list opened). Used by tools/screenshots.sh.
+// VELMORA_SCREENSHOT_WINDOW picks what: "main" (the default; mono with a sine), "stereo"
+// (white noise left, a sweep right, the generator on), "settings", "about", or "waves" (the
+// left waveform list opened). Pictures play through a silent fake device, so they need no
+// sound card. Used by tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
-    QTimer::singleShot(500, window, [window, file] {
-        QApplication::exit(window->grab().save(file) ? 0 : 1);
-    });
+    QTimer::singleShot(500, window, [window, file] { QApplication::exit(window->grab().save(file) ? 0 : 1); });
+}
+
+void setUpStereoPicture(velmora::ui::GeneratorController& controller)
+{
+    velmora::Generator& g = controller.generator();
+    auto select = [&](Control c, int index) { controller.binding().run([&] { g.selectIndex(c, index); }); };
+    select({Field::cboChannels}, 1);
+    select({Field::WaveForm, Channel::Left}, velmora::kWhiteNoise);
+    controller.binding().run([&] { g.setChecked({Field::chkConstant, Channel::Right}, false); });
+    controller.switching().btnONClick();
+}
+
+char localeDecimalSeparator()
+{
+    const QString point = QLocale().decimalPoint();
+    return point == QLatin1String(",") ? ',' : '.';
 }
 
 } // namespace
@@ -28,24 +55,39 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
+    velmora::SetDecimalSeparator(localeDecimalSeparator());
+
+    const QString shot = qEnvironmentVariable("VELMORA_SCREENSHOT");
+    const QString shotWindow = qEnvironmentVariable("VELMORA_SCREENSHOT_WINDOW");
+    std::unique_ptr<velmora::AudioDevice> device;
+    if (shot.isEmpty())
+        device = std::make_unique<velmora::AlsaDevice>();
+    else
+        device = std::make_unique<velmora::FakeDevice>(std::vector<std::string>{"Built-in Audio"});
 
     velmora::ui::TfrmGenerator window;
+    auto controller = std::make_unique<velmora::ui::GeneratorController>(window, std::move(device));
     window.show();
 
-    std::unique_ptr<velmora::ui::AboutWindow> about;
-    const QString shot = qEnvironmentVariable("VELMORA_SCREENSHOT");
     if (!shot.isEmpty()) {
-        if (qEnvironmentVariable("VELMORA_SCREENSHOT_WINDOW") == QLatin1String("about")) {
-            about = std::make_unique<velmora::ui::AboutWindow>(&window);
-            about->show();
-            scheduleScreenshot(about.get(), shot);
-        } else if (qEnvironmentVariable("VELMORA_SCREENSHOT_WINDOW") == QLatin1String("waves")) {
+        if (shotWindow == QLatin1String("about")) {
+            controller->about().show();
+            scheduleScreenshot(&controller->about(), shot);
+        } else if (shotWindow == QLatin1String("settings")) {
+            controller->Compatibilitysettings1Click();
+            scheduleScreenshot(&controller->settingsDialog(), shot);
+        } else if (shotWindow == QLatin1String("waves")) {
             auto* list = window.widgets().left().WaveForm;
             QTimer::singleShot(200, list, [list] { list->showPopup(); });
             scheduleScreenshot(list->view()->window(), shot);
+        } else if (shotWindow == QLatin1String("stereo")) {
+            setUpStereoPicture(*controller);
+            scheduleScreenshot(&window, shot);
         } else {
             scheduleScreenshot(&window, shot);
         }
     }
-    return app.exec();
+    const int result = app.exec();
+    controller.reset(); // before the window it is wired to
+    return result;
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes pictures of the generator window and the About window under a virtual X server.
+# Takes pictures of the generator window, the output settings and the About window under a
+# virtual X server, playing through a silent fake device.
 # Builds nothing: pass the build folder (default build/) and an output folder
 # (default <build>/screenshots).
 #   bash tools/screenshots.sh [build-dir] [out-dir]
@@ -19,14 +20,23 @@ if [[ -z "$velmora" ]]; then
   exit 1
 fi
 
+# A settings store of its own, with the welcome question already answered, so that no box
+# waits for a click and the user's own settings stay untouched.
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+mkdir -p "$config/Karvell"
+echo 'Welcome = boolean true' >"$config/Karvell/Velmora.conf"
+
 # VELMORA_SCREENSHOT=<file> makes velmora save the window it names and quit.
 shoot() {
   local what=$1 file=$2
-  VELMORA_SCREENSHOT="$file" VELMORA_SCREENSHOT_WINDOW="$what" \
+  XDG_CONFIG_HOME="$config" VELMORA_SCREENSHOT="$file" VELMORA_SCREENSHOT_WINDOW="$what" \
     xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$velmora" /nosplash
   echo "$file"
 }
 
 shoot main "$out/main-window.png"
+shoot stereo "$out/main-window-stereo-on.png"
+shoot settings "$out/output-settings.png"
 shoot about "$out/about-window.png"
 shoot waves "$out/waveform-list.png"

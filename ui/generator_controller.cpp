@@ -1,0 +1,292 @@
+#include "ui/generator_controller.h"
+
+#include "audio/device_list.h"
+#include "engine/numbers.h"
+#include "ui/about_window.h"
+#include "ui/generator_window.h"
+#include "ui/help_window.h"
+#include "ui/output_settings_dialog.h"
+#include "ui/picture_combo_box.h"
+#include "ui/up_down.h"
+#include "ui/window_notices.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+
+namespace velmora::ui {
+
+// Until generators are kept in step across processes, a synchronised command is carried
+// out here only.
+class GeneratorController::LocalSync final : public GeneratorSync {
+public:
+    explicit LocalSync(GeneratorController& owner) : owner_(owner) {}
+    void broadcast(SyncCommand command) override
+    {
+        switch (command) {
+        case SyncCommand::Start: owner_.switching_.startsignal(); break;
+        case SyncCommand::Stop: owner_.AudioOut1_.StopAtOnce(); break;
+        case SyncCommand::Pause: owner_.switching_.togglePause(); break;
+        }
+    }
+
+private:
+    GeneratorController& owner_;
+};
+
+GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<AudioDevice> device,
+                                         WindowNotices* notices)
+    : window_(window),
+      ownNotices_(notices ? nullptr : std::make_unique<MessageBoxNotices>(&window)),
+      notices_(notices ? *notices : *ownNotices_),
+      device_(std::move(device)),
+      AudioOut1_(*device_),
+      output_(generator_, AudioOut1_),
+      rules_(window.widgets(), window.menu(), generator_.settings),
+      binding_(generator_, notices_),
+      switching_({window, AudioOut1_, output_, route_, notices_, rules_}),
+      sync_(std::make_unique<LocalSync>(*this))
+{
+    switching_.setSync(sync_.get());
+    bindWindow();
+    plugHooks();
+    connectCommands();
+    FormCreate();
+}
+
+GeneratorController::~GeneratorController()
+{
+    // The engine's events point here; nothing may reach them once this is gone.
+    AudioOut1_.OnStart = nullptr;
+    AudioOut1_.OnStop = nullptr;
+    AudioOut1_.StopAtOnce();
+    generator_.hooks = {};
+}
+
+void GeneratorController::bindWindow()
+{
+    GeneratorWidgets& w = window_.widgets();
+    for (Channel c : kChannels) {
+        ChannelWidgets& ch = w.channel[index(c)];
+        binding_.bind({Field::WaveForm, c}, ch.WaveForm);
+        binding_.bind({Field::chkConstant, c}, ch.chkConstant, ch.chkSweep);
+        binding_.bind({Field::fInit, c}, ch.fInit);
+        binding_.bind({Field::fFinal, c}, ch.fFinal);
+        binding_.bind({Field::Logarithmic, c}, ch.Logarithmic);
+        binding_.bind({Field::Bidirectional, c}, ch.Bidirectional);
+        binding_.bind({Field::Amplitude, c}, ch.Amplitude);
+        binding_.bind({Field::barAmplitude, c}, ch.barAmplitude);
+        binding_.bind({Field::Tick, c}, ch.Tick);
+        binding_.bind({Field::ModulationOn, c}, ch.ModulationOn);
+        binding_.bind({Field::ModFunction, c}, ch.ModFunction);
+        binding_.bind({Field::ModDepthEdit, c}, ch.ModDepthEdit);
+        binding_.bind({Field::ModPeriodEdit, c}, ch.ModPeriodEdit);
+        binding_.bind({Field::ModPhaseEdit, c}, ch.ModPhaseEdit);
+        binding_.bind({Field::cboCrestFactor, c}, ch.cboCrestFactor);
+        binding_.bind({Field::txtMLSLength, c}, ch.txtMLSLength);
+        binding_.bind({Field::txtMLSSeed, c}, ch.txtMLSSeed);
+
+        binding_.onExit(ch.fInit, [this, c] { generator_.FrequencyExit(c, Field::fInit); });
+        binding_.onExit(ch.fFinal, [this, c] { generator_.FrequencyExit(c, Field::fFinal); });
+        binding_.onExit(ch.Amplitude, [this, c] { generator_.AmplitudeExit(c); });
+        binding_.onExit(ch.ModDepthEdit, [this, c] { generator_.ModDepthEditExit(c); });
+        binding_.onExit(ch.ModPeriodEdit, [this, c] { generator_.ModPeriodEditExit(c); });
+        binding_.onExit(ch.ModPhaseEdit, [this, c] { generator_.ModPhaseEditExit(c); });
+    }
+    binding_.bind({Field::PhaseEdit}, w.PhaseEdit);
+    binding_.bind({Field::Duration}, w.Duration);
+    binding_.bind({Field::Loop}, w.Loop);
+    binding_.bind({Field::cboChannels}, w.cboChannels);
+    binding_.bind({Field::chkAsLeft}, w.chkAsLeft);
+    binding_.onExit(w.Duration, [this] { generator_.DurationExit(); });
+    binding_.onExit(w.PhaseEdit, [this] { generator_.PhaseEditExit(); });
+}
+
+void GeneratorController::plugHooks()
+{
+    GeneratorHooks& h = generator_.hooks;
+    h.outputActive = [this] { return AudioOut1_.Active(); };
+    h.stopAtOnce = [this] { AudioOut1_.StopAtOnce(); };
+    h.controlWritten = [this](Control c) { binding_.mirror(c); };
+    h.windowRule = [this](WindowRule rule, Channel c) { rules_.apply(rule, c); };
+    h.aboveNyquist = [this](Channel) {
+        const int answer = notices_.suppressible(
+            QStringLiteral("The output frequency can never be higher than half the sampling rate. If you would "
+                           "like to generate a higher frequency signal, please adjust the sampling rate in the "
+                           "'Output Settings' via the 'Tools' menu."),
+            QStringLiteral("Information"), NoticeButtons::YesNo, QStringLiteral("AboveNyquistLimit"));
+        if (answer == NoticeResult::Yes) Compatibilitysettings1Click();
+    };
+
+    OutputCallbacks& o = output_.callbacks;
+    o.aliveMessage = [this] { generator_.state.AliveFlag = true; };
+    // The boxes wait until the fill has returned: the engine is stopped already, and a
+    // modal loop inside the fill would run the device's notices inside it.
+    o.runningBehind = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                notices_.suppressible(QString::fromLatin1(kPerformanceMessage), QStringLiteral("Information"),
+                                      NoticeButtons::Ok, QStringLiteral("MBPerformance"));
+            },
+            Qt::QueuedConnection);
+    };
+    o.reentered = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { notices_.messageBox(QString::fromLatin1(kPerformanceMessage)); }, Qt::QueuedConnection);
+    };
+
+    switching_.openOutputSettings = [this] { Compatibilitysettings1Click(); };
+    switching_.runningChanged = [this](bool running) {
+        screensaver_.setActive(running && settings_ && settings_->chkDisableSS->isChecked());
+    };
+}
+
+void GeneratorController::connectCommands()
+{
+    GeneratorWidgets& w = window_.widgets();
+    MainMenu& m = window_.menu();
+    SwitchingController* s = &switching_;
+    connect(w.btnON, &QPushButton::clicked, this, [s] { s->btnONClick(); });
+    connect(w.btnOFF, &QPushButton::clicked, this, [s] { s->btnOFFClick(); });
+    connect(w.btnPause, &QPushButton::clicked, this, [s] { s->btnPauseClick(); });
+    connect(m.Off1, &QAction::triggered, this, [s] { s->btnONClick(); });
+    connect(m.OnOff1, &QAction::triggered, this, [s] { s->btnOFFClick(); });
+    connect(m.Pause1, &QAction::triggered, this, [s] { s->btnPauseClick(); });
+    connect(m.ONOFF2, &QAction::triggered, this, [s] { s->ONOFF2Click(); });
+
+    connect(m.Exit1, &QAction::triggered, this, [this] {
+        if (AudioOut1_.Active()) AudioOut1_.StopAtOnce();
+        window_.close();
+    });
+    connect(m.Compatibilitysettings1, &QAction::triggered, this, [this] { Compatibilitysettings1Click(); });
+    connect(m.Recheckoutputdevices1, &QAction::triggered, this, [this] { Recheckoutputdevices1Click(); });
+    connect(m.Introduction1, &QAction::triggered, this, [this] { openHelp(10); });
+    connect(m.Help1, &QAction::triggered, this, [this] { openHelp(1); });
+    connect(m.About2, &QAction::triggered, this, [this] {
+        about_->show();
+        about_->raise();
+        about_->activateWindow();
+    });
+    connect(m.WindowsVolumeControl1, &QAction::triggered, this, [] { startVolumeControl(); });
+
+    connect(w.WaveDevice, &QComboBox::activated, this,
+            [this](int position) { AudioOut1_.setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(position))); });
+    for (QWidget* clickable : std::initializer_list<QWidget*>{w.lblFS, w.lblCorrectionAlert, w.Image1,
+                                                             w.left().lblPeakRMSratio, w.WaveDevice})
+        clickable->installEventFilter(this);
+    window_.installEventFilter(this);
+}
+
+void GeneratorController::FormCreate()
+{
+    GeneratorWidgets& w = window_.widgets();
+    help_ = std::make_unique<HelpWindow>();
+    about_ = std::make_unique<AboutWindow>(&window_);
+    connect(about_.get(), &AboutWindow::helpRequested, this, [this](int context) { openHelp(context); });
+
+    for (Channel c : kChannels) {
+        binding_.run([&] { generator_.selectIndex({Field::WaveForm, c}, kSine); });
+        generator_.setIndex({Field::ModFunction, c}, kModCosine);
+    }
+    // The layout a first start has; restored settings replace it.
+    binding_.run([&] { generator_.selectIndex({Field::cboChannels}, 0); });
+
+    Recheckoutputdevices1Click();
+    if (w.WaveDevice->count() <= 1) {
+        notices_.messageBox(QStringLiteral("No Soundcard driver found. No sound output possible."));
+        rules_.setDevicesExist(false);
+        w.btnON->setEnabled(false);
+    }
+    window_.raise();
+    const int answer =
+        notices_.suppressible(QStringLiteral("Welcome to Velmora! Would you like to see the introduction to this program?"),
+                              QStringLiteral("Welcome"), NoticeButtons::YesNo, QStringLiteral("Welcome"));
+    if (answer == NoticeResult::Yes) openHelp(10);
+
+    TfrmSettings::Hooks hooks;
+    hooks.switchOff = [this] { switching_.btnOFFClick(); };
+    hooks.refreshLabels = [this] { refreshOutputLabels(); };
+    hooks.help = [this](int context) { openHelp(context); };
+    hooks.enableMain = [this] { window_.setEnabled(true); };
+    settings_ = std::make_unique<TfrmSettings>(generator_, binding_, notices_, std::move(hooks));
+
+    binding_.mirrorAll();
+    refreshOutputLabels();
+}
+
+void GeneratorController::FormClose()
+{
+    AudioOut1_.StopAtOnce();
+    // The program ends with its main window.
+    for (QWidget* other : std::initializer_list<QWidget*>{settings_.get(), about_.get(), help_.get()})
+        if (other->isVisible()) other->close();
+}
+
+void GeneratorController::Recheckoutputdevices1Click()
+{
+    QComboBox* list = window_.widgets().WaveDevice;
+    list->clear();
+    for (const std::string& entry : outputDeviceEntries(*device_)) list->addItem(QString::fromStdString(entry));
+    list->setCurrentIndex(0);
+    AudioOut1_.setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(0)));
+}
+
+void GeneratorController::Compatibilitysettings1Click()
+{
+    AudioOut1_.StopAtOnce();
+    settings_->open();
+}
+
+void GeneratorController::refreshOutputLabels()
+{
+    GeneratorWidgets& w = window_.widgets();
+    const OutputSettings& o = generator_.settings.output;
+    w.lblFS->setText(QStringLiteral("fs=%1kHz").arg(QString::fromStdString(NumberToText(o.SamplingRate / 1000.0))));
+    w.lblFS->adjustSize();
+    const QString correction = QString::fromStdString(o.txtCorrectionFactor);
+    w.lblCorrectionAlert->setVisible(correction != QLatin1String("0"));
+    w.lblCorrectionAlert->setText(QStringLiteral("Frequency correction applied: ") + correction +
+                                  (o.cboCorrectionUnits == 1 ? QStringLiteral(" cent") : QStringLiteral(" %")));
+    w.lblCorrectionAlert->adjustSize();
+}
+
+void GeneratorController::FormActivate()
+{
+    refreshOutputLabels();
+    // The title doubles as the task bar's "ON - Velmora": keep what the switching set.
+    window_.setWindowTitle(SwitchingController::titleFor(switching_.GeneratorRunning()));
+}
+
+void GeneratorController::openHelp(int context) { help_->showTopic(context); }
+
+bool GeneratorController::eventFilter(QObject* watched, QEvent* event)
+{
+    GeneratorWidgets& w = window_.widgets();
+    if (watched == &window_) {
+        if (event->type() == QEvent::WindowActivate) FormActivate();
+        if (event->type() == QEvent::Close) FormClose();
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == w.lblFS || watched == w.lblCorrectionAlert) Compatibilitysettings1Click();
+        if (watched == w.left().lblPeakRMSratio) openHelp(12);
+        if (watched == w.Image1) openWebPage(QString::fromLatin1(kMakerWebPage));
+    } else if (event->type() == QEvent::FocusOut && watched == w.WaveDevice) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            generator_.fConstChange(Channel::Left);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace velmora::ui

@@ -1,0 +1,89 @@
+#pragma once
+// The generator behind the main window: one Generator, one output engine AudioOut1 on one
+// device, the fill that feeds it, and the wiring of the window's widgets, menus and
+// auxiliary windows to them. Making it runs the window's start-up (device list, welcome
+// notice, output settings); closing the window stops the output. Window thread.
+
+#include "audio/audio_device.h"
+#include "audio/audio_out.h"
+#include "audio/live/generator_output.h"
+#include "audio/qt/qt_notice_route.h"
+#include "engine/generator.h"
+#include "ui/control_binding.h"
+#include "ui/desktop_commands.h"
+#include "ui/switching_controller.h"
+#include "ui/visibility_rules.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace velmora::ui {
+
+class AboutWindow;
+class HelpWindow;
+class TfrmGenerator;
+class TfrmSettings;
+class WindowNotices;
+
+class GeneratorController final : public QObject {
+    Q_OBJECT
+public:
+    // `device` is the output device (ALSA in the program, a fake one in tests). `notices`
+    // (may be null: message boxes over the window) must outlive the controller, and the
+    // controller must go before the window.
+    GeneratorController(TfrmGenerator& window, std::unique_ptr<AudioDevice> device,
+                        WindowNotices* notices = nullptr);
+    ~GeneratorController() override;
+
+    Generator& generator() { return generator_; }
+    TAudioOut& AudioOut1() { return AudioOut1_; }
+    QtNoticeRoute& route() { return route_; }
+    AudioDevice& device() { return *device_; }
+    SwitchingController& switching() { return switching_; }
+    VisibilityRules& rules() { return rules_; }
+    ControlBinding& binding() { return binding_; }
+    TfrmSettings& settingsDialog() { return *settings_; }
+    HelpWindow& help() { return *help_; }
+    AboutWindow& about() { return *about_; }
+    ScreensaverInhibit& screensaver() { return screensaver_; }
+
+    // Lists the output devices into WaveDevice and selects "System Default".
+    void Recheckoutputdevices1Click();
+    // Switches this generator off and shows the output settings.
+    void Compatibilitysettings1Click();
+    // What activating the window refreshes: lblFS, lblCorrectionAlert and the title.
+    void FormActivate();
+    void refreshOutputLabels();
+    void openHelp(int context);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class LocalSync;
+    void bindWindow();
+    void connectCommands();
+    void plugHooks();
+    void FormCreate();
+    void FormClose();
+
+    TfrmGenerator& window_;
+    std::unique_ptr<WindowNotices> ownNotices_;
+    WindowNotices& notices_;
+    std::unique_ptr<AudioDevice> device_;
+    QtNoticeRoute route_; // outlives the engine, which forgets its notices there
+    Generator generator_;
+    TAudioOut AudioOut1_;
+    GeneratorOutput output_;
+    VisibilityRules rules_;
+    ControlBinding binding_;
+    SwitchingController switching_;
+    std::unique_ptr<LocalSync> sync_;
+    ScreensaverInhibit screensaver_;
+    std::unique_ptr<HelpWindow> help_;
+    std::unique_ptr<AboutWindow> about_;
+    std::unique_ptr<TfrmSettings> settings_;
+};
+
+} // namespace velmora::ui

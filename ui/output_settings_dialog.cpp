@@ -1,0 +1,248 @@
+#include "ui/output_settings_dialog.h"
+
+#include "engine/numbers.h"
+#include "settings/settings_store.h"
+#include "ui/control_binding.h"
+#include "ui/label_hover.h"
+#include "ui/widget_factory.h"
+#include "ui/window_fonts.h"
+#include "ui/window_notices.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+
+#include <exception>
+
+namespace velmora::ui {
+
+const char* const kCentWebPage = "https://en.wikipedia.org/wiki/Cent_(music)";
+
+namespace {
+const QStringList kRates = {"8000", "11025", "22050", "44100", "48000", "88200", "96000", "176400", "192000",
+                            "384000"};
+const QStringList kQuantisations = {"16", "24"};
+const QStringList kBufferSizes = {"2048", "4096", "8192", "16384", "32768", "65536"};
+const QStringList kBufferCounts = {"2", "3", "4"};
+
+QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items, const QRect& place)
+{
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QLatin1String(name));
+    list->addItems(items);
+    list->setCurrentIndex(-1);
+    list->setGeometry(place);
+    return list;
+}
+
+int numberOf(const QComboBox* list, int fallback)
+{
+    bool ok = false;
+    const int value = list->currentText().toInt(&ok);
+    return ok ? value : fallback;
+}
+} // namespace
+
+TfrmSettings::TfrmSettings(Generator& generator, ControlBinding& binding, WindowNotices& notices, Hooks hooks)
+    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      generator_(generator),
+      binding_(binding),
+      notices_(notices),
+      hooks_(std::move(hooks))
+{
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Output Settings"));
+    setFont(windowFont());
+    setProperty("helpContext", 2);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    build();
+    FormCreate();
+}
+
+void TfrmSettings::build()
+{
+    QGroupBox* signal = makeGroupBox(this, QStringLiteral("GroupBox1"), QStringLiteral(" Signal Data "),
+                                     QRect(8, 8, 250, 84));
+    makeLabel(signal, QStringLiteral("Label1"), QStringLiteral("Sampling Rate [Hz]"), 10, 24);
+    cboFsList = makeList(signal, "cboFsList", kRates, QRect(130, 20, 80, 22));
+    makeLabel(signal, QStringLiteral("Label2"), QStringLiteral("Quantisation"), 10, 54);
+    cboQuant = makeList(signal, "cboQuant", kQuantisations, QRect(130, 50, 80, 22));
+    makeLabel(signal, QStringLiteral("Label3"), QStringLiteral("bits"), 216, 54);
+
+    QGroupBox* buffers = makeGroupBox(this, QStringLiteral("GroupBox2"), QStringLiteral("Buffer Settings "),
+                                      QRect(8, 100, 250, 84));
+    makeLabel(buffers, QStringLiteral("Label4"), QStringLiteral("Buffer Size:"), 10, 24);
+    cboBufferSize = makeList(buffers, "cboBufferSize", kBufferSizes, QRect(130, 20, 80, 22));
+    makeLabel(buffers, QStringLiteral("Label5"), QStringLiteral("Buffers:"), 10, 54);
+    cboBuffers = makeList(buffers, "cboBuffers", kBufferCounts, QRect(130, 50, 80, 22));
+
+    QGroupBox* calibration = makeGroupBox(this, QStringLiteral("GroupBox3"), QStringLiteral("Hardware Calibration "),
+                                          QRect(8, 192, 250, 104));
+    makeLabel(calibration, QStringLiteral("Label6"), QStringLiteral("Frequency Correction Factor"), 10, 22);
+    txtCorrectionFactor = makeEdit(calibration, QStringLiteral("txtCorrectionFactor"), QStringLiteral("0"),
+                                   QRect(10, 42, 90, 21),
+                                   QStringLiteral("Enter a correction factor as percentage of the frequency"));
+    cboCorrectionUnits = makeList(calibration, "cboCorrectionUnits", {QStringLiteral("%"), QStringLiteral("cent")},
+                                  QRect(108, 42, 60, 22));
+    cboCorrectionUnits->setCurrentIndex(0);
+    Label7 = makeLabel(calibration, QStringLiteral("Label7"), QStringLiteral("Click here for more information on cent"),
+                       10, 72);
+    Label7->setWordWrap(true);
+    Label7->setCursor(Qt::PointingHandCursor);
+    LabelHover::install(Label7);
+    Label7->installEventFilter(this);
+
+    grpNetwork = makeGroupBox(this, QStringLiteral("GroupBox4"), QStringLiteral("Network Settings "),
+                              QRect(8, 300, 250, 50));
+    makeLabel(grpNetwork, QStringLiteral("Label8"), QStringLiteral("Port"), 10, 22);
+    txtPort = makeEdit(grpNetwork, QStringLiteral("txtPort"), QStringLiteral("1193"), QRect(60, 20, 60, 21));
+    grpNetwork->setVisible(false);
+
+    // Kept, but with no height: the option is on and cannot be seen.
+    chkDisableSS = makeCheckBox(this, QStringLiteral("chkDisableSS"), QStringLiteral("Disable Screensaver when active"),
+                                QRect(8, 300, 200, 0));
+    chkDisableSS->setChecked(true);
+
+    HelpButton = makeButton(this, QStringLiteral("HelpButton"), QStringLiteral("Help"), QRect(8, 306, 75, 25));
+    Button1 = makeButton(this, QStringLiteral("Button1"), QStringLiteral("Close"), QRect(183, 306, 75, 25));
+    setFixedSize(266, 339);
+
+    binding_.bind({Field::txtCorrectionFactor}, txtCorrectionFactor);
+    binding_.bind({Field::cboCorrectionUnits}, cboCorrectionUnits);
+    binding_.onExit(txtCorrectionFactor, [this] { txtCorrectionFactorExit(); });
+
+    connect(cboFsList, &QComboBox::activated, this, [this] { cboFsListChange(); });
+    connect(cboQuant, &QComboBox::activated, this, [this] { cboBuffersChange(); });
+    connect(cboBuffers, &QComboBox::activated, this, [this] { cboBuffersChange(); });
+    connect(cboBufferSize, &QComboBox::activated, this, [this] { cboBufferSizeChange(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] {
+        if (hooks_.help) hooks_.help(2);
+    });
+    connect(Button1, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TfrmSettings::FormCreate()
+{
+    const SettingsStore store = SettingsStore::openForReading();
+    const auto setIndex = [](QComboBox* list, int index) {
+        if (index < 0 || index >= list->count()) throw std::out_of_range("stored index outside its list");
+        list->setCurrentIndex(index);
+    };
+    try {
+        if (!store.valueExists("Fs")) throw std::runtime_error("nothing stored");
+        setIndex(cboFsList, store.readInteger("Fs"));
+        setIndex(cboBuffers, store.readInteger("Buffers"));
+        setIndex(cboQuant, store.readInteger("Quant"));
+        setIndex(cboBufferSize, store.readInteger("BufferSize"));
+        chkDisableSS->setChecked(store.readBoolean("DisableSS"));
+        generator_.setText({Field::txtCorrectionFactor}, store.readText("txtCorrectionFactor"));
+        setIndex(cboCorrectionUnits, store.readInteger("cboCorrectionUnits"));
+        generator_.setIndex({Field::cboCorrectionUnits}, cboCorrectionUnits->currentIndex());
+        txtPort->setText(QString::fromStdString(store.readText("txtPort")));
+    } catch (const std::exception&) {
+        // What was read stays; the rest takes the defaults.
+        cboFsList->setCurrentIndex(1);
+        cboBuffers->setCurrentIndex(2);
+        cboBufferSize->setCurrentIndex(2);
+        generator_.setText({Field::txtCorrectionFactor}, "0");
+        txtPort->setText(QStringLiteral("1193"));
+    }
+    // A start needs a quantisation; with none stored it is the engine's own 16 bits.
+    if (cboQuant->currentIndex() < 0) cboQuant->setCurrentIndex(0);
+    binding_.mirror({Field::txtCorrectionFactor});
+    binding_.mirror({Field::cboCorrectionUnits});
+    binding_.run([this] { generator_.txtCorrectionFactorChange(); });
+    takeListValues();
+    generator_.fConstChange(Channel::Left);
+    generator_.fConstChange(Channel::Right);
+}
+
+void TfrmSettings::takeListValues()
+{
+    OutputSettings& o = generator_.settings.output;
+    o.SamplingRate = numberOf(cboFsList, o.SamplingRate);
+    o.Quantisation = numberOf(cboQuant, 16);
+    o.Buffers = numberOf(cboBuffers, o.Buffers);
+    o.BufferSize = numberOf(cboBufferSize, o.BufferSize);
+}
+
+void TfrmSettings::cboFsListChange()
+{
+    if (hooks_.switchOff) hooks_.switchOff();
+    takeListValues();
+    // Frequencies above the new half rate come down to it, without a message.
+    const int32_t limit = generator_.settings.output.SamplingRate / 2;
+    for (Channel c : kChannels) {
+        for (Field field : {Field::fInit, Field::fFinal}) {
+            const Control control{field, c};
+            double value = 0;
+            if (TryIntlStrToFloat(generator_.text(control), value) && value > limit)
+                binding_.run([&] { generator_.setText(control, NumberToText(limit)); });
+        }
+    }
+    if (hooks_.refreshLabels) hooks_.refreshLabels();
+}
+
+void TfrmSettings::cboBuffersChange()
+{
+    if (hooks_.switchOff) hooks_.switchOff();
+    takeListValues();
+}
+
+void TfrmSettings::cboBufferSizeChange()
+{
+    if (hooks_.switchOff) hooks_.switchOff();
+    takeListValues();
+}
+
+void TfrmSettings::txtCorrectionFactorExit()
+{
+    if (hooks_.refreshLabels) hooks_.refreshLabels();
+}
+
+void TfrmSettings::open()
+{
+    if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmSettings::save()
+{
+    SettingsStore store = SettingsStore::openForWriting();
+    store.writeInteger("Fs", cboFsList->currentIndex());
+    store.writeInteger("Buffers", cboBuffers->currentIndex());
+    store.writeInteger("Quant", cboQuant->currentIndex());
+    store.writeInteger("BufferSize", cboBufferSize->currentIndex());
+    store.writeBoolean("DisableSS", chkDisableSS->isChecked());
+    store.writeText("txtCorrectionFactor", txtCorrectionFactor->text().toStdString());
+    store.writeInteger("cboCorrectionUnits", cboCorrectionUnits->currentIndex());
+    store.writeText("txtPort", txtPort->text().toStdString());
+    store.close();
+}
+
+void TfrmSettings::closeEvent(QCloseEvent* event)
+{
+    binding_.run([this] { save(); });
+    if (hooks_.enableMain) hooks_.enableMain();
+    binding_.run([this] { generator_.fConstChange(Channel::Left); });
+    QWidget::closeEvent(event);
+}
+
+bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Label7 && event->type() == QEvent::MouseButtonRelease)
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCentWebPage)));
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace velmora::ui

@@ -1,0 +1,80 @@
+#pragma once
+// The output settings dialog: sampling rate, quantisation, buffers and the frequency
+// correction. It lives from program start to exit, loads its values from the settings
+// store when made and saves them whenever it is closed. Every change of the output format
+// switches the generator off first, so the engine is never reconfigured while it plays.
+// Window thread; loading and saving touch the disk.
+
+#include "engine/generator.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace velmora::ui {
+
+class ControlBinding;
+class WindowNotices;
+
+// Address of the page that explains the cent.
+extern const char* const kCentWebPage;
+
+class TfrmSettings final : public QWidget {
+    Q_OBJECT
+public:
+    struct Hooks {
+        std::function<void()> switchOff;      // the OFF command of the main window
+        std::function<void()> refreshLabels;  // the main window's lblFS / lblCorrectionAlert
+        std::function<void(int)> help;        // open a help topic
+        std::function<void()> enableMain;     // the main window may be used again
+    };
+
+    // Builds the dialog, binds the correction controls through `binding` and loads the stored
+    // values (FormCreate).
+    TfrmSettings(Generator& generator, ControlBinding& binding, WindowNotices& notices, Hooks hooks);
+
+    QComboBox* cboFsList = nullptr;
+    QComboBox* cboQuant = nullptr;
+    QComboBox* cboBufferSize = nullptr;
+    QComboBox* cboBuffers = nullptr;
+    QLineEdit* txtCorrectionFactor = nullptr;
+    QComboBox* cboCorrectionUnits = nullptr;
+    QLabel* Label7 = nullptr;
+    QGroupBox* grpNetwork = nullptr;
+    QLineEdit* txtPort = nullptr;
+    QCheckBox* chkDisableSS = nullptr;
+    QPushButton* HelpButton = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    // Handlers, also for code that drives the dialog.
+    void FormCreate();
+    void cboFsListChange();
+    void cboBuffersChange();
+    void cboBufferSizeChange();
+    void txtCorrectionFactorExit();
+    // Shows the dialog centred on the screen, without blocking the main window.
+    void open();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void build();
+    void takeListValues(); // the numbers of the lists' selected entries into the settings
+    void save();
+
+    Generator& generator_;
+    ControlBinding& binding_;
+    WindowNotices& notices_;
+    Hooks hooks_;
+};
+
+} // namespace velmora::ui

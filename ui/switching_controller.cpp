@@ -1,0 +1,152 @@
+#include "ui/switching_controller.h"
+
+#include "audio/audio_out.h"
+#include "ui/picture_combo_box.h"
+#include "ui/shape_circle.h"
+#include "ui/visibility_rules.h"
+#include "ui/window_notices.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+namespace velmora::ui {
+
+namespace {
+const QColor kLampOff(128, 0, 0);
+const QColor kLampOn(0, 128, 0);
+} // namespace
+
+SwitchingController::SwitchingController(const Parts& parts)
+    : window_(parts.window),
+      engine_(parts.engine),
+      output_(parts.output),
+      route_(parts.route),
+      notices_(parts.notices),
+      rules_(parts.rules)
+{
+    engine_.OnStart = [this] { AudioOut1Start(); };
+    engine_.OnStop = [this] { AudioOut1Stop(); };
+}
+
+QString SwitchingController::titleFor(bool running)
+{
+    return running ? QStringLiteral("ON - Velmora") : QStringLiteral("Velmora");
+}
+
+void SwitchingController::btnONClick()
+{
+    if (sync_ && window_.widgets().chkSync->isChecked()) {
+        sync_->broadcast(SyncCommand::Start);
+        window_.raise();
+        window_.activateWindow();
+        return;
+    }
+    startsignal();
+}
+
+void SwitchingController::startsignal()
+{
+    GeneratorWidgets& w = window_.widgets();
+    const StartResult result = output_.startsignal(route_);
+    switch (result.outcome) {
+    case StartOutcome::Started:
+    case StartOutcome::AlreadyRunning: break;
+    case StartOutcome::ShortSignal:
+        notices_.messageBox(QString::fromStdString(result.message));
+        if (openOutputSettings) openOutputSettings();
+        break;
+    case StartOutcome::DeviceError: notices_.messageBox(QString::fromStdString(result.message)); break;
+    case StartOutcome::NotPrepared: notices_.errorBox(QString::fromStdString(result.message)); break;
+    }
+    w.btnOFF->setFocus();
+}
+
+void SwitchingController::btnOFFClick()
+{
+    GeneratorWidgets& w = window_.widgets();
+    if (sync_ && w.chkSync->isChecked())
+        sync_->broadcast(SyncCommand::Stop);
+    else
+        engine_.StopAtOnce();
+    if (w.btnON->isEnabled()) w.btnON->setFocus();
+}
+
+void SwitchingController::btnPauseClick()
+{
+    if (sync_ && window_.widgets().chkSync->isChecked()) {
+        sync_->broadcast(SyncCommand::Pause);
+        return;
+    }
+    togglePause();
+}
+
+void SwitchingController::togglePause()
+{
+    engine_.setPaused(!engine_.Paused());
+    setPauseBold(engine_.Paused());
+}
+
+void SwitchingController::ONOFF2Click()
+{
+    if (engine_.Active())
+        btnOFFClick();
+    else
+        btnONClick();
+}
+
+void SwitchingController::setPauseBold(bool bold)
+{
+    QFont font = window_.widgets().btnPause->font();
+    font.setBold(bold);
+    window_.widgets().btnPause->setFont(font);
+}
+
+void SwitchingController::lockControls(bool locked)
+{
+    GeneratorWidgets& w = window_.widgets();
+    for (QWidget* widget : std::initializer_list<QWidget*>{w.cboChannels, w.WaveDevice, w.Duration, w.Loop})
+        widget->setEnabled(!locked);
+    for (ChannelWidgets& c : w.channel)
+        for (QWidget* widget : std::initializer_list<QWidget*>{c.Bidirectional, c.Logarithmic, c.fInit, c.fFinal,
+                                                               c.Amplitude})
+            widget->setEnabled(!locked);
+    for (QPushButton* memory : w.Memory) memory->setEnabled(!locked);
+    window_.menu().Presets1->setEnabled(!locked);
+    window_.menu().Presets1->menuAction()->setEnabled(!locked);
+}
+
+void SwitchingController::AudioOut1Start()
+{
+    GeneratorWidgets& w = window_.widgets();
+    window_.setWindowTitle(titleFor(true));
+    w.btnON->setDefault(false);
+    w.btnOFF->setDefault(true);
+    w.LED->setBrushColour(kLampOn);
+    running_ = true;
+    lockControls(true);
+    if (runningChanged) runningChanged(true);
+}
+
+void SwitchingController::AudioOut1Stop()
+{
+    GeneratorWidgets& w = window_.widgets();
+    window_.setWindowTitle(titleFor(false));
+    setPauseBold(false);
+    w.btnOFF->setDefault(false);
+    w.btnON->setDefault(true);
+    if (w.btnON->isEnabled()) w.btnON->setFocus();
+    w.LED->setBrushColour(kLampOff);
+    running_ = false;
+    lockControls(false);
+    // Unlocking enabled the right channel's fields and "Bi-directional" whatever the
+    // layout and Repeat say; put their rules back.
+    rules_.rightChannelEnabling();
+    rules_.loopClick();
+    if (runningChanged) runningChanged(false);
+}
+
+} // namespace velmora::ui

@@ -1,0 +1,83 @@
+#pragma once
+// Switching the generator on, into pause and off, and the window's on and off states. The
+// commands start and stop the output engine; the states follow the engine's own start and
+// stop notices, whatever caused them (OFF, the end of a finite signal, an error). Window
+// thread; the commands may show message boxes.
+
+#include "audio/live/generator_output.h"
+#include "ui/generator_window.h"
+
+#include <functional>
+
+namespace velmora {
+class NoticeRoute;
+class TAudioOut;
+} // namespace velmora
+
+namespace velmora::ui {
+
+class VisibilityRules;
+class WindowNotices;
+
+enum class SyncCommand { Start, Stop, Pause };
+
+// Carries a switching command to every generator that is kept in step ("Sync all
+// Generators"), this one included. Window thread.
+class GeneratorSync {
+public:
+    virtual ~GeneratorSync() = default;
+    virtual void broadcast(SyncCommand command) = 0;
+};
+
+class SwitchingController final {
+public:
+    struct Parts {
+        TfrmGenerator& window;
+        TAudioOut& engine;
+        GeneratorOutput& output;
+        NoticeRoute& route;
+        WindowNotices& notices;
+        VisibilityRules& rules;
+    };
+    // Takes over the engine's OnStart and OnStop.
+    explicit SwitchingController(const Parts& parts);
+
+    // Where the commands go while "Sync all Generators" is checked; null: this window only.
+    void setSync(GeneratorSync* sync) { sync_ = sync; }
+    // Opens the output settings dialog (after a signal too short for the ring).
+    std::function<void()> openOutputSettings;
+    // Told when the window switches on (true) and off (false).
+    std::function<void(bool)> runningChanged;
+
+    void btnONClick();
+    void btnOFFClick();
+    void btnPauseClick();
+    void ONOFF2Click();
+    // Switching on in this window only (also what a start from another generator runs).
+    void startsignal();
+    // Pause or resume in this window only.
+    void togglePause();
+
+    void AudioOut1Start();
+    void AudioOut1Stop();
+
+    bool GeneratorRunning() const { return running_; }
+
+    // The title while on and while off.
+    static QString titleFor(bool running);
+
+private:
+    void lockControls(bool locked);
+    void setPauseBold(bool bold);
+
+    TfrmGenerator& window_;
+    TAudioOut& engine_;
+    GeneratorOutput& output_;
+    NoticeRoute& route_;
+    WindowNotices& notices_;
+    VisibilityRules& rules_;
+    GeneratorSync* sync_ = nullptr;
+    bool running_ = false;
+};
+
+} // namespace velmora::ui

@@ -1,0 +1,38 @@
+#pragma once
+// The message boxes the generator window shows, behind one interface so that tests can
+// record them instead of blocking in a modal loop. Window thread; every call may allocate.
+
+#include "settings/suppressible_notice.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace velmora::ui {
+
+class WindowNotices {
+public:
+    virtual ~WindowNotices() = default;
+    // The window's default error box: an exception's text, nothing else.
+    virtual void errorBox(const QString& text) = 0;
+    // A plain message box with an OK button.
+    virtual void messageBox(const QString& text) = 0;
+    // A notice the user can silence (ShowSuppressibleNotice); returns a NoticeResult value.
+    virtual int suppressible(const QString& text, const QString& title, NoticeButtons buttons,
+                             const QString& valueName) = 0;
+};
+
+// The real boxes, modal over `parent`.
+class MessageBoxNotices final : public WindowNotices {
+public:
+    explicit MessageBoxNotices(QWidget* parent) : parent_(parent) {}
+    void errorBox(const QString& text) override;
+    void messageBox(const QString& text) override;
+    int suppressible(const QString& text, const QString& title, NoticeButtons buttons,
+                     const QString& valueName) override;
+
+private:
+    QWidget* parent_;
+};
+
+} // namespace velmora::ui
