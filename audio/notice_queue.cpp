@@ -5,18 +5,18 @@ namespace velmora {
 NoticeQueue::NoticeQueue(std::size_t capacity) : ring_(capacity < 4 ? 4 : capacity) {}
 
 void NoticeQueue::post(const DeviceNotice& notice) {
-  {
-    std::lock_guard lock(mutex_);
-    if (count_ == ring_.size()) {
-      // Unroll into a larger ring; only happens when the owner has stopped draining.
-      std::vector<DeviceNotice> grown(ring_.size() * 2);
-      for (std::size_t i = 0; i < count_; ++i) grown[i] = ring_[(head_ + i) % ring_.size()];
-      ring_.swap(grown);
-      head_ = 0;
-    }
-    ring_[(head_ + count_) % ring_.size()] = notice;
-    ++count_;
+  // Notified under the lock: once the owner has seen the notice it may destroy the queue,
+  // and this call must not touch it after that.
+  std::lock_guard lock(mutex_);
+  if (count_ == ring_.size()) {
+    // Unroll into a larger ring; only happens when the owner has stopped draining.
+    std::vector<DeviceNotice> grown(ring_.size() * 2);
+    for (std::size_t i = 0; i < count_; ++i) grown[i] = ring_[(head_ + i) % ring_.size()];
+    ring_.swap(grown);
+    head_ = 0;
   }
+  ring_[(head_ + count_) % ring_.size()] = notice;
+  ++count_;
   posted_.notify_one();
 }
 

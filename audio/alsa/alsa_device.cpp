@@ -20,9 +20,10 @@ namespace {
 // reset, pause or close is seen promptly.
 constexpr int kWaitMs = 10;
 
-// ALSA's buffer spans about one engine buffer, within these bounds: below 20 ms the
-// sound server itself starts to drop out, above 500 ms a close would wait too long.
-constexpr unsigned kMinLatencyUs = 20000;
+// ALSA's buffer spans about one engine buffer, within these bounds: below about 50 ms a
+// sound server (PulseAudio, PipeWire) behind ALSA's default device drops out now and then
+// on a loaded machine whatever the engine does; above 500 ms a close would wait too long.
+constexpr unsigned kMinLatencyUs = 50000;
 constexpr unsigned kMaxLatencyUs = 500000;
 
 using Clock = std::chrono::steady_clock;
@@ -32,14 +33,13 @@ using Clock = std::chrono::steady_clock;
 class AlsaDevice::Stream {
  public:
   Stream(snd_pcm_t* pcm, int frameBytes, const NoticeTarget& notices, bool canPause,
-         std::atomic<uint64_t>& underruns, std::atomic<int64_t>& firstWriteMicros)
+         std::atomic<uint64_t>& underruns, std::atomic<int64_t>& firstWriteNanos)
       : pcm_(pcm),
         frameBytes_(frameBytes),
         notices_(notices),
         canPause_(canPause),
         underruns_(underruns),
-        firstWriteMicros_(firstWriteMicros),
-        opened_(Clock::now()) {
+        firstWriteNanos_(firstWriteNanos) {
     worker_ = std::thread(&Stream::run, this);
   }
 
@@ -220,8 +220,8 @@ class AlsaDevice::Stream {
         continue;
       }
       if (framesWritten_ == 0 && n > 0) {
-        firstWriteMicros_.store(
-            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - opened_).count(),
+        firstWriteNanos_.store(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(),
             std::memory_order_relaxed);
       }
       offset_ += static_cast<snd_pcm_uframes_t>(n);
@@ -244,8 +244,7 @@ class AlsaDevice::Stream {
   const NoticeTarget notices_;
   const bool canPause_;
   std::atomic<uint64_t>& underruns_;
-  std::atomic<int64_t>& firstWriteMicros_;
-  const Clock::time_point opened_;
+  std::atomic<int64_t>& firstWriteNanos_;
 
   // Shared with the owner's thread; the flags are also read without the lock between
   // two writes so that the worker notices them promptly.
@@ -269,7 +268,11 @@ class AlsaDevice::Stream {
   std::thread worker_;  // last: starts once everything above exists
 };
 
-AlsaDevice::AlsaDevice(std::string defaultPcm) : defaultPcm_(std::move(defaultPcm)) {}
+AlsaDevice::AlsaDevice(std::string defaultPcm) : defaultPcm_(std::move(defaultPcm)) {
+  // ALSA reads its configuration files at the first open; doing it here keeps those
+  // milliseconds out of the first start.
+  snd_config_update();
+}
 
 AlsaDevice::~AlsaDevice() {
   if (stream_) {
@@ -314,10 +317,10 @@ DeviceResult AlsaDevice::doOpen(int32_t id, const PcmFormat& format, int32_t buf
     if (snd_pcm_hw_params_get_buffer_size(hw, &frames) == 0) alsaBufferFrames_ = frames;
   }
 
-  firstWriteMicros_.store(-1, std::memory_order_relaxed);
+  firstWriteNanos_.store(-1, std::memory_order_relaxed);
   notices.post(NoticeKind::Open);
   stream_ = std::make_unique<Stream>(pcm, format.blockAlign, notices, canPause, underruns_,
-                                     firstWriteMicros_);
+                                     firstWriteNanos_);
   return 0;
 }
 

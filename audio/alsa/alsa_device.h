@@ -30,9 +30,9 @@ class AlsaDevice final : public AudioDevice {
 
   // Underruns recovered since this object was made. Any thread.
   uint64_t underruns() const { return underruns_.load(std::memory_order_relaxed); }
-  // Microseconds from the latest open to the first frames ALSA accepted; -1 before that.
-  // Any thread.
-  int64_t firstWriteMicros() const { return firstWriteMicros_.load(std::memory_order_relaxed); }
+  // When ALSA accepted the first frames of the latest stream, in steady_clock
+  // nanoseconds since its epoch; -1 before that. Any thread.
+  int64_t firstWriteNanos() const { return firstWriteNanos_.load(std::memory_order_relaxed); }
   // ALSA's buffer of the latest stream, in frames. Owner's thread.
   uint64_t alsaBufferFrames() const { return alsaBufferFrames_; }
 
@@ -59,7 +59,7 @@ class AlsaDevice final : public AudioDevice {
   bool listed_ = false;
   uint64_t alsaBufferFrames_ = 0;
   std::atomic<uint64_t> underruns_{0};
-  std::atomic<int64_t> firstWriteMicros_{-1};
+  std::atomic<int64_t> firstWriteNanos_{-1};
 };
 
 }  // namespace velmora

@@ -36,9 +36,9 @@ PcmFormat format(uint16_t channels, uint16_t bits, uint32_t rate) {
 TEST(AlsaDevice, EveryBufferComesBackOnceBetweenOpenAndClose) {
   for (const PcmFormat& f : {format(2, 16, 48000), format(1, 24, 8000), format(2, 24, 384000)}) {
     SCOPED_TRACE(testing::Message() << f.bitsPerSample << " bits, " << f.samplesPerSec << " Hz");
-    AlsaDevice device("null");
     NoticeQueue queue;
     Recorder r;
+    AlsaDevice device("null");
     std::vector<uint8_t> buffer(6000);
     ASSERT_EQ(device.open(-1, f, 6000, {&queue, &r, 1}), 0);
     for (int i = 0; i < 4; ++i) ASSERT_EQ(device.write(buffer.data(), 6000), 0);
@@ -58,8 +58,8 @@ TEST(AlsaDevice, EveryBufferComesBackOnceBetweenOpenAndClose) {
 }
 
 TEST(AlsaDevice, ResetHandsBackEverythingAndPauseHoldsTheQueue) {
-  AlsaDevice device("null");
   NoticeQueue queue;
+  AlsaDevice device("null");
   Recorder r;
   std::vector<uint8_t> buffer(4096);
   ASSERT_EQ(device.open(-1, format(2, 16, 48000), 4096, {&queue, &r, 1}), 0);
@@ -77,8 +77,8 @@ TEST(AlsaDevice, ResetHandsBackEverythingAndPauseHoldsTheQueue) {
 }
 
 TEST(AlsaDevice, RefusalsCarryReadableTexts) {
-  AlsaDevice device("velmora_no_such_pcm");
   NoticeQueue queue;
+  AlsaDevice device("velmora_no_such_pcm");
   Recorder r;
   const DeviceResult missing = device.open(-1, format(2, 16, 48000), 4096, {&queue, &r, 1});
   EXPECT_LT(missing, 0);
@@ -102,8 +102,8 @@ TEST(AlsaDevice, DeviceListStartsWithTheSystemDefault) {
 }
 
 TEST(AlsaDevice, EnginePlaysAFiniteStreamToTheEnd) {
-  AlsaDevice device("null");
   NoticeQueue queue;
+  AlsaDevice device("null");
   TAudioOut out(device);
   out.setStereo(true);
   out.setQuantization(24);
@@ -130,8 +130,8 @@ TEST(AlsaDevice, EnginePlaysAFiniteStreamToTheEnd) {
 }
 
 TEST(AlsaDevice, StopAtOnceWhilePlayingAndPaused) {
-  AlsaDevice device("null");
   NoticeQueue queue;
+  AlsaDevice device("null");
   TAudioOut out(device);
   out.OnFillBuffer = [](uint8_t* b, int32_t& size) {
     std::fill(b, b + size, uint8_t{0});
@@ -150,8 +150,8 @@ TEST(AlsaDevice, StopAtOnceWhilePlayingAndPaused) {
 }
 
 TEST(AlsaDevice, EngineDestroyedWhilePlayingLeavesNoNoticeBehind) {
-  AlsaDevice device("null");
   NoticeQueue queue;
+  AlsaDevice device("null");
   for (int i = 0; i < 5; ++i) {
     auto out = std::make_unique<TAudioOut>(device);
     out->OnFillBuffer = [](uint8_t* b, int32_t& size) {

@@ -4,7 +4,8 @@
 //
 //   audio_tone_player [--rate 48000] [--bits 16] [--channels 2] [--seconds 2]
 //                     [--left-hz 1000] [--right-hz 1000] [--left-dbfs -6] [--right-dbfs -6]
-//                     [--buffer 8192] [--buffers 4] [--pcm default] [--silence] [--stats]
+//                     [--buffer 8192] [--buffers 4] [--pcm default] [--streams 1]
+//                     [--silence] [--stats]
 #include <sys/resource.h>
 
 #include <chrono>
@@ -24,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 struct Options {
-  int rate = 48000, bits = 16, channels = 2, buffer = 8192, buffers = 4;
+  int rate = 48000, bits = 16, channels = 2, buffer = 8192, buffers = 4, streams = 1;
   double seconds = 2, leftHz = 1000, rightHz = 1000, leftDb = -6, rightDb = -6;
   std::string pcm = "default";
   bool silence = false, stats = false;
@@ -49,6 +50,7 @@ bool parse(int argc, char** argv, Options& o) {
     else if (a == "--buffer") o.buffer = std::atoi(v);
     else if (a == "--buffers") o.buffers = std::atoi(v);
     else if (a == "--pcm") o.pcm = v;
+    else if (a == "--streams") o.streams = std::atoi(v);
     else return false;
   }
   return true;
@@ -68,8 +70,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "audio_tone_player: bad arguments (see the source's head)\n");
     return 2;
   }
+  NoticeQueue notices;  // outlives the device, whose worker posts to it
   AlsaDevice device(o.pcm);
-  NoticeQueue notices;
   TAudioOut out(device);
   out.setStereo(o.channels == 2);
   out.setQuantization(static_cast<uint16_t>(o.bits));
@@ -104,31 +106,38 @@ int main(int argc, char** argv) {
   bool stopped = false;
   out.OnStop = [&] { stopped = true; };
 
-  const double cpu0 = cpuSeconds();
-  const auto wall0 = Clock::now();
-  if (!out.Start(notices)) {
-    std::fprintf(stderr, "audio_tone_player: %s\n", out.ErrorMessage().c_str());
-    return 1;
-  }
-  const double primeSeconds = fillSeconds;
-  const auto timeout = std::chrono::milliseconds(static_cast<int64_t>(o.seconds * 1000) + 20000);
-  if (!notices.runUntil([&] { return stopped; }, timeout)) {
-    std::fprintf(stderr, "audio_tone_player: the stream did not end\n");
-    return 1;
-  }
-  const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
-  const double cpu = cpuSeconds() - cpu0;
-  if (!out.ErrorMessage().empty()) {
-    std::fprintf(stderr, "audio_tone_player: %s\n", out.ErrorMessage().c_str());
-    return 1;
-  }
-  if (o.stats) {
-    std::printf("frames %llu, wall %.3f s, cpu %.3f s (%.2f %% of a core), fill %.3f s\n",
-                static_cast<unsigned long long>(frame), wall, cpu, 100 * cpu / wall, fillSeconds);
-    std::printf("underruns %llu\n", static_cast<unsigned long long>(device.underruns()));
-    std::printf("alsa buffer %llu frames\n", static_cast<unsigned long long>(device.alsaBufferFrames()));
-    std::printf("first frames at the device %.3f ms after the open; ring fill %.3f ms\n",
-                device.firstWriteMicros() / 1000.0, primeSeconds * 1000);
+  for (int stream = 0; stream < o.streams; ++stream) {
+    frame = 0;
+    fillSeconds = 0;
+    stopped = false;
+    const double cpu0 = cpuSeconds();
+    const auto wall0 = Clock::now();
+    if (!out.Start(notices)) {
+      std::fprintf(stderr, "audio_tone_player: %s\n", out.ErrorMessage().c_str());
+      return 1;
+    }
+    const double primeSeconds = fillSeconds;
+    const auto timeout = std::chrono::milliseconds(static_cast<int64_t>(o.seconds * 1000) + 20000);
+    if (!notices.runUntil([&] { return stopped; }, timeout)) {
+      std::fprintf(stderr, "audio_tone_player: the stream did not end\n");
+      return 1;
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+    const double cpu = cpuSeconds() - cpu0;
+    if (!out.ErrorMessage().empty()) {
+      std::fprintf(stderr, "audio_tone_player: %s\n", out.ErrorMessage().c_str());
+      return 1;
+    }
+    if (o.stats) {
+      std::printf("frames %llu, wall %.3f s, cpu %.3f s (%.2f %% of a core), fill %.3f s\n",
+                  static_cast<unsigned long long>(frame), wall, cpu, 100 * cpu / wall, fillSeconds);
+      std::printf("underruns %llu\n", static_cast<unsigned long long>(device.underruns()));
+      std::printf("alsa buffer %llu frames\n", static_cast<unsigned long long>(device.alsaBufferFrames()));
+      const double startNs =
+          static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(wall0.time_since_epoch()).count());
+      std::printf("first frames at the device %.3f ms after the start call; ring fill %.3f ms\n",
+                  (static_cast<double>(device.firstWriteNanos()) - startNs) / 1e6, primeSeconds * 1000);
+    }
   }
   return 0;
 }
