@@ -1,0 +1,264 @@
+// Switching the wired window on, into pause and off: the window follows the engine's own
+// notices, the controls it locks, what a finite signal and the fill's refusals do, and the
+// sound the fake device receives.
+#include "window_harness.h"
+#include "user_input.h"
+
+#include "ui/help_window.h"
+#include "ui/output_settings_dialog.h"
+#include "ui/picture_combo_box.h"
+#include "ui/shape_circle.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTextBrowser>
+
+#include <cmath>
+#include <cstring>
+
+namespace velmora::ui::test {
+namespace {
+
+using SwitchingTest = WindowHarness;
+
+const QColor kGreen(0, 128, 0);
+const QColor kMaroon(128, 0, 0);
+
+std::vector<QWidget*> lockedControls(GeneratorWidgets& w)
+{
+    std::vector<QWidget*> locked{w.cboChannels, w.WaveDevice, w.Duration, w.Loop};
+    for (ChannelWidgets& c : w.channel)
+        for (QWidget* widget : std::initializer_list<QWidget*>{c.Bidirectional, c.Logarithmic, c.fInit, c.fFinal,
+                                                               c.Amplitude})
+            locked.push_back(widget);
+    for (QPushButton* memory : w.Memory) locked.push_back(memory);
+    return locked;
+}
+
+TEST_F(SwitchingTest, OnAndOffFollowTheDevicesNotices)
+{
+    choose(w().cboChannels, 1);
+    click(w().Loop); // the right "Bi-directional" is usable in stereo with Repeat
+    click(w().btnON);
+    // Until the device's notice arrives the window still shows off.
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
+    pump();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ON - Velmora"));
+    EXPECT_EQ(w().LED->brushColour(), kGreen);
+    EXPECT_TRUE(w().btnOFF->isDefault());
+    EXPECT_FALSE(w().btnON->isDefault());
+    EXPECT_TRUE(controller->switching().GeneratorRunning());
+    for (QWidget* widget : lockedControls(w()))
+        EXPECT_FALSE(widget->isEnabled()) << widget->objectName().toStdString();
+    EXPECT_FALSE(window->menu().Presets1->isEnabled());
+    EXPECT_TRUE(ch(Channel::Left).barAmplitude->isEnabled()); // the level stays adjustable
+
+    click(w().btnOFF);
+    pump();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
+    EXPECT_EQ(w().LED->brushColour(), kMaroon);
+    EXPECT_TRUE(w().btnON->isDefault());
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    for (QWidget* widget : lockedControls(w()))
+        EXPECT_TRUE(widget->isEnabled()) << widget->objectName().toStdString();
+    EXPECT_TRUE(window->menu().Presets1->isEnabled());
+}
+
+TEST_F(SwitchingTest, UnlockingPutsTheLayoutRulesBack)
+{
+    click(w().btnON); // mono: the right channel is disabled before and after
+    pump();
+    click(w().btnOFF);
+    pump();
+    EXPECT_FALSE(ch(Channel::Right).fInit->isEnabled());
+    EXPECT_FALSE(ch(Channel::Right).Amplitude->isEnabled());
+    EXPECT_FALSE(ch(Channel::Left).Bidirectional->isEnabled()); // Repeat is off
+    EXPECT_TRUE(ch(Channel::Left).fInit->isEnabled());
+}
+
+TEST_F(SwitchingTest, MenuItemsKeysAndToggleSwitchAsTheButtonsDo)
+{
+    MainMenu& m = window->menu();
+    m.Off1->trigger();
+    pump();
+    EXPECT_TRUE(controller->switching().GeneratorRunning());
+    m.Off1->trigger(); // a second ON while running does nothing
+    pump();
+    EXPECT_EQ(device->opens(), 1);
+    m.OnOff1->trigger();
+    pump();
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    m.ONOFF2->trigger();
+    pump();
+    EXPECT_TRUE(controller->switching().GeneratorRunning());
+    m.ONOFF2->trigger();
+    pump();
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(m.Off1->shortcut(), QKeySequence(Qt::Key_F11));
+    EXPECT_EQ(m.OnOff1->shortcut(), QKeySequence(Qt::Key_F9));
+}
+
+TEST_F(SwitchingTest, PauseWhileOffStartsSilentWithTheLampGreen)
+{
+    click(w().btnPause);
+    EXPECT_TRUE(w().btnPause->font().bold());
+    click(w().btnON);
+    pump();
+    EXPECT_EQ(w().LED->brushColour(), kGreen);
+    EXPECT_TRUE(device->paused());
+    EXPECT_EQ(device->completeAll(), 0); // nothing is heard while paused
+    click(w().btnPause);
+    EXPECT_FALSE(w().btnPause->font().bold());
+    EXPECT_FALSE(device->paused());
+    EXPECT_GT(device->completeAll(), 0);
+}
+
+TEST_F(SwitchingTest, AFiniteSignalSwitchesTheWindowOffByItself)
+{
+    type(w().Duration, QStringLiteral("0.5"));
+    click(w().btnON);
+    pump();
+    ASSERT_TRUE(controller->switching().GeneratorRunning());
+    for (int i = 0; i < 20 && controller->AudioOut1().Active(); ++i) playQueued();
+    EXPECT_FALSE(controller->AudioOut1().Active());
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
+    EXPECT_EQ(w().LED->brushColour(), kMaroon);
+    EXPECT_TRUE(notices.messages.empty());
+}
+
+TEST_F(SwitchingTest, ADeclinedFirstBufferExplainsAndOpensTheOutputSettings)
+{
+    // The fill refuses the first buffer, as a signal too short for the ring does.
+    controller->AudioOut1().OnFillBuffer = [](uint8_t*, int32_t&) { return false; };
+    click(w().btnON);
+    pump();
+    ASSERT_EQ(notices.messages.size(), 1u);
+    EXPECT_EQ(notices.messages[0], QStringLiteral("For very short signals please decrease the buffer number and "
+                                                  "size. This is a sound driver limitation"));
+    EXPECT_TRUE(controller->settingsDialog().isVisible());
+    EXPECT_EQ(w().LED->brushColour(), kMaroon);
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+}
+
+TEST_F(SwitchingTest, ADeviceThatWillNotOpenIsReported)
+{
+    device->failNextOpen();
+    click(w().btnON);
+    pump();
+    ASSERT_EQ(notices.messages.size(), 1u);
+    EXPECT_TRUE(notices.messages[0].startsWith(QStringLiteral("Sound Device Error: \r")));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
+}
+
+TEST_F(SwitchingTest, AFieldThatIsNotANumberStopsTheStartWithItsError)
+{
+    type(ch(Channel::Left).txtMLSSeed, QStringLiteral("abc"));
+    click(w().btnON);
+    pump();
+    ASSERT_EQ(notices.errors.size(), 1u);
+    EXPECT_EQ(notices.errors[0], QStringLiteral("'abc' is not a valid floating point value"));
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+}
+
+TEST_F(SwitchingTest, FallingBehindStopsTheOutputAndShowsTheSuppressibleNotice)
+{
+    click(w().btnON);
+    pump();
+    generator().state.AliveFlag = false; // the window's messages did not get through
+    playQueued();
+    pump();
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    ASSERT_EQ(notices.notices.size(), 2u); // the welcome question, then this
+    EXPECT_EQ(notices.notices[1], QStringLiteral("MBPerformance"));
+    EXPECT_EQ(notices.noticeTexts[1], QStringLiteral("There is an issue with performance. See help for details"));
+}
+
+// The bytes the device plays are the signal set up in the window: a 1000 Hz sine at -6 dBFS
+// in 16-bit mono at the default 11025 Hz.
+TEST_F(SwitchingTest, TheDevicePlaysTheSignalSetInTheWindow)
+{
+    type(ch(Channel::Left).fInit, QStringLiteral("1000"));
+    type(ch(Channel::Left).Amplitude, QStringLiteral("-6"));
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    for (int i = 0; i < 4; ++i) playQueued();
+    const std::vector<uint8_t>& bytes = device->played();
+    ASSERT_GE(bytes.size(), 4u * 8192u);
+    EXPECT_EQ(device->openedFormat().channels, 1);
+    EXPECT_EQ(device->openedFormat().samplesPerSec, 11025u);
+    const size_t n = bytes.size() / 2;
+    int peak = 0, crossings = 0;
+    int16_t previous = 0;
+    for (size_t i = 0; i < n; ++i) {
+        int16_t x;
+        std::memcpy(&x, &bytes[2 * i], 2);
+        peak = std::max(peak, std::abs(int(x)));
+        if (i > 0 && (previous < 0) != (x < 0)) ++crossings;
+        previous = x;
+    }
+    EXPECT_NEAR(peak, 32767 * std::pow(10.0, -6.0 / 20), 40);
+    const double frequency = crossings / 2.0 / (double(n) / 11025);
+    EXPECT_NEAR(frequency, 1000, 5);
+}
+
+TEST_F(SwitchingTest, ExitStopsTheOutputAndClosesTheWindow)
+{
+    window->show();
+    click(w().btnON);
+    pump();
+    window->menu().Exit1->trigger();
+    pump();
+    EXPECT_FALSE(controller->AudioOut1().Active());
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(SwitchingTest, DeviceListAndChoice)
+{
+    ASSERT_EQ(w().WaveDevice->count(), 3);
+    EXPECT_EQ(w().WaveDevice->itemText(0), QStringLiteral("System Default"));
+    EXPECT_EQ(controller->AudioOut1().WaveDevice(), 0xFFFFFFFFu);
+    choose(w().WaveDevice, 2);
+    EXPECT_EQ(controller->AudioOut1().WaveDevice(), 1u);
+    click(w().btnON);
+    pump();
+    EXPECT_EQ(device->openedId(), 1);
+    click(w().btnOFF);
+    window->menu().Recheckoutputdevices1->trigger();
+    EXPECT_EQ(w().WaveDevice->currentIndex(), 0);
+    EXPECT_EQ(controller->AudioOut1().WaveDevice(), 0xFFFFFFFFu);
+}
+
+TEST_F(SwitchingTest, WelcomeQuestionAndHelpTopics)
+{
+    ASSERT_FALSE(notices.notices.empty());
+    EXPECT_EQ(notices.notices[0], QStringLiteral("Welcome"));
+    EXPECT_FALSE(controller->help().isVisible()); // answered No
+
+    notices.answer = NoticeResult::Yes;
+    make();
+    EXPECT_EQ(controller->help().currentContext(), 10);
+
+    const struct {
+        QAction* item;
+        int context;
+    } items[] = {{window->menu().Help1, 1}, {window->menu().Introduction1, 10}};
+    for (const auto& k : items) {
+        k.item->trigger();
+        EXPECT_EQ(controller->help().currentContext(), k.context);
+    }
+    for (int context : {0, 1, 2, 3, 4, 5, 6, 10, 12}) {
+        controller->openHelp(context);
+        if (context != 0) EXPECT_NE(helpPageFor(context), helpPageFor(0)) << context << " has no page of its own";
+        EXPECT_FALSE(controller->help().browser()->toPlainText().trimmed().isEmpty()) << context;
+    }
+    EXPECT_EQ(helpPageFor(0), helpPageFor(-5));
+}
+
+} // namespace
+} // namespace velmora::ui::test
