@@ -1,0 +1,204 @@
+// The output settings dialog wired to the window: loading and saving through the settings
+// store, the correction factor's rules, and what a rate change does to a playing generator
+// and to the frequency fields.
+#include "window_harness.h"
+#include "user_input.h"
+
+#include "settings/settings_store.h"
+#include "ui/output_settings_dialog.h"
+#include "ui/picture_combo_box.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <cmath>
+
+namespace velmora::ui::test {
+namespace {
+
+using OutputSettingsTest = WindowHarness;
+
+TEST_F(OutputSettingsTest, AFirstStartUsesTheDefaults)
+{
+    const OutputSettings& o = generator().settings.output;
+    EXPECT_EQ(o.SamplingRate, 11025);
+    EXPECT_EQ(o.Buffers, 4);
+    EXPECT_EQ(o.BufferSize, 8192);
+    EXPECT_EQ(o.Quantisation, 16);
+    EXPECT_EQ(o.FrequencyCorrection, 1.0);
+    EXPECT_EQ(w().lblFS->text(), QStringLiteral("fs=11.025kHz"));
+    EXPECT_FALSE(w().lblCorrectionAlert->isVisibleTo(window.get()));
+}
+
+TEST_F(OutputSettingsTest, ClosingSavesAndTheNextStartRestores)
+{
+    TfrmSettings& d = controller->settingsDialog();
+    d.open();
+    choose(d.cboFsList, 3);
+    choose(d.cboQuant, 1);
+    choose(d.cboBuffers, 0);
+    choose(d.cboBufferSize, 5);
+    type(d.txtCorrectionFactor, QStringLiteral("5"));
+    choose(d.cboCorrectionUnits, 1);
+    d.close();
+
+    make();
+    const OutputSettings& o = generator().settings.output;
+    EXPECT_EQ(o.SamplingRate, 44100);
+    EXPECT_EQ(o.Quantisation, 24);
+    EXPECT_EQ(o.Buffers, 2);
+    EXPECT_EQ(o.BufferSize, 65536);
+    // The unit is read after the text; the factor is the cent's, not 1 + 5 %.
+    EXPECT_DOUBLE_EQ(o.FrequencyCorrection, std::pow(2.0, 5.0 / 1200));
+    EXPECT_EQ(w().lblFS->text(), QStringLiteral("fs=44.1kHz"));
+    EXPECT_EQ(w().lblCorrectionAlert->text(), QStringLiteral("Frequency correction applied: 5 cent"));
+
+    const SettingsStore store = SettingsStore::openForReading();
+    EXPECT_EQ(store.readInteger("Fs"), 3);
+    EXPECT_EQ(store.readText("txtPort"), "1193");
+    EXPECT_TRUE(store.readBoolean("DisableSS"));
+}
+
+TEST_F(OutputSettingsTest, StoredIndexOutsideItsListFallsBackToTheDefaults)
+{
+    {
+        SettingsStore store = SettingsStore::openForWriting();
+        store.writeInteger("Fs", 42);
+        store.close();
+    }
+    make();
+    EXPECT_EQ(generator().settings.output.SamplingRate, 11025);
+    EXPECT_EQ(generator().settings.output.BufferSize, 8192);
+}
+
+struct CorrectionCase {
+    const char* text;
+    int unit;
+    const char* fieldAfter;
+    double factor;      // NAN: unchanged from the 1.5 % set before
+    const char* alert;  // null: hidden
+};
+
+TEST_F(OutputSettingsTest, CorrectionFactorRules)
+{
+    const CorrectionCase cases[] = {
+        {"0.051", 0, "0.051", 1.00051, "Frequency correction applied: 0.051 %"},
+        {"100", 1, "100", std::pow(2.0, 100.0 / 1200), "Frequency correction applied: 100 cent"},
+        {"-", 0, "-", NAN, "Frequency correction applied: - %"},
+        {"", 0, "", NAN, "Frequency correction applied:  %"},
+        {"abc", 0, "0", 1.0, nullptr},
+        {"1,5", 0, "1,5", 1.015, "Frequency correction applied: 1,5 %"},
+    };
+    for (const CorrectionCase& k : cases) {
+        SCOPED_TRACE(k.text);
+        TfrmSettings& d = controller->settingsDialog();
+        choose(d.cboCorrectionUnits, 0);
+        type(d.txtCorrectionFactor, QStringLiteral("1.5"));
+        choose(d.cboCorrectionUnits, k.unit);
+        type(d.txtCorrectionFactor, QString::fromLatin1(k.text));
+        leave(d.txtCorrectionFactor);
+        EXPECT_EQ(d.txtCorrectionFactor->text(), QLatin1String(k.fieldAfter));
+        const double expected =
+            std::isnan(k.factor) ? (k.unit == 1 ? std::pow(2.0, 1.5 / 1200) : 1.015) : k.factor;
+        EXPECT_DOUBLE_EQ(generator().settings.output.FrequencyCorrection, expected);
+        EXPECT_EQ(w().lblCorrectionAlert->isVisibleTo(window.get()), k.alert != nullptr);
+        if (k.alert) EXPECT_EQ(w().lblCorrectionAlert->text(), QLatin1String(k.alert));
+    }
+}
+
+TEST_F(OutputSettingsTest, SwitchingTheUnitChangesTheFactorAtOnce)
+{
+    TfrmSettings& d = controller->settingsDialog();
+    choose(d.cboCorrectionUnits, 1);
+    type(d.txtCorrectionFactor, QStringLiteral("100"));
+    choose(d.cboCorrectionUnits, 0);
+    EXPECT_DOUBLE_EQ(generator().settings.output.FrequencyCorrection, 2.0);
+}
+
+TEST_F(OutputSettingsTest, ARateChangeStopsTheGeneratorAndBringsFrequenciesDownToHalfTheRate)
+{
+    choose(w().cboChannels, 1);
+    click(ch(Channel::Left).chkSweep);
+    type(ch(Channel::Left).fFinal, QStringLiteral("10000"));
+    type(ch(Channel::Right).fInit, QStringLiteral("3999.5"));
+    click(w().btnON);
+    pump();
+    ASSERT_TRUE(controller->switching().GeneratorRunning());
+
+    TfrmSettings& d = controller->settingsDialog();
+    choose(d.cboFsList, 0);
+    pump();
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(ch(Channel::Left).fFinal->text(), QStringLiteral("4000"));
+    EXPECT_EQ(generator().settings[Channel::Left].fFinal, "4000");
+    EXPECT_EQ(ch(Channel::Left).fInit->text(), QStringLiteral("100"));
+    EXPECT_EQ(ch(Channel::Right).fInit->text(), QStringLiteral("3999.5"));
+    EXPECT_EQ(w().lblFS->text(), QStringLiteral("fs=8kHz"));
+    EXPECT_TRUE(notices.errors.empty());
+    EXPECT_EQ(notices.notices.size(), 1u); // the welcome question only: no Nyquist notice
+
+    choose(d.cboFsList, 1);
+    EXPECT_EQ(w().lblFS->text(), QStringLiteral("fs=11.025kHz"));
+}
+
+TEST_F(OutputSettingsTest, BufferAndQuantisationChangesSwitchOffFirst)
+{
+    TfrmSettings& d = controller->settingsDialog();
+    for (QComboBox* list : {d.cboQuant, d.cboBuffers, d.cboBufferSize}) {
+        click(w().btnON);
+        pump();
+        ASSERT_TRUE(controller->switching().GeneratorRunning());
+        choose(list, 1);
+        pump();
+        EXPECT_FALSE(controller->switching().GeneratorRunning()) << list->objectName().toStdString();
+    }
+    EXPECT_EQ(generator().settings.output.Quantisation, 24);
+    EXPECT_EQ(generator().settings.output.Buffers, 3);
+    EXPECT_EQ(generator().settings.output.BufferSize, 4096);
+    click(w().btnON);
+    pump();
+    EXPECT_EQ(device->openedFormat().bitsPerSample, 24);
+}
+
+TEST_F(OutputSettingsTest, OpeningFromTheMenuOrTheLabelsStopsTheGenerator)
+{
+    for (QObject* opener : {static_cast<QObject*>(window->menu().Compatibilitysettings1),
+                            static_cast<QObject*>(w().lblFS)}) {
+        click(w().btnON);
+        pump();
+        if (auto* item = qobject_cast<QAction*>(opener)) {
+            item->trigger();
+        } else {
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                                Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(opener, &release);
+        }
+        pump();
+        EXPECT_FALSE(controller->switching().GeneratorRunning());
+        EXPECT_TRUE(controller->settingsDialog().isVisible());
+        controller->settingsDialog().close();
+    }
+}
+
+TEST_F(OutputSettingsTest, TheScreensaverIsHeldOffOnlyWhilePlaying)
+{
+    click(w().btnON);
+    pump();
+    EXPECT_TRUE(controller->screensaver().active());
+    click(w().btnOFF);
+    pump();
+    EXPECT_FALSE(controller->screensaver().active());
+    controller->settingsDialog().chkDisableSS->setChecked(false);
+    click(w().btnON);
+    pump();
+    EXPECT_FALSE(controller->screensaver().active());
+}
+
+} // namespace
+} // namespace velmora::ui::test
