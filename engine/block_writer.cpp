@@ -1,12 +1,20 @@
-// The buffer fill's frame writer, in blocks. Making a sample has a sequential part (the
-// oscillator, sweeps, counters, the random source, the pink rows, the sequence register)
-// and a part that is the same function applied to every frame (sin, pow, atan). The first
-// pass runs the sequential part frame by frame in exactly the order of the wave function,
-// left before right, storing each frame's arguments; the second applies the functions to
-// the whole block with vector instructions; the third scales, rounds and packs. The
-// results equal the wave function's but for the vector functions' last bit.
+// The buffer fill's frame writer, in blocks of up to 256 frames. Making a sample has
+// sequential parts (the oscillator with its glide or sweep, the counter and repetitions,
+// the random source, the pink rows, the sequence register) and parts that are the same
+// function applied to every frame (sin, pow, atan, scaling, packing).
 //
-// Runs on the window thread inside a fill; no allocation (the scratch lives on the stack).
+// 1. The frame counter of every frame of the block, and where repetitions restart.
+// 2. Each channel's oscillator runs through the block on its own: the channels share no
+//    oscillator state, so their order does not matter.
+// 3. The random source is drawn frame by frame, left before right, exactly in the order of
+//    the wave function, for the channels that play noise (they share the source and the
+//    pink rows).
+// 4. sin, pow and atan over whole arrays with vector instructions; modulation factors.
+// 5. Scaling, rounding, packing.
+// The results equal the wave function's but for the vector functions' last bits (at most
+// 1 LSB in a sample); the running state afterwards is the same to the bit.
+//
+// Runs on the window thread inside a fill; allocates nothing (the scratch is on the stack).
 
 #include <array>
 #include <cmath>
@@ -22,57 +30,144 @@ namespace velmora {
 namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr int kBlock = 256;
+
+// The loops over whole blocks are built for the widest vector unit the processor has.
+#define VELMORA_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+
+// RoundSample without branches, so that the loops below vectorise: the value is limited to
+// just beyond full scale, rounded by adding and removing 1.5 * 2^52 (to nearest, ties to
+// even), limited to full scale, and a value that is not a number becomes 0.
+inline int32_t RoundSampleFlat(double v, double full)
+{
+    constexpr double kMagic = 6755399441055744.0;
+    const double limit = full + 1;
+    v = v < -limit ? -limit : v;
+    v = v > limit ? limit : v;
+    double r = (v + kMagic) - kMagic;
+    r = r > full ? full : r;
+    r = r < -full ? -full : r;
+    r = r == r ? r : 0.0;
+    return static_cast<int32_t>(r);
+}
+
+VELMORA_VECTOR_CLONES
+void ScaleSteady(const double* value, double gain, double full, int32_t* out, int n)
+{
+    for (int i = 0; i < n; ++i) out[i] = RoundSampleFlat(value[i] * gain, full);
+}
+
+VELMORA_VECTOR_CLONES
+void ScaleModulated(const double* value, double level, const double* mod, double full, int32_t* out, int n)
+{
+    for (int i = 0; i < n; ++i) out[i] = RoundSampleFlat(value[i] * (level * mod[i]), full);
+}
 } // namespace
 
 struct Generator::ChannelBlock {
-    std::array<double, kBlock> arg;   // argument of the block function (phase, |noise|)
-    std::array<double, kBlock> value; // the waveform value in -1..1 after pass 2
-    std::array<double, kBlock> scale; // a factor applied to the value (noise sign, pulse gate)
-    std::array<double, kBlock> mod;   // modulation argument, then factor
+    std::array<double, kBlock> arg;     // argument of the block function (phase, noise)
+    std::array<double, kBlock> value;   // the waveform value in -1..1
+    std::array<double, kBlock> scale;   // noise sign, or the sine pulse's gate and polarity
+    std::array<double, kBlock> mod;     // modulation time (counter), then factor
     std::array<int32_t, kBlock> direct; // samples that need no scaling (Dirac pulse)
     std::array<int32_t, kBlock> sample; // the finished samples
 };
 
-[[gnu::always_inline]] inline void Generator::blockPass1(Channel c, int w, ChannelBlock& b, int i)
+struct Generator::BlockFrames {
+    int n = 0;                              // frames in the block
+    int live = 0;                           // the first `live` frames are signal, the rest padding
+    std::array<int64_t, kBlock> counter;    // SampleCounter while frame i is made
+    std::array<bool, kBlock> restartAfter;  // a repetition restarts after frame i
+};
+
+template <int W>
+void Generator::oscillatorPass(Channel c, ChannelBlock& b, const BlockFrames& fr, bool restarts)
 {
     ChannelState& s = (*this)[c];
     const ChannelSettings& cs = settings[c];
-    s.Phase += s.Step;
-    if (cs.chkConstant) {
-        if (s.Step != s.TargetStep) s.Step = s.Step * 0.995 + s.TargetStep * 0.005;
-    } else {
-        s.Step = s.Step * s.SweepFactor + s.SweepIncrement;
+    const bool constant = cs.chkConstant;
+    const bool bidirectional = cs.Bidirectional;
+    const bool modulated = cs.ModulationOn;
+    const bool left = c == Channel::Left;
+    double phase = s.Phase, step = s.Step, target = s.TargetStep;
+    double factor = s.SweepFactor, increment = s.SweepIncrement;
+    const double offset = left ? 0.0 : s.PhaseOffset;
+    double sawPrevious = s.SawPrevious, sawValue = s.SawValue;
+    uint32_t reg = s.MlsRegister;
+    const int32_t polarity = PolarityFactor(cs.Logarithmic);
+    for (int i = 0; i < fr.live; ++i) {
+        phase += step;
+        if (constant) {
+            if (step != target) step = step * 0.995 + target * 0.005;
+        } else {
+            step = step * factor + increment;
+        }
+        if (phase > kTwoPi) phase -= kTwoPi;
+        if (modulated) b.mod[i] = static_cast<double>(fr.counter[i]); // the time, later
+        const double theta = left ? phase : phase + offset;
+        if constexpr (W == kSine || W == kSquare || W == kTriangular) b.arg[i] = theta;
+        if constexpr (W == kSinePulse) {
+            b.arg[i] = theta;
+            b.scale[i] = fr.counter[i] <= s.PulseLength ? polarity : 0;
+        }
+        if constexpr (W == kSawtooth) {
+            sawValue = step / kTwoPi * 2 + sawPrevious;
+            if (sawValue > 1) sawValue -= 2;
+            b.value[i] = sawValue;
+            sawPrevious = sawValue;
+        }
+        if constexpr (W == kDiracPulse) b.direct[i] = fr.counter[i] == 0 ? state.FullScale * polarity : 0;
+        if constexpr (W == kMLS) b.value[i] = 2.0 * MlsStep(reg, s.MlsTaps, s.MlsMask) - 1;
+        if constexpr (W == kSilence || W < 0 || W >= kWaveFormCount) b.direct[i] = 0;
+        if (restarts && fr.restartAfter[i] && !constant) {
+            // The repetition's restart of this channel's sweep.
+            if (bidirectional) {
+                factor = 1 / factor;
+                increment = -increment;
+            } else {
+                target = step = kTwoPi * s.StartNorm;
+            }
+        }
     }
-    if (s.Phase > kTwoPi) s.Phase -= kTwoPi;
-    if (cs.ModulationOn) b.mod[i] = static_cast<double>(state.SampleCounter); // the time, later
-    const double theta = c == Channel::Left ? s.Phase : s.Phase + s.PhaseOffset;
+    s.Phase = phase;
+    s.Step = step;
+    s.TargetStep = target;
+    s.SweepFactor = factor;
+    s.SweepIncrement = increment;
+    s.SawPrevious = sawPrevious;
+    s.SawValue = sawValue;
+    s.MlsRegister = reg;
+}
+
+void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const BlockFrames& fr, bool restarts)
+{
     switch (w) {
-    case kSine:
-    case kSquare:
-    case kTriangular: b.arg[i] = theta; break;
-    case kSinePulse:
-        b.arg[i] = theta;
-        b.scale[i] = state.SampleCounter <= s.PulseLength ? PolarityFactor(cs.Logarithmic) : 0;
-        break;
-    case kSawtooth:
-        s.SawValue = s.Step / kTwoPi * 2 + s.SawPrevious;
-        if (s.SawValue > 1) s.SawValue -= 2;
-        b.value[i] = s.SawValue;
-        s.SawPrevious = s.SawValue;
-        break;
-    case kWhiteNoise: b.arg[i] = uniform.next(); break; // shaped in the second pass
-    case kPinkNoise:
-        b.arg[i] = PinkRowSum(state.PinkRows, state.PinkPartial, state.SampleCounter, uniform);
-        break;
-    case kDiracPulse:
-        b.direct[i] = state.SampleCounter == 0 ? state.FullScale * PolarityFactor(cs.Logarithmic) : 0;
-        break;
-    case kMLS: b.value[i] = 2.0 * MlsStep(s.MlsRegister, s.MlsTaps, s.MlsMask) - 1; break;
-    default: b.direct[i] = 0; break; // silence, or nothing selected
+    case kSine: oscillatorPass<kSine>(c, b, fr, restarts); break;
+    case kSquare: oscillatorPass<kSquare>(c, b, fr, restarts); break;
+    case kTriangular: oscillatorPass<kTriangular>(c, b, fr, restarts); break;
+    case kSawtooth: oscillatorPass<kSawtooth>(c, b, fr, restarts); break;
+    case kWhiteNoise: oscillatorPass<kWhiteNoise>(c, b, fr, restarts); break;
+    case kPinkNoise: oscillatorPass<kPinkNoise>(c, b, fr, restarts); break;
+    case kSinePulse: oscillatorPass<kSinePulse>(c, b, fr, restarts); break;
+    case kDiracPulse: oscillatorPass<kDiracPulse>(c, b, fr, restarts); break;
+    case kMLS: oscillatorPass<kMLS>(c, b, fr, restarts); break;
+    default: oscillatorPass<kSilence>(c, b, fr, restarts); break;
     }
 }
 
-void Generator::blockPass2(Channel c, int w, ChannelBlock& b, int n)
+void Generator::randomPass(const int* waves, ChannelBlock* blocks, int count, const BlockFrames& fr)
+{
+    // Frame by frame, the channels in order: the draws come in the wave function's order.
+    auto draw = [this] { return uniform.next(); };
+    for (int i = 0; i < fr.live; ++i)
+        for (int k = 0; k < count; ++k) {
+            if (waves[k] == kWhiteNoise)
+                blocks[k].arg[i] = uniform.next();
+            else if (waves[k] == kPinkNoise)
+                blocks[k].arg[i] = PinkRowSum(state.PinkRows, state.PinkPartial, fr.counter[i], draw);
+        }
+}
+
+void Generator::shapePass(Channel c, int w, ChannelBlock& b, int n)
 {
     const ChannelState& s = (*this)[c];
     const ChannelSettings& cs = settings[c];
@@ -113,11 +208,10 @@ void Generator::blockPass2(Channel c, int w, ChannelBlock& b, int n)
     }
 
     if (!cs.ModulationOn) return;
-    // The modulation argument of every frame from its counter: t = counter / fs,
-    // a = t * 2 pi / period + phase.
+    // The modulation factor of every frame from its counter: t = counter / fs,
+    // a = t * 2 pi / period + phase, factor = 1 - depth * 0.5 * (f(a) + 1).
     const double fs = samplingRate();
     for (int i = 0; i < n; ++i) b.mod[i] = b.mod[i] / fs * kTwoPi / s.ModPeriod + s.ModPhase;
-    // The modulation factor of every frame: 1 - depth * 0.5 * (f + 1).
     switch (cs.ModFunction) {
     case kModSine: VecSin(b.mod.data(), b.mod.data(), n); break;
     case kModCosine: VecCos(b.mod.data(), b.mod.data(), n); break;
@@ -141,7 +235,7 @@ void Generator::blockPass2(Channel c, int w, ChannelBlock& b, int n)
     for (int i = 0; i < n; ++i) b.mod[i] = 1 - s.ModDepth * 0.5 * (b.mod[i] + 1);
 }
 
-void Generator::blockPass3(Channel c, int w, ChannelBlock& b, int n)
+void Generator::samplePass(Channel c, int w, ChannelBlock& b, int n)
 {
     ChannelState& s = (*this)[c];
     const int32_t full = state.FullScale;
@@ -150,7 +244,6 @@ void Generator::blockPass3(Channel c, int w, ChannelBlock& b, int n)
     // The gain of each sample is full scale x level x modulation factor, in that order.
     const double level = full * s.Amplitude;
     const double steady = level * s.ModFactor;
-    auto gain = [&](int i) { return modulated ? level * b.mod[i] : steady; };
     switch (w) {
     case kSine:
     case kSquare:
@@ -160,14 +253,15 @@ void Generator::blockPass3(Channel c, int w, ChannelBlock& b, int n)
     case kPinkNoise:
     case kMLS:
         if (modulated)
-            for (int i = 0; i < n; ++i) b.sample[i] = RoundSample(b.value[i] * (level * b.mod[i]), full);
+            ScaleModulated(b.value.data(), level, b.mod.data(), full, b.sample.data(), n);
         else
-            for (int i = 0; i < n; ++i) b.sample[i] = RoundSample(b.value[i] * steady, full);
+            ScaleSteady(b.value.data(), steady, full, b.sample.data(), n);
         break;
     case kSinePulse:
-        for (int i = 0; i < n; ++i)
-            b.sample[i] = b.scale[i] == 0 ? 0
-                                          : RoundSample(b.value[i] * gain(i), full) * static_cast<int32_t>(b.scale[i]);
+        for (int i = 0; i < n; ++i) {
+            const double g = modulated ? level * b.mod[i] : steady;
+            b.sample[i] = b.scale[i] == 0 ? 0 : RoundSample(b.value[i] * g, full) * static_cast<int32_t>(b.scale[i]);
+        }
         break;
     default:
         for (int i = 0; i < n; ++i) b.sample[i] = b.direct[i];
@@ -175,64 +269,84 @@ void Generator::blockPass3(Channel c, int w, ChannelBlock& b, int n)
     }
 }
 
+namespace {
+template <int Bps>
+VELMORA_VECTOR_CLONES void PackMono(uint8_t* p, const int32_t* s, int n)
+{
+    for (int i = 0; i < n; ++i, p += Bps) PackSample(p, s[i], Bps);
+}
+template <int Bps>
+VELMORA_VECTOR_CLONES void PackStereo(uint8_t* p, const int32_t* l, int32_t lf, const int32_t* r, int32_t rf, int n)
+{
+    for (int i = 0; i < n; ++i, p += 2 * Bps) {
+        PackSample(p, l[i] * lf, Bps);
+        PackSample(p + Bps, r[i] * rf, Bps);
+    }
+}
+} // namespace
+
 int64_t Generator::writeFrames(uint8_t* out, int64_t frames, const FrameChoices& f)
 {
     const int bps = settings.output.Quantisation / 8;
     const int32_t onL = (*this)[Channel::Left].OnFactor;
     const int32_t onR = (*this)[Channel::Right].OnFactor;
     const bool right = f.stereo && !f.asLeft;
-    const int wl = f.wl;
-    const int wr = f.wr - 10;
-    // Wave numbers outside a channel's list still advance that channel; any wave number
-    // of 10 or more computes the right channel, exactly as WaveFunc does.
-    const Channel leftChannel = f.wl < 10 ? Channel::Left : Channel::Right;
-    const Channel rightChannel = f.wr < 10 ? Channel::Left : Channel::Right;
-    const int leftWave = f.wl < 10 ? f.wl : f.wl - 10;
-    const int rightWave = f.wr < 10 ? f.wr : wr;
-    (void)wl;
+    // A wave number of 10 or more computes the right channel, as WaveFunc does; numbers
+    // outside a channel's list still advance that channel's oscillator.
+    const Channel chans[2] = {f.wl < 10 ? Channel::Left : Channel::Right,
+                              f.wr < 10 ? Channel::Left : Channel::Right};
+    const int waves[2] = {f.wl < 10 ? f.wl : f.wl - 10, f.wr < 10 ? f.wr : f.wr - 10};
+    const int count = right ? 2 : 1;
+    const bool random = waves[0] == kWhiteNoise || waves[0] == kPinkNoise ||
+                        (right && (waves[1] == kWhiteNoise || waves[1] == kPinkNoise));
+    // Oscillators run one channel at a time, which is the same as frame by frame only when
+    // the two passes are over different channels.
+    if (count == 2 && chans[0] == chans[1]) return writeFramesReference(out, frames, f);
 
     ChannelBlock blocks[2];
-    std::array<bool, kBlock> live;
+    BlockFrames fr;
     uint8_t* p = out;
     int64_t done = 0;
     while (done < frames) {
-        const int n = static_cast<int>(std::min<int64_t>(kBlock, frames - done));
-        for (int i = 0; i < n; ++i) {
-            live[i] = f.loop || f.wholeSignal || state.SampleCounter < state.TotalSamples;
-            if (live[i]) {
-                blockPass1(leftChannel, leftWave, blocks[0], i);
-                if (right) blockPass1(rightChannel, rightWave, blocks[1], i);
-            }
+        fr.n = static_cast<int>(std::min<int64_t>(kBlock, frames - done));
+        fr.live = 0;
+        bool restarts = false;
+        for (int i = 0; i < fr.n; ++i) {
+            const bool live = f.loop || f.wholeSignal || state.SampleCounter < state.TotalSamples;
+            if (live) fr.live = i + 1; // padding only ever follows the signal
+            fr.counter[i] = state.SampleCounter;
             ++state.SampleCounter;
-            if (state.SampleCounter == state.TotalSamples && f.loop) RestartRepetition(f.stereo);
+            fr.restartAfter[i] = state.SampleCounter == state.TotalSamples && f.loop;
+            if (fr.restartAfter[i]) {
+                state.SampleCounter = 0;
+                restarts = true;
+            }
         }
-        // Pass 2 over the live frames only: they come first in a block (padding follows
-        // the signal's end and never precedes it).
-        int liveCount = 0;
-        while (liveCount < n && live[liveCount]) ++liveCount;
-        blockPass2(leftChannel, leftWave, blocks[0], liveCount);
-        if (right) blockPass2(rightChannel, rightWave, blocks[1], liveCount);
+        // The right channel's sweep restarts only in the stereo layout.
+        oscillatorPass(chans[0], waves[0], blocks[0], fr, restarts);
+        if (right) oscillatorPass(chans[1], waves[1], blocks[1], fr, restarts && f.stereo);
+        if (random) randomPass(waves, blocks, count, fr);
+        for (int k = 0; k < count; ++k) {
+            shapePass(chans[k], waves[k], blocks[k], fr.live);
+            samplePass(chans[k], waves[k], blocks[k], fr.live);
+        }
 
-        blockPass3(leftChannel, leftWave, blocks[0], liveCount);
-        if (right) blockPass3(rightChannel, rightWave, blocks[1], liveCount);
         const int32_t* ls = blocks[0].sample.data();
         const int32_t* rs = right ? blocks[1].sample.data() : ls;
-        // Left samples of a stereo frame are scaled by the left "On" box; "Same as Left"
-        // repeats the scaled left sample.
-        const int32_t lf = f.stereo ? onL : 1;
-        const int32_t rf = right ? onR : onL;
+        // A stereo left sample is scaled by the left "On" box; "Same as Left" repeats the
+        // scaled left sample.
         if (!f.stereo) {
-            for (int i = 0; i < liveCount; ++i, p += bps) PackSample(p, ls[i], bps);
+            bps == 3 ? PackMono<3>(p, ls, fr.live) : PackMono<2>(p, ls, fr.live);
         } else {
-            for (int i = 0; i < liveCount; ++i, p += 2 * bps) {
-                PackSample(p, ls[i] * lf, bps);
-                PackSample(p + bps, rs[i] * rf, bps);
-            }
+            const int32_t rf = right ? onR : onL;
+            bps == 3 ? PackStereo<3>(p, ls, onL, rs, rf, fr.live) : PackStereo<2>(p, ls, onL, rs, rf, fr.live);
         }
-        const int64_t silent = static_cast<int64_t>(n - liveCount) * (f.stereo ? 2 : 1) * bps;
+        const int64_t frameBytes = (f.stereo ? 2 : 1) * bps;
+        p += fr.live * frameBytes;
+        const int64_t silent = (fr.n - fr.live) * frameBytes;
         std::memset(p, 0, static_cast<size_t>(silent));
         p += silent;
-        done += n;
+        done += fr.n;
     }
     return p - out;
 }

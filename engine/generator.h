@@ -156,9 +156,13 @@ private:
     double whiteNoise(Channel c);
     double pinkNoise(Channel c, int64_t n);
     struct ChannelBlock;
-    void blockPass1(Channel c, int w, ChannelBlock& b, int i);
-    void blockPass2(Channel c, int w, ChannelBlock& b, int n);
-    void blockPass3(Channel c, int w, ChannelBlock& b, int n);
+    struct BlockFrames;
+    template <int W>
+    void oscillatorPass(Channel c, ChannelBlock& b, const BlockFrames& frames, bool restarts);
+    void oscillatorPass(Channel c, int w, ChannelBlock& b, const BlockFrames& frames, bool restarts);
+    void randomPass(const int* waves, ChannelBlock* blocks, int count, const BlockFrames& frames);
+    void shapePass(Channel c, int w, ChannelBlock& b, int n);
+    void samplePass(Channel c, int w, ChannelBlock& b, int n);
     int copyDepth_ = 0;
 };
 

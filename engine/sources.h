@@ -48,40 +48,46 @@ inline constexpr std::array<PinkRowTrigger, 12> kPinkRowTriggers{{{1, 1},
                                                                   {1023, 875},
                                                                   {2047, 1875}}};
 
-// For each counter value modulo 2048, the rows 1..12 refreshed at it: bit k - 1 = row k.
+// For each counter value modulo 2048: how many rows 1..12 are refreshed at it.
 struct PinkTriggerTable {
-    std::array<uint16_t, 2048> rows{};
+    std::array<uint8_t, 2048> refreshed{};
     constexpr PinkTriggerTable()
     {
         for (int n = 0; n < 2048; ++n)
-            for (size_t k = 0; k < kPinkRowTriggers.size(); ++k)
-                if ((n & kPinkRowTriggers[k].mask) == kPinkRowTriggers[k].value)
-                    rows[static_cast<size_t>(n)] |= static_cast<uint16_t>(1u << k);
+            for (const PinkRowTrigger& t : kPinkRowTriggers)
+                if ((n & t.mask) == t.value) ++refreshed[static_cast<size_t>(n)];
     }
 };
 inline constexpr PinkTriggerTable kPinkTriggers{};
 
 // The pink-noise source shared by both channels: refreshes row 0 and the rows due at
-// counter n, and returns the sum of the 13 rows (the source's value is sum / 6.5 - 1).
-// The rows are summed as
-// row0 + (row1 + (row2 + ... + (row11 + row12))); the inner sums are kept in `partial`
-// (partial[k] = row k + partial[k + 1], partial[13] = 0), so a refresh of row k costs k
-// additions and the fast-changing rows, which come last in the chain, cost one or two.
+// counter n, in row order, and returns the sum of the 13 rows (the source's value is
+// sum / 6.5 - 1). The rows are summed as row0 + (row1 + (row2 + ... + (row11 + row12)));
+// the inner sums are kept in `partial` (partial[k] = row k + partial[k + 1],
+// partial[13] = 0). Rows 1 to 4 change at least every 16th sample, so their sums are
+// always recomputed (no branch to mispredict); rows 5 to 12 only when one of them changed.
 template <typename Uniform>
 inline double PinkRowSum(std::array<double, 13>& rows, std::array<double, 14>& partial,
-                             int64_t n, Uniform& u)
+                         int64_t n, Uniform&& u)
 {
-    rows[0] = u.next();
-    unsigned due = kPinkTriggers.rows[static_cast<size_t>(n & 2047)];
-    if (due) {
-        const int highest = 32 - __builtin_clz(due); // the slowest row refreshed now
-        while (due) {
-            rows[static_cast<size_t>(__builtin_ctz(due)) + 1] = u.next();
-            due &= due - 1;
+    const int32_t low = static_cast<int32_t>(n & 2047);
+    rows[0] = u();
+    if ((low & 1) == 1) rows[1] = u();
+    if ((low & 3) == 2) rows[2] = u();
+    if ((low & 7) == 4) rows[3] = u();
+    if ((low & 15) == 14) rows[4] = u();
+    bool slow = false;
+    for (size_t k = 4; k < kPinkRowTriggers.size(); ++k)
+        if ((low & kPinkRowTriggers[k].mask) == kPinkRowTriggers[k].value) {
+            rows[k + 1] = u();
+            slow = true;
         }
-        for (int k = highest; k >= 1; --k)
-            partial[static_cast<size_t>(k)] = rows[static_cast<size_t>(k)] + partial[static_cast<size_t>(k) + 1];
-    }
+    if (slow)
+        for (size_t k = 12; k >= 5; --k) partial[k] = rows[k] + partial[k + 1];
+    partial[4] = rows[4] + partial[5];
+    partial[3] = rows[3] + partial[4];
+    partial[2] = rows[2] + partial[3];
+    partial[1] = rows[1] + partial[2];
     return rows[0] + partial[1];
 }
 

@@ -44,7 +44,7 @@ double Generator::whiteNoise(Channel c)
 
 double Generator::pinkNoise(Channel c, int64_t n)
 {
-    const double b = PinkRowSum(state.PinkRows, state.PinkPartial, n, uniform) / 6.5 - 1;
+    const double b = PinkRowSum(state.PinkRows, state.PinkPartial, n, [this] { return uniform.next(); }) / 6.5 - 1;
     return sign(b) * std::pow(std::fabs(b), (*this)[c].NoiseExponent);
 }
 
