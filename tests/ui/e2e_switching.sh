@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# End to end: starts velmora on the test X server, presses F11 and F9 as a user would, and
+# checks the title and the sound that reached the PulseAudio null sink.
+#   e2e_switching.sh <velmora executable>
+# Needs what tools/test.sh starts (DISPLAY, PULSE_SERVER, VELMORA_TEST_SINK); skips (77)
+# without them.
+set -euo pipefail
+velmora=$1
+if [[ -z "${DISPLAY:-}" || -z "${PULSE_SERVER:-}" || -z "${VELMORA_TEST_SINK:-}" ]]; then
+  echo "skipped: no X server or PulseAudio null sink (run through tools/test.sh)"
+  exit 77
+fi
+for tool in parec python3; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
+done
+
+work=$(mktemp -d)
+app_pid="" rec_pid=""
+cleanup() {
+  [[ -n "$rec_pid" ]] && kill "$rec_pid" 2>/dev/null || true
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The welcome question would wait for a click.
+mkdir -p "$work/config/Karvell"
+echo 'Welcome = boolean true' >"$work/config/Karvell/Velmora.conf"
+
+XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$velmora" /nosplash >"$work/velmora.log" 2>&1 &
+app_pid=$!
+
+parec -d "$VELMORA_TEST_SINK.monitor" --format=s16le --rate=48000 --channels=1 --raw >"$work/capture.raw" &
+rec_pid=$!
+
+# The user: waits for the window, presses F11, listens, presses F9. Uses Xlib and XTest
+# through ctypes so that nothing beyond the X libraries is needed.
+status=0
+python3 - "$work/capture.raw" <<'PY' || status=$?
+import ctypes, ctypes.util, struct, sys, time
+
+x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11") or "libX11.so.6")
+xt = ctypes.cdll.LoadLibrary(ctypes.util.find_library("Xtst") or "libXtst.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                         ctypes.POINTER(ctypes.c_uint)]
+x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
+x.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+x.XRaiseWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XKeysymToKeycode.restype = ctypes.c_ubyte
+x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+xt.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+
+d = x.XOpenDisplay(None)
+if not d:
+    print("cannot open the display"); sys.exit(1)
+root = x.XDefaultRootWindow(d)
+
+def windows(w):
+    r, p, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_uint()
+    kids = ctypes.POINTER(ctypes.c_ulong)()
+    if not x.XQueryTree(d, w, ctypes.byref(r), ctypes.byref(p), ctypes.byref(kids), ctypes.byref(n)):
+        return []
+    return [kids[i] for i in range(n.value)]
+
+def title(w):
+    name = ctypes.c_char_p()
+    if x.XFetchName(d, w, ctypes.byref(name)) and name.value is not None:
+        return name.value.decode("utf-8", "replace")
+    return None
+
+def wait_title(w, wanted, seconds=10):
+    end = time.time() + seconds
+    while time.time() < end:
+        if title(w) == wanted:
+            return True
+        time.sleep(0.05)
+    return False
+
+def find_window(seconds=20):
+    end = time.time() + seconds
+    while time.time() < end:
+        for w in windows(root):
+            if title(w) == "Velmora":
+                return w
+        time.sleep(0.1)
+    return None
+
+def press(keysym):
+    code = x.XKeysymToKeycode(d, keysym)
+    xt.XTestFakeKeyEvent(d, code, 1, 0)
+    xt.XTestFakeKeyEvent(d, code, 0, 0)
+    x.XSync(d, 0)
+
+XK_F9, XK_F11 = 0xFFC6, 0xFFC8
+w = find_window()
+if w is None:
+    print("no window titled 'Velmora' appeared"); sys.exit(1)
+time.sleep(0.5)
+x.XRaiseWindow(d, w)
+x.XSetInputFocus(d, w, 1, 0)  # RevertToPointerRoot, CurrentTime
+x.XSync(d, 0)
+time.sleep(0.5)
+
+capture = sys.argv[1]
+before = len(open(capture, "rb").read())
+press(XK_F11)
+if not wait_title(w, "ON - Velmora"):
+    print("F11: the title did not become 'ON - Velmora' (it is %r)" % title(w)); sys.exit(1)
+time.sleep(1.5)
+press(XK_F9)
+if not wait_title(w, "Velmora"):
+    print("F9: the title did not return to 'Velmora' (it is %r)" % title(w)); sys.exit(1)
+time.sleep(0.3)
+
+data = open(capture, "rb").read()[before:]
+samples = struct.unpack("<%dh" % (len(data) // 2), data[: len(data) // 2 * 2])
+# The loud part: the default signal is a 100 Hz sine at full scale.
+loud = [i for i, s in enumerate(samples) if abs(s) > 16000]
+if len(loud) < 48000 // 2:
+    print("too little sound reached the sink: %d loud samples of %d" % (len(loud), len(samples))); sys.exit(1)
+part = samples[loud[0]: loud[-1]]
+crossings = sum(1 for a, b in zip(part, part[1:]) if (a < 0) != (b < 0))
+frequency = crossings / 2 / (len(part) / 48000)
+print("heard %.1f Hz for %.2f s, peak %d" % (frequency, len(part) / 48000, max(abs(s) for s in part)))
+if abs(frequency - 100) > 3:
+    print("the tone is not the 100 Hz set in the window"); sys.exit(1)
+PY
+if [[ $status -ne 0 ]]; then
+  echo "--- velmora's output:"; cat "$work/velmora.log"
+  exit "$status"
+fi
+echo "ok"
