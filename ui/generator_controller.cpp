@@ -55,6 +55,7 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
       output_(generator_, AudioOut1_),
       rules_(window.widgets(), window.menu(), generator_.settings),
       binding_(generator_, notices_),
+      commands_(generator_, binding_, window.widgets()),
       switching_({window, AudioOut1_, output_, route_, notices_, rules_}),
       sync_(std::make_unique<LocalSync>(*this))
 {
@@ -181,6 +182,20 @@ void GeneratorController::connectCommands()
     });
     connect(m.WindowsVolumeControl1, &QAction::triggered, this, [] { startVolumeControl(); });
 
+    for (Channel c : kChannels) {
+        ChannelWidgets& ch = w.channel[index(c)];
+        // The +/-1 Hz buttons act on the press itself (see eventFilter).
+        ch.fInitPlus->installEventFilter(this);
+        ch.fInitMinus->installEventFilter(this);
+        connect(ch.SemiUp, &QPushButton::clicked, this, [this, c] { commands_.semitone(c, true); });
+        connect(ch.SemiDown, &QPushButton::clicked, this, [this, c] { commands_.semitone(c, false); });
+        connect(ch.copySettings, &QAction::triggered, this, [this, c] { commands_.copySettingsFrom(other(c)); });
+    }
+    connect(w.udPhase, &UpDown::valueChanged, this, [this](int degrees) {
+        binding_.run([&] { generator_.setText({Field::PhaseEdit}, std::to_string(degrees)); });
+    });
+    connect(m.rESETTOdEFAULT1, &QAction::triggered, this, [this] { commands_.reset(); });
+
     connect(w.WaveDevice, &QComboBox::activated, this,
             [this](int position) { AudioOut1_.setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(position))); });
     for (QWidget* clickable : std::initializer_list<QWidget*>{w.lblFS, w.lblCorrectionAlert, w.Image1,
@@ -277,6 +292,11 @@ bool GeneratorController::eventFilter(QObject* watched, QEvent* event)
     if (watched == &window_) {
         if (event->type() == QEvent::WindowActivate) FormActivate();
         if (event->type() == QEvent::Close) FormClose();
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        for (Channel c : kChannels) {
+            if (watched == w.channel[index(c)].fInitPlus) commands_.stepHertz(c, +1);
+            if (watched == w.channel[index(c)].fInitMinus) commands_.stepHertz(c, -1);
+        }
     } else if (event->type() == QEvent::MouseButtonRelease) {
         if (watched == w.lblFS || watched == w.lblCorrectionAlert) Compatibilitysettings1Click();
         if (watched == w.left().lblPeakRMSratio) openHelp(12);

@@ -9,6 +9,7 @@
 #include "audio/live/generator_output.h"
 #include "audio/qt/qt_notice_route.h"
 #include "engine/generator.h"
+#include "ui/channel_commands.h"
 #include "ui/control_binding.h"
 #include "ui/desktop_commands.h"
 #include "ui/switching_controller.h"
@@ -42,6 +43,7 @@ public:
     AudioDevice& device() { return *device_; }
     SwitchingController& switching() { return switching_; }
     VisibilityRules& rules() { return rules_; }
+    ChannelCommands& commands() { return commands_; }
     ControlBinding& binding() { return binding_; }
     TfrmSettings& settingsDialog() { return *settings_; }
     HelpWindow& help() { return *help_; }
@@ -78,6 +80,7 @@ private:
     GeneratorOutput output_;
     VisibilityRules rules_;
     ControlBinding binding_;
+    ChannelCommands commands_;
     SwitchingController switching_;
     std::unique_ptr<LocalSync> sync_;
     ScreensaverInhibit screensaver_;

@@ -108,7 +108,9 @@ TEST_F(OutputSettingsTest, CorrectionFactorRules)
             std::isnan(k.factor) ? (k.unit == 1 ? std::pow(2.0, 1.5 / 1200) : 1.015) : k.factor;
         EXPECT_DOUBLE_EQ(generator().settings.output.FrequencyCorrection, expected);
         EXPECT_EQ(w().lblCorrectionAlert->isVisibleTo(window.get()), k.alert != nullptr);
-        if (k.alert) EXPECT_EQ(w().lblCorrectionAlert->text(), QLatin1String(k.alert));
+        if (k.alert) {
+            EXPECT_EQ(w().lblCorrectionAlert->text(), QLatin1String(k.alert));
+        }
     }
 }
 

@@ -254,7 +254,9 @@ TEST_F(SwitchingTest, WelcomeQuestionAndHelpTopics)
     }
     for (int context : {0, 1, 2, 3, 4, 5, 6, 10, 12}) {
         controller->openHelp(context);
-        if (context != 0) EXPECT_NE(helpPageFor(context), helpPageFor(0)) << context << " has no page of its own";
+        if (context != 0) {
+            EXPECT_NE(helpPageFor(context), helpPageFor(0)) << context << " has no page of its own";
+        }
         EXPECT_FALSE(controller->help().browser()->toPlainText().trimmed().isEmpty()) << context;
     }
     EXPECT_EQ(helpPageFor(0), helpPageFor(-5));

@@ -77,7 +77,9 @@ TEST_F(VisibilityTest, PanelsFollowTheWaveformAndModeOnBothChannels)
             for (QWidget* step : {p.fInitPlus, p.fInitMinus, p.SemiUp, p.SemiDown})
                 EXPECT_EQ(shown(step), k.steps) << step->objectName().toStdString();
             EXPECT_EQ(shown(p.Logarithmic), k.logarithmic != nullptr);
-            if (k.logarithmic) EXPECT_EQ(p.Logarithmic->text(), QLatin1String(k.logarithmic));
+            if (k.logarithmic) {
+                EXPECT_EQ(p.Logarithmic->text(), QLatin1String(k.logarithmic));
+            }
             EXPECT_EQ(p.chkConstant->isChecked(), k.constantAfter);
             EXPECT_EQ(generator().settings[c].chkConstant, k.constantAfter);
             EXPECT_EQ(w().PhaseEdit->isEnabled(), k.phaseTrio);
