@@ -13,6 +13,9 @@ namespace velmora {
 // buffers wait in a queue until `complete` "plays" them; the bytes played are kept for
 // the test to read back. Notices are posted to the route at once, on the caller's thread.
 // Failures can be injected for the next open, for a later write, or as a lost device.
+//
+// Threads: one thread, the test's. Writing queues a pointer and allocates only when the
+// queue grows; the played bytes are copied into a growing vector.
 class FakeDevice final : public AudioDevice {
  public:
   static constexpr DeviceResult kRefused = 0x7F01;  // the injected failure's code

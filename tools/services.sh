@@ -1,7 +1,8 @@
 # Sourced by the test script: starts what the tests need in a private runtime folder and
 # stops it again on exit. Sets DISPLAY (Xvfb), DBUS_SESSION_BUS_ADDRESS (a session bus),
 # XDG_RUNTIME_DIR and PULSE_SERVER (a PulseAudio server with one null sink, "velmora_null",
-# which ALSA's default device reaches through the pulse plugin).
+# which ALSA's default device reaches through the pulse plugin, kept awake by a silent
+# stream).
 
 velmora_services_stop() {
   local pid
@@ -49,4 +50,13 @@ velmora_services_start() {
     echo "PulseAudio did not start:" >&2; cat "$VELMORA_RUNTIME/pulse.log" >&2
   fi
   pactl set-default-sink velmora_null >/dev/null 2>&1 || true
+
+  # Keep the null sink rendering at a short latency, as a sound card's sink does. Left idle
+  # it sleeps in 2 s blocks: a new stream then waits about 2 s for its first frames and
+  # the server drops the start of what was written meanwhile.
+  pacat --playback --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 \
+    -d velmora_null /dev/zero >"$VELMORA_RUNTIME/keepalive.log" 2>&1 &
+  VELMORA_SERVICE_PIDS+=" $!"
+  # The sink takes up the short latency only when the block it was sleeping in ends.
+  sleep 2.2
 }
