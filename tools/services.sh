@@ -9,6 +9,9 @@ velmora_services_stop() {
   for pid in ${VELMORA_SERVICE_PIDS:-}; do kill "$pid" 2>/dev/null || true; done
   for pid in ${VELMORA_SERVICE_PIDS:-}; do wait "$pid" 2>/dev/null || true; done
   [[ -n "${VELMORA_RUNTIME:-}" ]] && rm -rf "$VELMORA_RUNTIME"
+  # A shell that goes on must not point later programs at the services just stopped.
+  unset VELMORA_SERVICE_PIDS VELMORA_RUNTIME PULSE_SERVER VELMORA_TEST_SINK DISPLAY \
+    DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR XDG_CONFIG_HOME HOME_FOR_PULSE
 }
 
 velmora_services_start() {

@@ -18,7 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [[ -z "${PULSE_SERVER:-}" ]]; then
+if [[ -z "${PULSE_SERVER:-}" ]] || ! pactl info >/dev/null 2>&1; then
   source "$root/tools/services.sh"
   velmora_services_start
   started_services=1
