@@ -157,14 +157,22 @@ void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const BlockFra
 void Generator::randomPass(const int* waves, ChannelBlock* blocks, int count, const BlockFrames& fr)
 {
     // Frame by frame, the channels in order: the draws come in the wave function's order.
-    auto draw = [this] { return uniform.next(); };
+    // The source's state and the rows are worked on in local copies, which the compiler
+    // can keep in registers, and written back at the end.
+    uint32_t x = uniform.state();
+    auto draw = [&x] { return UniformSource::Next(x); };
+    std::array<double, 13> rows = state.PinkRows;
+    std::array<double, 14> partial = state.PinkPartial;
     for (int i = 0; i < fr.live; ++i)
         for (int k = 0; k < count; ++k) {
             if (waves[k] == kWhiteNoise)
-                blocks[k].arg[i] = uniform.next();
+                blocks[k].arg[i] = draw();
             else if (waves[k] == kPinkNoise)
-                blocks[k].arg[i] = PinkRowSum(state.PinkRows, state.PinkPartial, fr.counter[i], draw);
+                blocks[k].arg[i] = PinkRowSum(rows, partial, fr.counter[i], draw);
         }
+    uniform.seed(x);
+    state.PinkRows = rows;
+    state.PinkPartial = partial;
 }
 
 void Generator::shapePass(Channel c, int w, ChannelBlock& b, int n)

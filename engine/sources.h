@@ -15,10 +15,12 @@ public:
     explicit UniformSource(uint32_t seed = 0) : x_(seed) {}
     void seed(uint32_t seed) { x_ = seed; }
     uint32_t state() const { return x_; }
-    double next()
+    double next() { return Next(x_); }
+    // The same step on a copy of the state, so a loop can keep it in a register.
+    static double Next(uint32_t& x)
     {
-        x_ = x_ * 134775813u + 1u;
-        return static_cast<double>(x_) * (1.0 / 4294967296.0);
+        x = x * 134775813u + 1u;
+        return static_cast<double>(x) * (1.0 / 4294967296.0);
     }
 
 private:
