@@ -74,6 +74,20 @@ void BM_FillStereoSine48k(benchmark::State& st)
 }
 BENCHMARK(BM_FillStereoSine48k)->Unit(benchmark::kMicrosecond);
 
+void BM_FillStereoPink48k(benchmark::State& st)
+{
+    Generator g = Make(48000, 16, true);
+    for (Channel c : kChannels) g.selectIndex({Field::WaveForm, c}, kPinkNoise);
+    g.settings.Loop = true;
+    g.PrepareSignal();
+    std::vector<uint8_t> buffer(65536);
+    for (auto _ : st) {
+        g.writeFrames(buffer.data(), 16384, g.readChoices());
+        benchmark::DoNotOptimize(buffer.data());
+    }
+}
+BENCHMARK(BM_FillStereoPink48k)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -27,6 +27,35 @@ private:
     uint32_t x_;
 };
 
+// The same sequence drawn through two interleaved chains (each value comes from the one
+// two draws before it), so that consecutive draws do not wait for each other's multiply.
+// For loops that draw many values: start from a source's state, write the last value
+// drawn back with UniformSource::seed(last()).
+class UniformPair final {
+public:
+    explicit UniformPair(uint32_t state)
+    {
+        a_ = state * kA + 1u;
+        b_ = a_ * kA + 1u;
+        last_ = state;
+    }
+    double operator()()
+    {
+        const uint32_t r = a_;
+        a_ = b_;
+        b_ = r * kA2 + kC2;
+        last_ = r;
+        return static_cast<double>(r) * (1.0 / 4294967296.0);
+    }
+    uint32_t last() const { return last_; }
+
+private:
+    static constexpr uint32_t kA = 134775813u;
+    static constexpr uint32_t kA2 = kA * kA;  // two steps: x -> a^2 x + (a + 1)
+    static constexpr uint32_t kC2 = kA + 1u;
+    uint32_t a_, b_, last_;
+};
+
 // Crest-factor exponents by list index: white noise, and every other waveform (pink).
 inline constexpr std::array<double, 7> kWhiteNoiseExponents{1.0, 1.5, 4.0, 7.5, 17.0, 31.0, 49.0};
 inline constexpr std::array<double, 7> kPinkNoiseExponents{0.15,  0.3166, 0.535, 0.7,
@@ -50,47 +79,66 @@ inline constexpr std::array<PinkRowTrigger, 12> kPinkRowTriggers{{{1, 1},
                                                                   {1023, 875},
                                                                   {2047, 1875}}};
 
-// For each counter value modulo 2048: how many rows 1..12 are refreshed at it.
-struct PinkTriggerTable {
-    std::array<uint8_t, 2048> refreshed{};
-    constexpr PinkTriggerTable()
+// For each counter value modulo 2048: whether one of rows 5..12 is refreshed at it.
+struct PinkSlowRows {
+    std::array<bool, 2048> due{};
+    constexpr PinkSlowRows()
     {
         for (int n = 0; n < 2048; ++n)
-            for (const PinkRowTrigger& t : kPinkRowTriggers)
-                if ((n & t.mask) == t.value) ++refreshed[static_cast<size_t>(n)];
+            for (size_t k = 4; k < kPinkRowTriggers.size(); ++k)
+                if ((n & kPinkRowTriggers[k].mask) == kPinkRowTriggers[k].value) due[static_cast<size_t>(n)] = true;
     }
 };
-inline constexpr PinkTriggerTable kPinkTriggers{};
+inline constexpr PinkSlowRows kPinkSlowRows{};
+
+namespace detail {
+// The pink source at a counter whose low four bits are M: which of rows 1..4 are due is
+// known at compile time, so each case is straight-line code.
+template <int M, typename Uniform>
+[[gnu::always_inline]] inline double PinkRowSumAt(std::array<double, 13>& rows, std::array<double, 14>& partial, int32_t low,
+                           Uniform& u)
+{
+    constexpr bool r1 = (M & 1) == 1, r2 = (M & 3) == 2, r3 = (M & 7) == 4, r4 = M == 14;
+    constexpr int highest = r4 ? 4 : r3 ? 3 : r2 ? 2 : r1 ? 1 : 0;
+    rows[0] = u();
+    if constexpr (r1) rows[1] = u();
+    if constexpr (r2) rows[2] = u();
+    if constexpr (r3) rows[3] = u();
+    if constexpr (r4) rows[4] = u();
+    if (kPinkSlowRows.due[static_cast<size_t>(low)]) [[unlikely]] {
+        for (size_t k = 4; k < kPinkRowTriggers.size(); ++k)
+            if ((low & kPinkRowTriggers[k].mask) == kPinkRowTriggers[k].value) rows[k + 1] = u();
+        for (size_t k = 12; k >= 1; --k) partial[k] = rows[k] + partial[k + 1];
+    } else {
+        if constexpr (highest >= 4) partial[4] = rows[4] + partial[5];
+        if constexpr (highest >= 3) partial[3] = rows[3] + partial[4];
+        if constexpr (highest >= 2) partial[2] = rows[2] + partial[3];
+        if constexpr (highest >= 1) partial[1] = rows[1] + partial[2];
+    }
+    return rows[0] + partial[1];
+}
+} // namespace detail
 
 // The pink-noise source shared by both channels: refreshes row 0 and the rows due at
 // counter n, in row order, and returns the sum of the 13 rows (the source's value is
 // sum / 6.5 - 1). The rows are summed as row0 + (row1 + (row2 + ... + (row11 + row12)));
 // the inner sums are kept in `partial` (partial[k] = row k + partial[k + 1],
-// partial[13] = 0). Rows 1 to 4 change at least every 16th sample, so their sums are
-// always recomputed (no branch to mispredict); rows 5 to 12 only when one of them changed.
+// partial[13] = 0) and recomputed from the slowest row that changed.
 template <typename Uniform>
-inline double PinkRowSum(std::array<double, 13>& rows, std::array<double, 14>& partial,
+[[gnu::always_inline]] inline double PinkRowSum(std::array<double, 13>& rows, std::array<double, 14>& partial,
                          int64_t n, Uniform&& u)
 {
     const int32_t low = static_cast<int32_t>(n & 2047);
-    rows[0] = u();
-    if ((low & 1) == 1) rows[1] = u();
-    if ((low & 3) == 2) rows[2] = u();
-    if ((low & 7) == 4) rows[3] = u();
-    if ((low & 15) == 14) rows[4] = u();
-    bool slow = false;
-    for (size_t k = 4; k < kPinkRowTriggers.size(); ++k)
-        if ((low & kPinkRowTriggers[k].mask) == kPinkRowTriggers[k].value) {
-            rows[k + 1] = u();
-            slow = true;
-        }
-    if (slow)
-        for (size_t k = 12; k >= 5; --k) partial[k] = rows[k] + partial[k + 1];
-    partial[4] = rows[4] + partial[5];
-    partial[3] = rows[3] + partial[4];
-    partial[2] = rows[2] + partial[3];
-    partial[1] = rows[1] + partial[2];
-    return rows[0] + partial[1];
+    switch (low & 15) {
+#define VELMORA_PINK_CASE(M) \
+    case M: return detail::PinkRowSumAt<M>(rows, partial, low, u);
+        VELMORA_PINK_CASE(0) VELMORA_PINK_CASE(1) VELMORA_PINK_CASE(2) VELMORA_PINK_CASE(3)
+        VELMORA_PINK_CASE(4) VELMORA_PINK_CASE(5) VELMORA_PINK_CASE(6) VELMORA_PINK_CASE(7)
+        VELMORA_PINK_CASE(8) VELMORA_PINK_CASE(9) VELMORA_PINK_CASE(10) VELMORA_PINK_CASE(11)
+        VELMORA_PINK_CASE(12) VELMORA_PINK_CASE(13) VELMORA_PINK_CASE(14)
+    default: return detail::PinkRowSumAt<15>(rows, partial, low, u);
+#undef VELMORA_PINK_CASE
+    }
 }
 
 // Feedback taps of the maximum-length sequence by register length L (bit i = register
