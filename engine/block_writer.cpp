@@ -159,7 +159,8 @@ void Generator::randomPass(const int* waves, ChannelBlock* blocks, int count, co
     // Frame by frame, the channels in order: the draws come in the wave function's order.
     // The source's state and the rows are worked on in local copies, which the compiler
     // can keep in registers, and written back at the end.
-    UniformPair draw(uniform.state());
+    uint32_t x = uniform.state();
+    auto draw = [&x] { return UniformSource::Next(x); };
     std::array<double, 13> rows = state.PinkRows;
     std::array<double, 14> partial = state.PinkPartial;
     for (int i = 0; i < fr.live; ++i)
@@ -169,7 +170,7 @@ void Generator::randomPass(const int* waves, ChannelBlock* blocks, int count, co
             else if (waves[k] == kPinkNoise)
                 blocks[k].arg[i] = PinkRowSum(rows, partial, fr.counter[i], draw);
         }
-    uniform.seed(draw.last());
+    uniform.seed(x);
     state.PinkRows = rows;
     state.PinkPartial = partial;
 }

@@ -27,35 +27,6 @@ private:
     uint32_t x_;
 };
 
-// The same sequence drawn through two interleaved chains (each value comes from the one
-// two draws before it), so that consecutive draws do not wait for each other's multiply.
-// For loops that draw many values: start from a source's state, write the last value
-// drawn back with UniformSource::seed(last()).
-class UniformPair final {
-public:
-    explicit UniformPair(uint32_t state)
-    {
-        a_ = state * kA + 1u;
-        b_ = a_ * kA + 1u;
-        last_ = state;
-    }
-    double operator()()
-    {
-        const uint32_t r = a_;
-        a_ = b_;
-        b_ = r * kA2 + kC2;
-        last_ = r;
-        return static_cast<double>(r) * (1.0 / 4294967296.0);
-    }
-    uint32_t last() const { return last_; }
-
-private:
-    static constexpr uint32_t kA = 134775813u;
-    static constexpr uint32_t kA2 = kA * kA;  // two steps: x -> a^2 x + (a + 1)
-    static constexpr uint32_t kC2 = kA + 1u;
-    uint32_t a_, b_, last_;
-};
-
 // Crest-factor exponents by list index: white noise, and every other waveform (pink).
 inline constexpr std::array<double, 7> kWhiteNoiseExponents{1.0, 1.5, 4.0, 7.5, 17.0, 31.0, 49.0};
 inline constexpr std::array<double, 7> kPinkNoiseExponents{0.15,  0.3166, 0.535, 0.7,
