@@ -319,7 +319,17 @@ int64_t Generator::writeFrames(uint8_t* out, int64_t frames, const FrameChoices&
         fr.n = static_cast<int>(std::min<int64_t>(kBlock, frames - done));
         fr.live = 0;
         bool restarts = false;
-        for (int i = 0; i < fr.n; ++i) {
+        const int64_t c0 = state.SampleCounter;
+        const bool plain = f.wholeSignal ? !f.loop || state.TotalSamples - c0 > fr.n
+                                         : state.TotalSamples - c0 > (f.loop ? fr.n : fr.n - 1);
+        if (plain) {
+            // The common block: all signal, no repetition ends inside it.
+            for (int i = 0; i < fr.n; ++i) fr.counter[i] = c0 + i;
+            fr.restartAfter.fill(false);
+            fr.live = fr.n;
+            state.SampleCounter = c0 + fr.n;
+        }
+        for (int i = plain ? fr.n : 0; i < fr.n; ++i) {
             const bool live = f.loop || f.wholeSignal || state.SampleCounter < state.TotalSamples;
             if (live) fr.live = i + 1; // padding only ever follows the signal
             fr.counter[i] = state.SampleCounter;
