@@ -133,6 +133,8 @@ void buildLevelPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
     w.barAmplitude->setValue(0);
     // Position 0 is the top: full level; the slider runs down to -100 dBFS.
     w.barAmplitude->setInvertedAppearance(true);
+    // ... and the arrow keys, page keys and wheel move the handle the way they point.
+    w.barAmplitude->setInvertedControls(true);
     w.barAmplitude->setToolTip(hint);
     w.Amplitude = makeEdit(w.boxAmplitude, name("Amplitude"), QStringLiteral("0"), QRect(10, 184, 48, 21), hint);
     w.lbldBFS = makeLabel(w.boxAmplitude, name.pick("lbldBFSleft", "lbldBFSright"), QStringLiteral("dBFS"), 62, 188);

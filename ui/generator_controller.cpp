@@ -223,6 +223,7 @@ void GeneratorController::FormCreate()
         notices_.messageBox(QStringLiteral("No Soundcard driver found. No sound output possible."));
         rules_.setDevicesExist(false);
         w.btnON->setEnabled(false);
+        window_.menu().Off1->setEnabled(false); // F11 must not try where the button cannot
     }
     window_.raise();
     const int answer =

@@ -4,6 +4,7 @@
 #include "ui/up_down.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -35,14 +36,13 @@ bool isNoise(int wave) { return wave == kWhiteNoise || wave == kPinkNoise; }
 
 void VisibilityRules::setGrey(QWidget* widget, bool grey)
 {
-    if (!grey) {
-        widget->setPalette(QPalette()); // back to the system's text colour
-        return;
-    }
+    // The system's colour is set as the widget's own, not inherited: a list whose frame is
+    // greyed (the right modulation shape in mono) keeps the colour its own rule gives it.
+    const QPalette system = QApplication::palette(widget);
     QPalette palette = widget->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
         for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            palette.setColor(group, role, kGrey);
+            palette.setColor(group, role, grey ? kGrey : system.color(group, role));
     widget->setPalette(palette);
 }
 
@@ -189,17 +189,12 @@ void VisibilityRules::monoClick()
 void VisibilityRules::tickClick()
 {
     const bool anyOn = s_[Channel::Left].Tick || s_[Channel::Right].Tick;
-    if (anyOn) {
-        menu_.SaveWaveFile1->setEnabled(true);
-        if (devicesExist_) {
-            w_.btnON->setEnabled(true);
-            menu_.OnOff1->setEnabled(true);
-        }
-    } else {
-        menu_.SaveWaveFile1->setEnabled(false);
-        w_.btnON->setEnabled(false);
-        menu_.OnOff1->setEnabled(false);
-    }
+    menu_.SaveWaveFile1->setEnabled(anyOn);
+    // ON is both the button and the "ON" item (F11): with every channel off there is nothing
+    // to play, and without a device nothing to play on.
+    w_.btnON->setEnabled(anyOn && devicesExist_);
+    menu_.Off1->setEnabled(anyOn && devicesExist_);
+    menu_.OnOff1->setEnabled(anyOn);
 }
 
 void VisibilityRules::loopClick()

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QtTest/QTest>
 
 namespace velmora::ui::test {
 namespace {
@@ -238,10 +239,36 @@ TEST_F(VisibilityTest, BothChannelsOffStopsAPlayingGeneratorAndDisablesOn)
     EXPECT_FALSE(w().btnON->isEnabled());
     EXPECT_FALSE(window->menu().SaveWaveFile1->isEnabled());
     EXPECT_FALSE(window->menu().OnOff1->isEnabled());
+    EXPECT_FALSE(window->menu().Off1->isEnabled());
 
     click(ch(Channel::Right).Tick);
     EXPECT_TRUE(w().btnON->isEnabled());
+    EXPECT_TRUE(window->menu().Off1->isEnabled());
+    EXPECT_TRUE(window->menu().OnOff1->isEnabled());
     EXPECT_TRUE(window->menu().SaveWaveFile1->isEnabled());
+}
+
+// ON's key follows the button: F11 with both channels off starts nothing, and starts the
+// generator again once a channel is back on.
+TEST_F(VisibilityTest, FElevenWithBothChannelsOffStartsNothing)
+{
+    choose(w().cboChannels, 1);
+    click(ch(Channel::Left).Tick);
+    click(ch(Channel::Right).Tick);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+    QTest::keyClick(window.get(), Qt::Key_F11);
+    pump();
+    EXPECT_EQ(device->opens(), 0);
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+
+    click(ch(Channel::Left).Tick);
+    QTest::keyClick(window.get(), Qt::Key_F11);
+    pump();
+    EXPECT_EQ(device->opens(), 1);
+    EXPECT_TRUE(controller->switching().GeneratorRunning());
 }
 
 TEST_F(VisibilityTest, WithoutADeviceOnStaysDisabledWhateverTheOnBoxesDo)
@@ -251,10 +278,12 @@ TEST_F(VisibilityTest, WithoutADeviceOnStaysDisabledWhateverTheOnBoxesDo)
     EXPECT_EQ(notices.messages[0], QStringLiteral("No Soundcard driver found. No sound output possible."));
     EXPECT_EQ(w().WaveDevice->count(), 1);
     EXPECT_FALSE(w().btnON->isEnabled());
+    EXPECT_FALSE(window->menu().Off1->isEnabled());
     choose(w().cboChannels, 1);
     click(ch(Channel::Left).Tick);
     click(ch(Channel::Left).Tick);
     EXPECT_FALSE(w().btnON->isEnabled());
+    EXPECT_FALSE(window->menu().Off1->isEnabled());
     EXPECT_TRUE(window->menu().SaveWaveFile1->isEnabled());
 }
 
