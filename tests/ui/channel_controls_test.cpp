@@ -282,6 +282,31 @@ TEST_F(ChannelControlsTest, APlayingSweepRestartsWhenItsFrequenciesChange)
     EXPECT_LE(largestStep(played(Channel::Right)), sineStep(1400, fs));
 }
 
+// While playing, the level slider stays usable and the sound follows it; a zero modulation
+// period would divide by zero, so it stops the output and the field shows "1".
+TEST_F(ChannelControlsTest, LevelAndModulationFieldsWhilePlaying)
+{
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    playUntil(4410);
+    ASSERT_TRUE(ch(Channel::Left).barAmplitude->isEnabled());
+    ch(Channel::Left).barAmplitude->setValue(600); // -6 dBFS
+    const size_t at = playFilled();
+    playUntil(at + 4410);
+    const std::vector<int16_t> left = played(Channel::Left);
+    int peak = 0;
+    for (size_t i = at; i < left.size(); ++i) peak = std::max(peak, std::abs(int(left[i])));
+    EXPECT_NEAR(peak, 32767 * std::pow(10.0, -6.0 / 20), 40);
+
+    click(ch(Channel::Right).ModulationOn);
+    type(ch(Channel::Right).ModPeriodEdit, QStringLiteral("0"));
+    pump();
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(ch(Channel::Right).ModPeriodEdit->text(), QStringLiteral("1"));
+    EXPECT_TRUE(notices.errors.empty());
+}
+
 struct FieldCase {
     const char* field;
     const char* typed;
@@ -323,6 +348,21 @@ TEST_F(ChannelControlsTest, TooLargeToRoundIsReportedAndTheTextStays)
         EXPECT_EQ(notices.errors.size(), 1u) << name;
         EXPECT_EQ(edit->text(), QStringLiteral("1e10")) << name;
     }
+}
+
+// A sweep one sample long has no steps to spread over: the box reports the arithmetic error
+// and keeps its new state.
+TEST_F(ChannelControlsTest, LogarithmicOverOneSampleReportsTheError)
+{
+    type(w().Duration, QStringLiteral("0"));
+    leave(w().Duration);
+    ASSERT_EQ(w().Duration->text(), QStringLiteral("2.26757E-5"));
+    click(ch(Channel::Left).chkSweep);
+    notices.errors.clear();
+    click(ch(Channel::Left).Logarithmic);
+    EXPECT_EQ(notices.errors.size(), 1u);
+    EXPECT_TRUE(ch(Channel::Left).Logarithmic->isChecked());
+    EXPECT_TRUE(generator().settings[Channel::Left].Logarithmic);
 }
 
 TEST_F(ChannelControlsTest, LevelFieldAndSliderFollowEachOther)
