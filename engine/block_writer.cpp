@@ -163,6 +163,10 @@ void Generator::randomPass(const int* waves, ChannelBlock* blocks, int count, co
     auto draw = [&x] { return UniformSource::Next(x); };
     std::array<double, 13> rows = state.PinkRows;
     std::array<double, 14> partial = state.PinkPartial;
+    if (count == 2 && waves[0] == kPinkNoise && waves[1] == kPinkNoise) {
+        for (int i = 0; i < fr.live; ++i)
+            PinkRowSumPair(rows, partial, fr.counter[i], draw, blocks[0].arg[i], blocks[1].arg[i]);
+    } else {
     for (int i = 0; i < fr.live; ++i)
         for (int k = 0; k < count; ++k) {
             if (waves[k] == kWhiteNoise)
@@ -170,6 +174,7 @@ void Generator::randomPass(const int* waves, ChannelBlock* blocks, int count, co
             else if (waves[k] == kPinkNoise)
                 blocks[k].arg[i] = PinkRowSum(rows, partial, fr.counter[i], draw);
         }
+    }
     uniform.seed(x);
     state.PinkRows = rows;
     state.PinkPartial = partial;

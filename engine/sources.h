@@ -90,6 +90,30 @@ template <int M, typename Uniform>
 }
 } // namespace detail
 
+// Both channels on pink noise: the left channel's value, then the right's, at one counter
+// (the same rows are due for both, so the counter's phase is resolved once).
+template <typename Uniform>
+[[gnu::always_inline]] inline void PinkRowSumPair(std::array<double, 13>& rows, std::array<double, 14>& partial,
+                                                  int64_t n, Uniform&& u, double& left, double& right)
+{
+    const int32_t low = static_cast<int32_t>(n & 2047);
+    switch (low & 15) {
+#define VELMORA_PINK_PAIR(M)                                          \
+    case M:                                                           \
+        left = detail::PinkRowSumAt<M>(rows, partial, low, u);        \
+        right = detail::PinkRowSumAt<M>(rows, partial, low, u);       \
+        return;
+        VELMORA_PINK_PAIR(0) VELMORA_PINK_PAIR(1) VELMORA_PINK_PAIR(2) VELMORA_PINK_PAIR(3)
+        VELMORA_PINK_PAIR(4) VELMORA_PINK_PAIR(5) VELMORA_PINK_PAIR(6) VELMORA_PINK_PAIR(7)
+        VELMORA_PINK_PAIR(8) VELMORA_PINK_PAIR(9) VELMORA_PINK_PAIR(10) VELMORA_PINK_PAIR(11)
+        VELMORA_PINK_PAIR(12) VELMORA_PINK_PAIR(13) VELMORA_PINK_PAIR(14)
+    default:
+        left = detail::PinkRowSumAt<15>(rows, partial, low, u);
+        right = detail::PinkRowSumAt<15>(rows, partial, low, u);
+#undef VELMORA_PINK_PAIR
+    }
+}
+
 // The pink-noise source shared by both channels: refreshes row 0 and the rows due at
 // counter n, in row order, and returns the sum of the 13 rows (the source's value is
 // sum / 6.5 - 1). The rows are summed as row0 + (row1 + (row2 + ... + (row11 + row12)));

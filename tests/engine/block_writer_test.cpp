@@ -71,6 +71,9 @@ TEST(BlockWriter, MatchesTheReferenceWithinOneLsb)
     setups.push_back({"lin", 16, 1, kSquare, kSinePulse, false, 0, true, false, false, true, "0.007"});
     setups.push_back({"same", 24, 2, kPinkNoise, kSine, true, 3, false, false, false, true, "0.009"});
     setups.push_back({"end", 16, 1, kMLS, kDiracPulse, false, 0, false, false, false, false, "0.021"});
+    setups.push_back({"pink-pair", 24, 1, kPinkNoise, kPinkNoise, true, 1, false, false, false, true, "0.017"});
+    setups.push_back({"pink-pair-end", 16, 1, kPinkNoise, kPinkNoise, false, 0, false, false, false, false, "0.04"});
+    setups.push_back({"white-pink", 16, 1, kWhiteNoise, kPinkNoise, false, 0, false, false, false, true, "0.03"});
 
     for (const Config& s : setups) {
         SCOPED_TRACE(std::string(s.name) + " waves " + std::to_string(s.waveL) + "/" +
