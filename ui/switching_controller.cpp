@@ -94,7 +94,7 @@ void SwitchingController::ONOFF2Click()
 {
     if (engine_.Active())
         btnOFFClick();
-    else
+    else if (window_.widgets().btnON->isEnabled()) // nothing to play, or nothing to play on
         btnONClick();
 }
 

@@ -261,6 +261,8 @@ TEST_F(VisibilityTest, FElevenWithBothChannelsOffStartsNothing)
 
     QTest::keyClick(window.get(), Qt::Key_F11);
     pump();
+    window->menu().ONOFF2->trigger(); // the ON/OFF toggle (Ctrl+Insert) neither
+    pump();
     EXPECT_EQ(device->opens(), 0);
     EXPECT_FALSE(controller->switching().GeneratorRunning());
 
