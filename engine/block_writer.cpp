@@ -29,7 +29,6 @@ namespace velmora {
 
 namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr int kBlock = 256;
 
 // The loops over whole blocks are built for the widest vector unit the processor has.
 #define VELMORA_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
@@ -98,24 +97,8 @@ void ScaleModulated(const double* value, double level, const double* mod, double
 }
 } // namespace
 
-struct Generator::ChannelBlock {
-    std::array<double, kBlock> arg;     // argument of the block function (phase, noise)
-    std::array<double, kBlock> value;   // the waveform value in -1..1
-    std::array<double, kBlock> scale;   // noise sign, or the sine pulse's gate and polarity
-    std::array<double, kBlock> mod;     // modulation time (counter), then factor
-    std::array<int32_t, kBlock> direct; // samples that need no scaling (Dirac pulse)
-    std::array<int32_t, kBlock> sample; // the finished samples
-};
-
-struct Generator::BlockFrames {
-    int n = 0;                              // frames in the block
-    int live = 0;                           // the first `live` frames are signal, the rest padding
-    std::array<int64_t, kBlock> counter;    // SampleCounter while frame i is made
-    std::array<bool, kBlock> restartAfter;  // a repetition restarts after frame i
-};
-
 template <int W>
-void Generator::oscillatorPass(Channel c, ChannelBlock& b, const BlockFrames& fr, bool restarts)
+void Generator::oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& fr, bool restarts)
 {
     ChannelState& s = (*this)[c];
     const ChannelSettings& cs = settings[c];
@@ -173,7 +156,7 @@ void Generator::oscillatorPass(Channel c, ChannelBlock& b, const BlockFrames& fr
     s.MlsRegister = reg;
 }
 
-void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const BlockFrames& fr, bool restarts)
+void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& fr, bool restarts)
 {
     switch (w) {
     case kSine: oscillatorPass<kSine>(c, b, fr, restarts); break;
@@ -189,8 +172,11 @@ void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const BlockFra
     }
 }
 
-void Generator::randomPass(const int* waves, ChannelBlock* blocks, int count, const BlockFrames& fr)
+void Generator::randomPass(FrameBlock& fr)
 {
+    const int count = fr.count;
+    const int waves[2] = {fr.params[0].wave, fr.params[1].wave};
+    ChannelBlock* blocks = fr.channels.data();
     // Frame by frame, the channels in order: the draws come in the wave function's order.
     // The source's state and the rows are worked on in local copies, which the compiler
     // can keep in registers, and written back at the end.
@@ -215,10 +201,11 @@ void Generator::randomPass(const int* waves, ChannelBlock* blocks, int count, co
     state.PinkPartial = partial;
 }
 
-void Generator::shapePass(Channel c, int w, ChannelBlock& b, int n)
+namespace {
+// sin, pow and atan over the block, then the modulation factors.
+void ShapeChannel(const ChannelBlockParams& s, double fs, ChannelBlock& b, int n)
 {
-    const ChannelState& s = (*this)[c];
-    const ChannelSettings& cs = settings[c];
+    const int w = s.wave;
     switch (w) {
     case kSine:
     case kSinePulse: VecSin(b.arg.data(), b.value.data(), n); break;
@@ -239,20 +226,20 @@ void Generator::shapePass(Channel c, int w, ChannelBlock& b, int n)
     case kPinkNoise:
         // x = 2u - 1 (white) or the pink value; the source returns sign(x) * |x|^e.
         NoiseSignAndMagnitude(b.arg.data(), b.scale.data(), n, w == kWhiteNoise ? 2.0 : 1 / 6.5, -1.0);
-        if (w == kWhiteNoise && s.NoiseExponent == 1.0)
+        if (w == kWhiteNoise && s.noiseExponent == 1.0)
             std::memcpy(b.value.data(), b.arg.data(), sizeof(double) * static_cast<size_t>(n));
         else
-            VecPow(b.arg.data(), s.NoiseExponent, b.value.data(), n);
+            VecPow(b.arg.data(), s.noiseExponent, b.value.data(), n);
         Multiply(b.scale.data(), b.value.data(), n);
         break;
     default: break;
     }
 
-    if (!cs.ModulationOn) return;
+    if (!s.modulated) return;
     // The modulation factor of every frame from its counter: t = counter / fs,
     // a = t * 2 pi / period + phase, factor = 1 - depth * 0.5 * (f(a) + 1).
-    ModulationArgument(b.mod.data(), n, samplingRate(), s.ModPeriod, s.ModPhase);
-    switch (cs.ModFunction) {
+    ModulationArgument(b.mod.data(), n, fs, s.modPeriod, s.modPhase);
+    switch (s.modFunction) {
     case kModSine: VecSin(b.mod.data(), b.mod.data(), n); break;
     case kModCosine: VecCos(b.mod.data(), b.mod.data(), n); break;
     case kModSquare:
@@ -260,7 +247,7 @@ void Generator::shapePass(Channel c, int w, ChannelBlock& b, int n)
         for (int i = 0; i < n; ++i) b.mod[i] = sign(b.mod[i]);
         break;
     case kModTriangular: {
-        std::array<double, kBlock> ratio;
+        std::array<double, kFrameBlock> ratio;
         VecSin(b.mod.data(), b.mod.data(), n);
         for (int i = 0; i < n; ++i) ratio[i] = b.mod[i] / std::sqrt(1 - b.mod[i] * b.mod[i]);
         VecAtan(ratio.data(), ratio.data(), n);
@@ -272,18 +259,17 @@ void Generator::shapePass(Channel c, int w, ChannelBlock& b, int n)
         for (int i = 0; i < n; ++i) b.mod[i] = -1;
         break;
     }
-    ModulationFactor(b.mod.data(), n, s.ModDepth);
+    ModulationFactor(b.mod.data(), n, s.modDepth);
 }
 
-void Generator::samplePass(Channel c, int w, ChannelBlock& b, int n)
+// Scaling and rounding; returns the modulation factor of the last frame.
+double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b, int n)
 {
-    ChannelState& s = (*this)[c];
-    const int32_t full = state.FullScale;
-    const bool modulated = settings[c].ModulationOn;
-    if (modulated && n > 0) s.ModFactor = b.mod[static_cast<size_t>(n) - 1];
+    const int w = s.wave;
+    const bool modulated = s.modulated;
     // The gain of each sample is full scale x level x modulation factor, in that order.
-    const double level = full * s.Amplitude;
-    const double steady = level * s.ModFactor;
+    const double level = full * s.amplitude;
+    const double steady = level * s.modFactor;
     switch (w) {
     case kSine:
     case kSquare:
@@ -307,7 +293,9 @@ void Generator::samplePass(Channel c, int w, ChannelBlock& b, int n)
         for (int i = 0; i < n; ++i) b.sample[i] = b.direct[i];
         break;
     }
+    return modulated && n > 0 ? b.mod[static_cast<size_t>(n) - 1] : s.modFactor;
 }
+} // namespace
 
 namespace {
 template <int Bps>
@@ -325,78 +313,108 @@ VELMORA_VECTOR_CLONES void PackStereo(uint8_t* p, const int32_t* l, int32_t lf, 
 }
 } // namespace
 
-int64_t Generator::writeFrames(uint8_t* out, int64_t frames, const FrameChoices& f)
+bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
 {
-    const int bps = settings.output.Quantisation / 8;
-    const int32_t onL = (*this)[Channel::Left].OnFactor;
-    const int32_t onR = (*this)[Channel::Right].OnFactor;
     const bool right = f.stereo && !f.asLeft;
     // A wave number of 10 or more computes the right channel, as WaveFunc does; numbers
     // outside a channel's list still advance that channel's oscillator.
     const Channel chans[2] = {f.wl < 10 ? Channel::Left : Channel::Right,
                               f.wr < 10 ? Channel::Left : Channel::Right};
     const int waves[2] = {f.wl < 10 ? f.wl : f.wl - 10, f.wr < 10 ? f.wr : f.wr - 10};
-    const int count = right ? 2 : 1;
-    const bool random = waves[0] == kWhiteNoise || waves[0] == kPinkNoise ||
-                        (right && (waves[1] == kWhiteNoise || waves[1] == kPinkNoise));
+    fr.count = right ? 2 : 1;
     // Oscillators run one channel at a time, which is the same as frame by frame only when
     // the two passes are over different channels.
-    if (count == 2 && chans[0] == chans[1]) return writeFramesReference(out, frames, f);
+    if (fr.count == 2 && chans[0] == chans[1]) return false;
 
-    ChannelBlock blocks[2];
-    BlockFrames fr;
+    fr.stereo = f.stereo;
+    fr.bytesPerSample = settings.output.Quantisation / 8;
+    fr.fullScale = state.FullScale;
+    fr.samplingRate = samplingRate();
+    fr.onLeft = (*this)[Channel::Left].OnFactor;
+    fr.onRight = (*this)[Channel::Right].OnFactor;
+    for (int k = 0; k < fr.count; ++k) {
+        const ChannelState& s = (*this)[chans[k]];
+        const ChannelSettings& cs = settings[chans[k]];
+        fr.params[k] = {static_cast<int>(chans[k]), waves[k], cs.ModulationOn, cs.ModFunction, s.Amplitude,
+                        s.ModFactor, s.NoiseExponent, s.ModDepth, s.ModPeriod, s.ModPhase};
+    }
+
+    fr.n = static_cast<int>(std::min<int64_t>(kFrameBlock, frames));
+    fr.live = 0;
+    bool restarts = false;
+    const int64_t c0 = state.SampleCounter;
+    const bool plain = f.wholeSignal ? !f.loop || state.TotalSamples - c0 > fr.n
+                                     : state.TotalSamples - c0 > (f.loop ? fr.n : fr.n - 1);
+    if (plain) {
+        // The common block: all signal, no repetition ends inside it.
+        for (int i = 0; i < fr.n; ++i) fr.counter[i] = c0 + i;
+        fr.restartAfter.fill(false);
+        fr.live = fr.n;
+        state.SampleCounter = c0 + fr.n;
+    }
+    for (int i = plain ? fr.n : 0; i < fr.n; ++i) {
+        const bool live = f.loop || f.wholeSignal || state.SampleCounter < state.TotalSamples;
+        if (live) fr.live = i + 1; // padding only ever follows the signal
+        fr.counter[i] = state.SampleCounter;
+        ++state.SampleCounter;
+        fr.restartAfter[i] = state.SampleCounter == state.TotalSamples && f.loop;
+        if (fr.restartAfter[i]) {
+            state.SampleCounter = 0;
+            restarts = true;
+        }
+    }
+    // The right channel's sweep restarts only in the stereo layout.
+    oscillatorPass(chans[0], waves[0], fr.channels[0], fr, restarts);
+    if (right) oscillatorPass(chans[1], waves[1], fr.channels[1], fr, restarts && f.stereo);
+    const auto noise = [](int w) { return w == kWhiteNoise || w == kPinkNoise; };
+    if (noise(waves[0]) || (right && noise(waves[1]))) randomPass(fr);
+    return true;
+}
+
+void Generator::settleBlock(const FrameBlock& fr)
+{
+    for (int k = 0; k < fr.count; ++k)
+        if (fr.params[k].modulated && fr.live > 0)
+            channels[static_cast<size_t>(fr.params[k].channel)].ModFactor = fr.lastModFactor[k];
+}
+
+int64_t FinishFrameBlock(FrameBlock& fr, uint8_t* out)
+{
+    for (int k = 0; k < fr.count; ++k) {
+        ShapeChannel(fr.params[k], fr.samplingRate, fr.channels[k], fr.live);
+        fr.lastModFactor[k] = SampleChannel(fr.params[k], fr.fullScale, fr.channels[k], fr.live);
+    }
+    const int bps = fr.bytesPerSample;
+    const bool right = fr.count == 2;
+    const int32_t* ls = fr.channels[0].sample.data();
+    const int32_t* rs = right ? fr.channels[1].sample.data() : ls;
+    // A stereo left sample is scaled by the left "On" box; "Same as Left" repeats the
+    // scaled left sample.
+    uint8_t* p = out;
+    if (!fr.stereo) {
+        bps == 3 ? PackMono<3>(p, ls, fr.live) : PackMono<2>(p, ls, fr.live);
+    } else {
+        const int32_t rf = right ? fr.onRight : fr.onLeft;
+        bps == 3 ? PackStereo<3>(p, ls, fr.onLeft, rs, rf, fr.live)
+                 : PackStereo<2>(p, ls, fr.onLeft, rs, rf, fr.live);
+    }
+    const int64_t frameBytes = (fr.stereo ? 2 : 1) * bps;
+    p += fr.live * frameBytes;
+    const int64_t silent = (fr.n - fr.live) * frameBytes;
+    std::memset(p, 0, static_cast<size_t>(silent));
+    return p + silent - out;
+}
+
+int64_t Generator::writeFrames(uint8_t* out, int64_t frames, const FrameChoices& f)
+{
+    FrameBlock block;
     uint8_t* p = out;
     int64_t done = 0;
     while (done < frames) {
-        fr.n = static_cast<int>(std::min<int64_t>(kBlock, frames - done));
-        fr.live = 0;
-        bool restarts = false;
-        const int64_t c0 = state.SampleCounter;
-        const bool plain = f.wholeSignal ? !f.loop || state.TotalSamples - c0 > fr.n
-                                         : state.TotalSamples - c0 > (f.loop ? fr.n : fr.n - 1);
-        if (plain) {
-            // The common block: all signal, no repetition ends inside it.
-            for (int i = 0; i < fr.n; ++i) fr.counter[i] = c0 + i;
-            fr.restartAfter.fill(false);
-            fr.live = fr.n;
-            state.SampleCounter = c0 + fr.n;
-        }
-        for (int i = plain ? fr.n : 0; i < fr.n; ++i) {
-            const bool live = f.loop || f.wholeSignal || state.SampleCounter < state.TotalSamples;
-            if (live) fr.live = i + 1; // padding only ever follows the signal
-            fr.counter[i] = state.SampleCounter;
-            ++state.SampleCounter;
-            fr.restartAfter[i] = state.SampleCounter == state.TotalSamples && f.loop;
-            if (fr.restartAfter[i]) {
-                state.SampleCounter = 0;
-                restarts = true;
-            }
-        }
-        // The right channel's sweep restarts only in the stereo layout.
-        oscillatorPass(chans[0], waves[0], blocks[0], fr, restarts);
-        if (right) oscillatorPass(chans[1], waves[1], blocks[1], fr, restarts && f.stereo);
-        if (random) randomPass(waves, blocks, count, fr);
-        for (int k = 0; k < count; ++k) {
-            shapePass(chans[k], waves[k], blocks[k], fr.live);
-            samplePass(chans[k], waves[k], blocks[k], fr.live);
-        }
-
-        const int32_t* ls = blocks[0].sample.data();
-        const int32_t* rs = right ? blocks[1].sample.data() : ls;
-        // A stereo left sample is scaled by the left "On" box; "Same as Left" repeats the
-        // scaled left sample.
-        if (!f.stereo) {
-            bps == 3 ? PackMono<3>(p, ls, fr.live) : PackMono<2>(p, ls, fr.live);
-        } else {
-            const int32_t rf = right ? onR : onL;
-            bps == 3 ? PackStereo<3>(p, ls, onL, rs, rf, fr.live) : PackStereo<2>(p, ls, onL, rs, rf, fr.live);
-        }
-        const int64_t frameBytes = (f.stereo ? 2 : 1) * bps;
-        p += fr.live * frameBytes;
-        const int64_t silent = (fr.n - fr.live) * frameBytes;
-        std::memset(p, 0, static_cast<size_t>(silent));
-        p += silent;
-        done += fr.n;
+        if (!makeBlock(block, frames - done, f)) return p - out + writeFramesReference(p, frames - done, f);
+        p += FinishFrameBlock(block, p);
+        settleBlock(block);
+        done += block.n;
     }
     return p - out;
 }

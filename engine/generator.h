@@ -12,6 +12,7 @@
 #include <string>
 
 #include "controls.h"
+#include "frame_block.h"
 #include "settings.h"
 #include "sources.h"
 #include "state.h"
@@ -142,6 +143,14 @@ public:
     // samples by at most 1 LSB).
     int64_t writeFramesReference(uint8_t* out, int64_t frames, const FrameChoices& choices);
 
+    // The frame writer's two stages, for a caller that runs the second elsewhere (the
+    // export's writer thread): makeBlock makes the next min(frames, 256) frames' sequential
+    // part and returns false (making nothing) for the rare choices the block writer leaves
+    // to the reference path; FinishFrameBlock (frame_block.h) completes them; settleBlock
+    // takes the block's last modulation factors back into the channels' state.
+    bool makeBlock(FrameBlock& block, int64_t frames, const FrameChoices& choices);
+    void settleBlock(const FrameBlock& block);
+
     double samplingRate() const { return settings.output.SamplingRate; }
 
 private:
@@ -155,14 +164,10 @@ private:
     int32_t waveSample(Channel c, int w);
     double whiteNoise(Channel c);
     double pinkNoise(Channel c, int64_t n);
-    struct ChannelBlock;
-    struct BlockFrames;
     template <int W>
-    void oscillatorPass(Channel c, ChannelBlock& b, const BlockFrames& frames, bool restarts);
-    void oscillatorPass(Channel c, int w, ChannelBlock& b, const BlockFrames& frames, bool restarts);
-    void randomPass(const int* waves, ChannelBlock* blocks, int count, const BlockFrames& frames);
-    void shapePass(Channel c, int w, ChannelBlock& b, int n);
-    void samplePass(Channel c, int w, ChannelBlock& b, int n);
+    void oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& frames, bool restarts);
+    void oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
+    void randomPass(FrameBlock& block);
     int copyDepth_ = 0;
 };
 
