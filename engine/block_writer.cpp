@@ -324,7 +324,7 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
     fr.count = right ? 2 : 1;
     // Oscillators run one channel at a time, which is the same as frame by frame only when
     // the two passes are over different channels.
-    if (fr.count == 2 && chans[0] == chans[1]) return false;
+    if (!MakesBlocks(f)) return false;
 
     fr.stereo = f.stereo;
     fr.bytesPerSample = settings.output.Quantisation / 8;

@@ -149,6 +149,13 @@ public:
     // to the reference path; FinishFrameBlock (frame_block.h) completes them; settleBlock
     // takes the block's last modulation factors back into the channels' state.
     bool makeBlock(FrameBlock& block, int64_t frames, const FrameChoices& choices);
+    // Whether makeBlock takes these choices (it leaves wave numbers that put both passes
+    // on one channel to the reference path).
+    static bool MakesBlocks(const FrameChoices& choices)
+    {
+        const bool right = choices.stereo && !choices.asLeft;
+        return !(right && (choices.wl < 10) == (choices.wr < 10));
+    }
     void settleBlock(const FrameBlock& block);
 
     double samplingRate() const { return settings.output.SamplingRate; }

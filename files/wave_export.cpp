@@ -1,6 +1,11 @@
 #include "wave_export.h"
 
+#include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -98,6 +103,113 @@ int64_t ExportFrameCount(const Generator& g)
     return RoundToInt64(IntlStrToFloat(g.settings.Duration) * g.samplingRate());
 }
 
+namespace {
+
+// A handful of blocks made by the sequential stage, handed to the writer thread together.
+struct Batch {
+    static constexpr int kBlocks = 32; // 8192 frames
+    std::array<FrameBlock, kBlocks> blocks;
+    int used = 0;
+};
+
+// Long noise exports run the frame writer's finishing stage and the file writes on a second
+// thread while this one makes the next frames; the finishing stage reads only its blocks,
+// and the file gets the batches in order. Everything else runs on this thread alone.
+class ExportPipeline final {
+public:
+    static constexpr int kBatches = 4;
+
+    ExportPipeline(OutputFile& file, int bytesPerFrame)
+        : file_(file), batches_(kBatches),
+          out_(static_cast<size_t>(Batch::kBlocks * kFrameBlock) * static_cast<size_t>(bytesPerFrame))
+    {
+        worker_ = std::thread([this] { work(); });
+    }
+    ~ExportPipeline() { stop(); }
+
+    // The batch to fill next; rethrows what the writer thread failed with.
+    Batch& acquire()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !full_[next_] || error_; });
+        if (error_) std::rethrow_exception(error_);
+        batches_[next_].used = 0;
+        return batches_[next_];
+    }
+    void submit()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            full_[next_] = true;
+        }
+        next_ = (next_ + 1) % kBatches;
+        changed_.notify_all();
+    }
+    // Waits until everything submitted is written; rethrows the writer's failure.
+    void finish()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            for (bool f : full_)
+                if (f) return static_cast<bool>(error_);
+            return true;
+        });
+        if (error_) std::rethrow_exception(error_);
+    }
+    void stop()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        if (worker_.joinable()) worker_.join();
+    }
+
+private:
+    void work()
+    {
+        int slot = 0;
+        for (;;) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return full_[slot] || quit_; });
+                if (!full_[slot]) return;
+            }
+            try {
+                Batch& batch = batches_[static_cast<size_t>(slot)];
+                uint8_t* p = out_.data();
+                for (int b = 0; b < batch.used; ++b) p += FinishFrameBlock(batch.blocks[static_cast<size_t>(b)], p);
+                file_.write(out_.data(), static_cast<size_t>(p - out_.data()));
+            } catch (...) {
+                std::lock_guard lock(mutex_);
+                error_ = std::current_exception();
+            }
+            {
+                std::lock_guard lock(mutex_);
+                full_[slot] = false;
+            }
+            changed_.notify_all();
+            slot = (slot + 1) % kBatches;
+        }
+    }
+
+    OutputFile& file_;
+    std::vector<Batch> batches_;
+    std::vector<uint8_t> out_;
+    std::array<bool, kBatches> full_{};
+    int next_ = 0;
+    bool quit_ = false;
+    std::exception_ptr error_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread worker_;
+};
+
+constexpr int64_t kPipelineFrom = 48000; // frames; below this one thread is quicker
+
+} // namespace
+
 ExportResult WriteWaveData(Generator& g, const std::string& path, const ExportProgress& progress)
 {
     g.fConstChange(Channel::Left);
@@ -118,18 +230,54 @@ ExportResult WriteWaveData(Generator& g, const std::string& path, const ExportPr
     FrameChoices choices = g.readChoices();
     choices.loop = false;
     choices.wholeSignal = true;
-    std::vector<uint8_t> block(static_cast<size_t>(kProgressEvery * bytesPerFrame));
     // Frames go out in runs that end where progress is reported (after frame 0, 10000, ...),
     // which is also the only place a cancel can arrive.
+    auto runLength = [&](int64_t done) { return done == 0 ? int64_t{1} : std::min(kProgressEvery, total - done); };
+    auto reported = [&](int64_t done) {
+        return !progress || (done - 1) % kProgressEvery != 0 || progress(done - 1, total);
+    };
+
+    // Only noise is worth a second thread: its frames take long to make and to finish;
+    // for the oscillators, handing every frame's arguments across is dearer than the work.
+    const auto noise = [](int wave) { return wave % 10 == kWhiteNoise || wave % 10 == kPinkNoise; };
+    const bool noisy = noise(choices.wl) || (choices.stereo && !choices.asLeft && noise(choices.wr));
+    const bool pipelined = noisy && total >= kPipelineFrom && std::thread::hardware_concurrency() > 1 &&
+                           Generator::MakesBlocks(choices);
+    if (!pipelined) {
+        std::vector<uint8_t> block(static_cast<size_t>(kProgressEvery * bytesPerFrame));
+        int64_t done = 0;
+        while (done < total) {
+            const int64_t run = runLength(done);
+            const int64_t bytes = g.writeFrames(block.data(), run, choices);
+            file.write(block.data(), static_cast<size_t>(bytes));
+            done += run;
+            if (!reported(done)) return ExportResult::Cancelled;
+        }
+        file.commit();
+        return ExportResult::Written;
+    }
+
+    ExportPipeline pipeline(file, bytesPerFrame);
+    const FrameBlock* last = nullptr; // its final modulation factors go back to the channels
     int64_t done = 0;
     while (done < total) {
-        const int64_t run = done == 0 ? 1 : std::min(kProgressEvery, total - done);
-        const int64_t bytes = g.writeFrames(block.data(), run, choices);
-        file.write(block.data(), static_cast<size_t>(bytes));
+        const int64_t run = runLength(done);
+        for (int64_t made = 0; made < run;) {
+            Batch& batch = pipeline.acquire();
+            while (made < run && batch.used < Batch::kBlocks) {
+                FrameBlock& block = batch.blocks[static_cast<size_t>(batch.used++)];
+                g.makeBlock(block, run - made, choices);
+                made += block.n;
+                last = &block;
+            }
+            pipeline.submit();
+        }
         done += run;
-        if (progress && (done - 1) % kProgressEvery == 0 && !progress(done - 1, total))
-            return ExportResult::Cancelled;
+        if (!reported(done)) return ExportResult::Cancelled;
     }
+    pipeline.finish();
+    pipeline.stop();
+    if (last) g.settleBlock(*last);
     file.commit();
     return ExportResult::Written;
 }

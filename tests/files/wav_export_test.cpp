@@ -101,6 +101,51 @@ TEST_F(ExportTest, FileHoldsExactlyTheLiveFrames)
     EXPECT_TRUE(std::equal(frames.begin(), frames.end(), bytes.begin() + 44));
 }
 
+TEST_F(ExportTest, LongNoiseFilesMatchTheFrameWriter)
+{
+    // Long noise exports finish their frames on a second thread; the bytes are the same.
+    auto prepare = [this](Generator& g) {
+        g = make(48000, 24, true);
+        g.uniform.seed(5);
+        g.selectIndex({Field::WaveForm, Channel::Left}, kPinkNoise);
+        g.selectIndex({Field::WaveForm, Channel::Right}, kWhiteNoise);
+        g.selectIndex({Field::cboCrestFactor, Channel::Right}, 4);
+        g.setChecked({Field::ModulationOn, Channel::Left}, true);
+        g.setText({Field::Duration}, "2.5");
+        g.PrepareSignal();
+    };
+    Generator g;
+    prepare(g);
+    const fs::path file = dir_ / "noise.wav";
+    ASSERT_EQ(WriteWaveData(g, file.string()), ExportResult::Written);
+
+    Generator ref;
+    prepare(ref);
+    FrameChoices choices = ref.readChoices();
+    choices.wholeSignal = true;
+    std::vector<uint8_t> frames(120000 * 6);
+    ref.writeFrames(frames.data(), 120000, choices);
+
+    const std::vector<uint8_t> bytes = ReadAll(file);
+    ASSERT_EQ(bytes.size(), 44u + frames.size());
+    EXPECT_TRUE(std::equal(frames.begin(), frames.end(), bytes.begin() + 44));
+    EXPECT_EQ(g.uniform.state(), ref.uniform.state());
+    EXPECT_EQ(g[Channel::Left].ModFactor, ref[Channel::Left].ModFactor);
+    EXPECT_EQ(g.state.SampleCounter, ref.state.SampleCounter);
+
+    // Cancelled half way, and failing writes, on the same path.
+    prepare(g);
+    int calls = 0;
+    EXPECT_EQ(WriteWaveData(g, (dir_ / "cancelled.wav").string(),
+                            [&](int64_t, int64_t) { return ++calls < 6; }),
+              ExportResult::Cancelled);
+    EXPECT_FALSE(fs::exists(dir_ / "cancelled.wav"));
+    if (fs::is_character_file("/dev/full")) {
+        prepare(g);
+        EXPECT_THROW(WriteWaveData(g, "/dev/full"), FileAccessError);
+    }
+}
+
 TEST_F(ExportTest, PulseFilesHoldTheirNonZeroFrames)
 {
     struct Case {
