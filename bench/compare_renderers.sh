@@ -5,7 +5,7 @@
 #   bench/compare_renderers.sh [BUILD_DIR] [SECONDS] [RUNS]
 #
 # Signals: 48000 Hz, 16-bit stereo, SECONDS long (600): a 1 kHz sine, a 20 Hz - 20 kHz
-# logarithmic sweep, and pink noise, every channel computed on its own.
+# logarithmic sweep, pink noise and white noise, every channel computed on its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -33,11 +33,15 @@ cmd[pink,velmora]="$render $out/v.wav SamplingRate=48000 cboChannels=1 $(both Wa
 cmd[pink,sox]="sox -D -V1 -n -r 48000 -b 16 -c 2 $out/s.wav synth $seconds pinknoise"
 cmd[pink,ffmpeg]="ffmpeg -v error -y -f lavfi -i anoisesrc=color=pink:sample_rate=48000:duration=$seconds -ac 2 -c:a pcm_s16le $out/f.wav"
 
+cmd[white,velmora]="$render $out/v.wav SamplingRate=48000 cboChannels=1 $(both WaveForm 4) Duration=$seconds"
+cmd[white,sox]="sox -D -V1 -n -r 48000 -b 16 -c 2 $out/s.wav synth $seconds whitenoise"
+cmd[white,ffmpeg]="ffmpeg -v error -y -f lavfi -i anoisesrc=color=white:sample_rate=48000:duration=$seconds -ac 2 -c:a pcm_s16le $out/f.wav"
+
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-wall() { local t0 t1; t0=$(date +%s.%N); eval "$1" >/dev/null; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
+wall() { local t0 t1; t0=$(date +%s.%N); eval "$1" >/dev/null; t1=$(date +%s.%N); awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }'; }
 
 printf '%-6s %10s %10s %10s %12s %12s\n' signal velmora sox ffmpeg sox/velmora ffmpeg/velmora
-for signal in sine sweep pink; do
+for signal in sine sweep pink white; do
   declare -A times=()
   for tool in velmora sox ffmpeg; do times[$tool]=""; done
   wall "${cmd[$signal,velmora]}" >/dev/null # warm-up
@@ -48,5 +52,5 @@ for signal in sine sweep pink; do
   s=$(printf '%s' "${times[sox]}" | median)
   f=$(printf '%s' "${times[ffmpeg]}" | median)
   printf '%-6s %9.3fs %9.3fs %9.3fs %12.2f %12.2f\n' "$signal" "$v" "$s" "$f" \
-    "$(echo "$s / $v" | bc -l)" "$(echo "$f / $v" | bc -l)"
+    "$(awk -v a="$s" -v b="$v" 'BEGIN { print a / b }')" "$(awk -v a="$f" -v b="$v" 'BEGIN { print a / b }')"
 done

@@ -14,7 +14,9 @@
 // The results equal the wave function's but for the vector functions' last bits (at most
 // 1 LSB in a sample); the running state afterwards is the same to the bit.
 //
-// Runs on the window thread inside a fill; allocates nothing (the scratch is on the stack).
+// Steps 1-3 (makeBlock) change the generator's state and run on its thread (the window's,
+// inside a fill); steps 4-5 (FinishFrameBlock) read only their block and may run on any
+// thread. Nothing here allocates.
 
 #include <array>
 #include <cmath>
