@@ -38,6 +38,8 @@ class FakeDevice final : public AudioDevice {
   // The device goes away: what is queued comes back unplayed and later writes fail
   // until the next open.
   void disappear();
+  // The devices the next listing reports (devices plugged in or taken out).
+  void setDeviceNames(std::vector<std::string> names) { names_ = std::move(names); }
 
   // What the test inspects.
   const std::vector<uint8_t>& played() const { return played_; }

@@ -257,6 +257,10 @@ void GeneratorController::Recheckoutputdevices1Click()
     for (const std::string& entry : outputDeviceEntries(*device_)) list->addItem(QString::fromStdString(entry));
     list->setCurrentIndex(0);
     AudioOut1_.setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(0)));
+    // A device plugged in since the start makes ON usable (and one taken out, not); a
+    // running generator keeps its controls as they are until it stops.
+    rules_.setDevicesExist(list->count() > 1);
+    if (!AudioOut1_.Active()) rules_.tickClick();
 }
 
 void GeneratorController::Compatibilitysettings1Click()

@@ -287,6 +287,18 @@ TEST_F(VisibilityTest, WithoutADeviceOnStaysDisabledWhateverTheOnBoxesDo)
     EXPECT_FALSE(w().btnON->isEnabled());
     EXPECT_FALSE(window->menu().Off1->isEnabled());
     EXPECT_TRUE(window->menu().SaveWaveFile1->isEnabled());
+
+    // A device plugged in later: rechecking the devices makes ON usable, and taking it
+    // out again disables it.
+    device->setDeviceNames({"Plugged In"});
+    window->menu().Recheckoutputdevices1->trigger();
+    EXPECT_EQ(w().WaveDevice->count(), 2);
+    EXPECT_TRUE(w().btnON->isEnabled());
+    EXPECT_TRUE(window->menu().Off1->isEnabled());
+    device->setDeviceNames({});
+    window->menu().Recheckoutputdevices1->trigger();
+    EXPECT_FALSE(w().btnON->isEnabled());
+    EXPECT_FALSE(window->menu().Off1->isEnabled());
 }
 
 } // namespace
