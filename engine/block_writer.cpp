@@ -204,6 +204,25 @@ void Generator::randomPass(FrameBlock& fr)
 }
 
 namespace {
+// sign(sin x) over an array; `out` may be `x`.
+void VecSquare(const double* x, double* out, int n)
+{
+    VecSin(x, out, n);
+    for (int i = 0; i < n; ++i) out[i] = sign(out[i]);
+}
+
+// triangle(x) = atan(a / sqrt(1 - a^2)) * 2 / pi with a = sin x, or a when |a| = 1, over an
+// array. `scratch` holds n values and may be `x` (read only before it is used); `out` may
+// be `x` too.
+void VecTriangle(const double* x, double* out, double* scratch, int n)
+{
+    VecSin(x, out, n);
+    for (int i = 0; i < n; ++i) scratch[i] = out[i] / std::sqrt(1 - out[i] * out[i]);
+    VecAtan(scratch, scratch, n);
+    for (int i = 0; i < n; ++i)
+        if (std::fabs(out[i]) != 1) out[i] = scratch[i] * 2 / std::numbers::pi;
+}
+
 // sin, pow and atan over the block, then the modulation factors.
 void ShapeChannel(const ChannelBlockParams& s, double fs, ChannelBlock& b, int n)
 {
@@ -211,19 +230,8 @@ void ShapeChannel(const ChannelBlockParams& s, double fs, ChannelBlock& b, int n
     switch (w) {
     case kSine:
     case kSinePulse: VecSin(b.arg.data(), b.value.data(), n); break;
-    case kSquare:
-        VecSin(b.arg.data(), b.value.data(), n);
-        for (int i = 0; i < n; ++i) b.value[i] = sign(b.value[i]);
-        break;
-    case kTriangular: {
-        // triangle(x) = atan(a / sqrt(1 - a^2)) * 2 / pi with a = sin x, or a when |a| = 1.
-        VecSin(b.arg.data(), b.value.data(), n);
-        for (int i = 0; i < n; ++i) b.arg[i] = b.value[i] / std::sqrt(1 - b.value[i] * b.value[i]);
-        VecAtan(b.arg.data(), b.arg.data(), n);
-        for (int i = 0; i < n; ++i)
-            if (std::fabs(b.value[i]) != 1) b.value[i] = b.arg[i] * 2 / std::numbers::pi;
-        break;
-    }
+    case kSquare: VecSquare(b.arg.data(), b.value.data(), n); break;
+    case kTriangular: VecTriangle(b.arg.data(), b.value.data(), b.arg.data(), n); break;
     case kWhiteNoise:
     case kPinkNoise:
         // x = 2u - 1 (white) or the pink value; the source returns sign(x) * |x|^e.
@@ -244,17 +252,10 @@ void ShapeChannel(const ChannelBlockParams& s, double fs, ChannelBlock& b, int n
     switch (s.modFunction) {
     case kModSine: VecSin(b.mod.data(), b.mod.data(), n); break;
     case kModCosine: VecCos(b.mod.data(), b.mod.data(), n); break;
-    case kModSquare:
-        VecSin(b.mod.data(), b.mod.data(), n);
-        for (int i = 0; i < n; ++i) b.mod[i] = sign(b.mod[i]);
-        break;
+    case kModSquare: VecSquare(b.mod.data(), b.mod.data(), n); break;
     case kModTriangular: {
-        std::array<double, kFrameBlock> ratio;
-        VecSin(b.mod.data(), b.mod.data(), n);
-        for (int i = 0; i < n; ++i) ratio[i] = b.mod[i] / std::sqrt(1 - b.mod[i] * b.mod[i]);
-        VecAtan(ratio.data(), ratio.data(), n);
-        for (int i = 0; i < n; ++i)
-            if (std::fabs(b.mod[i]) != 1) b.mod[i] = ratio[i] * 2 / std::numbers::pi;
+        std::array<double, kFrameBlock> scratch;
+        VecTriangle(b.mod.data(), b.mod.data(), scratch.data(), n);
         break;
     }
     default:
