@@ -2,11 +2,11 @@
 #include "audio/alsa/alsa_device.h"
 #include "audio/fake_device.h"
 #include "engine/numbers.h"
-#include "ui/about_window.h"
-#include "ui/generator_controller.h"
-#include "ui/generator_window.h"
-#include "ui/output_settings_dialog.h"
-#include "ui/picture_combo_box.h"
+#include "ui/dialogs/about_window.h"
+#include "ui/main_window/generator_controller.h"
+#include "ui/main_window/generator_window.h"
+#include "ui/dialogs/output_settings_dialog.h"
+#include "ui/widgets/picture_combo_box.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

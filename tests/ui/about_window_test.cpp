@@ -1,6 +1,6 @@
 // The About window: its texts, its buttons, and that it holds the generator window disabled
 // while it is up.
-#include "ui/about_window.h"
+#include "ui/dialogs/about_window.h"
 
 #include <QLabel>
 #include <QPushButton>

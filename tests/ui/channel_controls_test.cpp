@@ -3,10 +3,10 @@
 #include "window_harness.h"
 #include "user_input.h"
 
-#include "ui/output_settings_dialog.h"
-#include "ui/picture_combo_box.h"
-#include "ui/up_down.h"
-#include "ui/visibility_rules.h"
+#include "ui/dialogs/output_settings_dialog.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/up_down.h"
+#include "ui/main_window/visibility_rules.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // The generator window as built: every control at its place with its caption and hint, the
 // state the window opens in, the hover on the link labels and the pop-up menus.
-#include "ui/generator_window.h"
-#include "ui/label_hover.h"
-#include "ui/picture_combo_box.h"
-#include "ui/shape_circle.h"
-#include "ui/up_down.h"
+#include "ui/main_window/generator_window.h"
+#include "ui/widgets/label_hover.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/shape_circle.h"
+#include "ui/widgets/up_down.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

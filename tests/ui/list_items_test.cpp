@@ -1,8 +1,8 @@
 // The lists' items: texts (with the hidden endings of the padded waveform items), pictures and
 // what the lists show of them.
-#include "ui/generator_window.h"
-#include "ui/list_items.h"
-#include "ui/picture_combo_box.h"
+#include "ui/main_window/generator_window.h"
+#include "ui/widgets/list_items.h"
+#include "ui/widgets/picture_combo_box.h"
 
 #include <QComboBox>
 #include <QImage>

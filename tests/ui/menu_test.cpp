@@ -1,6 +1,6 @@
 // The generator window's menu bar: order, captions, separators and shortcuts, and which item a
 // shared or hidden shortcut reaches.
-#include "ui/generator_window.h"
+#include "ui/main_window/generator_window.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -5,8 +5,8 @@
 #include "user_input.h"
 
 #include "settings/settings_store.h"
-#include "ui/output_settings_dialog.h"
-#include "ui/picture_combo_box.h"
+#include "ui/dialogs/output_settings_dialog.h"
+#include "ui/widgets/picture_combo_box.h"
 
 #include <QAction>
 #include <QCheckBox>

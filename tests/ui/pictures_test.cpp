@@ -1,7 +1,7 @@
 // The list pictures and the item drawing: every waveform has a picture of its own, drawn in
 // its colour, and items place picture and text where the lists expect them.
-#include "ui/picture_item_delegate.h"
-#include "ui/pictures.h"
+#include "ui/widgets/picture_item_delegate.h"
+#include "ui/widgets/pictures.h"
 
 #include <QImage>
 #include <QPainter>

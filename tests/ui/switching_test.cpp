@@ -4,10 +4,10 @@
 #include "window_harness.h"
 #include "user_input.h"
 
-#include "ui/help_window.h"
-#include "ui/output_settings_dialog.h"
-#include "ui/picture_combo_box.h"
-#include "ui/shape_circle.h"
+#include "ui/dialogs/help_window.h"
+#include "ui/dialogs/output_settings_dialog.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/shape_circle.h"
 
 #include <QAction>
 #include <QCheckBox>

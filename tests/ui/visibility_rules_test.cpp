@@ -4,9 +4,9 @@
 #include "window_harness.h"
 #include "user_input.h"
 
-#include "ui/picture_combo_box.h"
-#include "ui/up_down.h"
-#include "ui/visibility_rules.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/up_down.h"
+#include "ui/main_window/visibility_rules.h"
 
 #include <QAction>
 #include <QCheckBox>

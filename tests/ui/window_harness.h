@@ -3,9 +3,9 @@
 // of shown and the settings store in a temporary folder.
 
 #include "audio/fake_device.h"
-#include "ui/generator_controller.h"
-#include "ui/generator_window.h"
-#include "ui/window_notices.h"
+#include "ui/main_window/generator_controller.h"
+#include "ui/main_window/generator_window.h"
+#include "ui/main_window/window_notices.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "ui/label_hover.h"
+#include "ui/widgets/label_hover.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "ui/channel_commands.h"
+#include "ui/main_window/channel_commands.h"
 
 #include "engine/numbers.h"
-#include "ui/control_binding.h"
-#include "ui/generator_window.h"
+#include "ui/main_window/control_binding.h"
+#include "ui/main_window/generator_window.h"
 
 #include <QComboBox>
 

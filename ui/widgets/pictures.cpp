@@ -1,4 +1,4 @@
-#include "ui/pictures.h"
+#include "ui/widgets/pictures.h"
 
 #include <QBitmap>
 #include <QPainter>

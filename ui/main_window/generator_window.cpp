@@ -1,12 +1,12 @@
-#include "ui/generator_window.h"
+#include "ui/main_window/generator_window.h"
 
-#include "ui/label_hover.h"
-#include "ui/picture_combo_box.h"
-#include "ui/pictures.h"
-#include "ui/shape_circle.h"
-#include "ui/up_down.h"
-#include "ui/widget_factory.h"
-#include "ui/window_fonts.h"
+#include "ui/widgets/label_hover.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/pictures.h"
+#include "ui/widgets/shape_circle.h"
+#include "ui/widgets/up_down.h"
+#include "ui/main_window/widget_factory.h"
+#include "ui/widgets/window_fonts.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "ui/shape_circle.h"
+#include "ui/widgets/shape_circle.h"
 
 #include <QPainter>
 

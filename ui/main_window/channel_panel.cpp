@@ -1,9 +1,9 @@
-#include "ui/channel_panel.h"
+#include "ui/main_window/channel_panel.h"
 
-#include "ui/label_hover.h"
-#include "ui/picture_combo_box.h"
-#include "ui/pictures.h"
-#include "ui/widget_factory.h"
+#include "ui/widgets/label_hover.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/pictures.h"
+#include "ui/main_window/widget_factory.h"
 
 #include <QAction>
 #include <QCheckBox>

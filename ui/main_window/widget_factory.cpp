@@ -1,4 +1,4 @@
-#include "ui/widget_factory.h"
+#include "ui/main_window/widget_factory.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,12 +1,12 @@
-#include "ui/output_settings_dialog.h"
+#include "ui/dialogs/output_settings_dialog.h"
 
 #include "engine/numbers.h"
 #include "settings/settings_store.h"
-#include "ui/control_binding.h"
-#include "ui/label_hover.h"
-#include "ui/widget_factory.h"
-#include "ui/window_fonts.h"
-#include "ui/window_notices.h"
+#include "ui/main_window/control_binding.h"
+#include "ui/widgets/label_hover.h"
+#include "ui/main_window/widget_factory.h"
+#include "ui/widgets/window_fonts.h"
+#include "ui/main_window/window_notices.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "ui/window_notices.h"
+#include "ui/main_window/window_notices.h"
 
 #include "settings/settings_error.h"
 

@@ -5,7 +5,7 @@
 // thread; the commands may show message boxes.
 
 #include "audio/live/generator_output.h"
-#include "ui/generator_window.h"
+#include "ui/main_window/generator_window.h"
 
 #include <functional>
 

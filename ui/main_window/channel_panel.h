@@ -3,7 +3,7 @@
 // (frequency, noise, sequence), level and modulation. Left and right are built by the same
 // code; the few differences are branches on the side. Window thread.
 
-#include "ui/list_items.h"
+#include "ui/widgets/list_items.h"
 
 class QAction;
 class QCheckBox;

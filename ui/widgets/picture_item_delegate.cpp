@@ -1,4 +1,4 @@
-#include "ui/picture_item_delegate.h"
+#include "ui/widgets/picture_item_delegate.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "ui/control_binding.h"
+#include "ui/main_window/control_binding.h"
 
-#include "ui/window_notices.h"
+#include "ui/main_window/window_notices.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

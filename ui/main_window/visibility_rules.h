@@ -7,7 +7,7 @@
 // beyond Qt's own palette copies.
 
 #include "engine/generator.h"
-#include "ui/generator_window.h"
+#include "ui/main_window/generator_window.h"
 
 namespace velmora::ui {
 

@@ -1,14 +1,14 @@
-#include "ui/generator_controller.h"
+#include "ui/main_window/generator_controller.h"
 
 #include "audio/device_list.h"
 #include "engine/numbers.h"
-#include "ui/about_window.h"
-#include "ui/generator_window.h"
-#include "ui/help_window.h"
-#include "ui/output_settings_dialog.h"
-#include "ui/picture_combo_box.h"
-#include "ui/up_down.h"
-#include "ui/window_notices.h"
+#include "ui/dialogs/about_window.h"
+#include "ui/main_window/generator_window.h"
+#include "ui/dialogs/help_window.h"
+#include "ui/dialogs/output_settings_dialog.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/up_down.h"
+#include "ui/main_window/window_notices.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,8 +3,8 @@
 // layout), the bottom row (preset memories, OFF / Pause / ON, the status lamp) and the menus.
 // Built on the window thread; all widgets are owned by the window.
 
-#include "ui/channel_panel.h"
-#include "ui/main_menu.h"
+#include "ui/main_window/channel_panel.h"
+#include "ui/main_window/main_menu.h"
 
 #include <QMainWindow>
 

@@ -2,7 +2,7 @@
 // A drop-down list whose items are drawn with their pictures, in the drop-down and in the
 // closed box alike. Window thread.
 
-#include "ui/picture_item_delegate.h"
+#include "ui/widgets/picture_item_delegate.h"
 
 #include <QComboBox>
 

@@ -1,10 +1,10 @@
-#include "ui/switching_controller.h"
+#include "ui/main_window/switching_controller.h"
 
 #include "audio/audio_out.h"
-#include "ui/picture_combo_box.h"
-#include "ui/shape_circle.h"
-#include "ui/visibility_rules.h"
-#include "ui/window_notices.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/shape_circle.h"
+#include "ui/main_window/visibility_rules.h"
+#include "ui/main_window/window_notices.h"
 
 #include <QApplication>
 #include <QCheckBox>

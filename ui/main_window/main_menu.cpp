@@ -1,4 +1,4 @@
-#include "ui/main_menu.h"
+#include "ui/main_window/main_menu.h"
 
 #include <QAction>
 #include <QMainWindow>

@@ -9,11 +9,11 @@
 #include "audio/live/generator_output.h"
 #include "audio/qt/qt_notice_route.h"
 #include "engine/generator.h"
-#include "ui/channel_commands.h"
-#include "ui/control_binding.h"
-#include "ui/desktop_commands.h"
-#include "ui/switching_controller.h"
-#include "ui/visibility_rules.h"
+#include "ui/main_window/channel_commands.h"
+#include "ui/main_window/control_binding.h"
+#include "ui/main_window/desktop_commands.h"
+#include "ui/main_window/switching_controller.h"
+#include "ui/main_window/visibility_rules.h"
 
 #include <QObject>
 

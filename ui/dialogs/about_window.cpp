@@ -1,7 +1,7 @@
-#include "ui/about_window.h"
+#include "ui/dialogs/about_window.h"
 
-#include "ui/pictures.h"
-#include "ui/window_fonts.h"
+#include "ui/widgets/pictures.h"
+#include "ui/widgets/window_fonts.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

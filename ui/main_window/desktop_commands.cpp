@@ -1,4 +1,4 @@
-#include "ui/desktop_commands.h"
+#include "ui/main_window/desktop_commands.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "ui/list_items.h"
+#include "ui/widgets/list_items.h"
 
 namespace velmora::ui {
 

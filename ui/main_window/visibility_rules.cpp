@@ -1,7 +1,7 @@
-#include "ui/visibility_rules.h"
+#include "ui/main_window/visibility_rules.h"
 
-#include "ui/picture_combo_box.h"
-#include "ui/up_down.h"
+#include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/up_down.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ui/window_fonts.h"
+#include "ui/widgets/window_fonts.h"
 
 #include <QFontDatabase>
 

@@ -1,4 +1,4 @@
-#include "ui/picture_combo_box.h"
+#include "ui/widgets/picture_combo_box.h"
 
 #include <QAbstractItemView>
 #include <QStyleOptionComboBox>
