@@ -11,6 +11,7 @@
 #include "engine/generator.h"
 #include "files/wave_export.h"
 #include "render_cli.h"
+#include "render_options.h"
 #ifdef VELMORA_RENDER_PLAY
 #include "render_play.h"
 #endif
@@ -31,12 +32,13 @@ uint32_t ClockSeed()
 // Progress on a terminal only, and only once a render has run for a while.
 class TerminalProgress final {
 public:
-    TerminalProgress() : enabled_(isatty(STDERR_FILENO)), start_(Clock::now()), last_(start_) {}
+    explicit TerminalProgress(bool quiet)
+        : enabled_(!quiet && isatty(STDERR_FILENO)), start_(Clock::now()), last_(start_) {}
     bool operator()(int64_t done, int64_t total)
     {
         if (!enabled_) return true;
         const auto now = Clock::now();
-        if (now - start_ < std::chrono::seconds(2) || now - last_ < std::chrono::milliseconds(250))
+        if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(250))
             return true;
         last_ = now;
         shown_ = true;
@@ -55,15 +57,22 @@ private:
     Clock::time_point start_, last_;
 };
 
-int Render(const RenderRequest& request)
+int Render(const RenderRequest& request, bool quiet)
 {
+    // "-" is standard output, but never a terminal: a wave file there is only noise.
+    const bool toStdout = request.output == "-";
+    if (toStdout && isatty(STDOUT_FILENO))
+        throw RenderUsageError("standard output is a terminal; pipe or redirect it to take the wave file");
     Generator generator;
     generator.uniform.seed(request.seed ? *request.seed : ClockSeed());
     ApplyRenderSettings(generator, request);
     PrepareRender(generator, false);
-    TerminalProgress progress;
-    WriteWaveData(generator, request.output,
-                  [&](int64_t done, int64_t total) { return progress(done, total); });
+    TerminalProgress progress(quiet);
+    const ExportProgress report = [&](int64_t done, int64_t total) { return progress(done, total); };
+    if (toStdout)
+        WriteWaveData(generator, STDOUT_FILENO, "standard output", report);
+    else
+        WriteWaveData(generator, request.output, report);
     return 0;
 }
 
@@ -73,9 +82,14 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
-        const RenderRequest request = ParseRenderArguments(args);
+        const RenderOptions options = TranslateRenderOptions(args);
+        if (options.version) {
+            std::cout << "velmora-render " VELMORA_VERSION "\n";
+            return 0;
+        }
+        const RenderRequest request = ParseRenderArguments(options.args);
         if (request.help) {
-            std::cout << RenderUsage();
+            std::cout << RenderUsage() << RenderOptionsUsage();
             return 0;
         }
         if (request.play || request.listDevices) {
@@ -87,7 +101,7 @@ int main(int argc, char** argv)
             return kUsageExit;
 #endif
         }
-        return Render(request);
+        return Render(request, options.quiet);
     } catch (const std::exception& e) {
         std::cerr << "velmora-render: " << e.what() << "\n";
         return kUsageExit;

@@ -35,6 +35,8 @@ constexpr int64_t kProgressEvery = 10000;
 // written in place and never replaced.
 class OutputFile final {
 public:
+    // An open descriptor (standard output) is written in place and left open for its owner.
+    OutputFile(int fd, const std::string& name) : target_(name), fd_(fd), direct_(true), owned_(false) {}
     explicit OutputFile(const std::string& target) : target_(target)
     {
         struct stat st {};
@@ -64,7 +66,7 @@ public:
     }
     ~OutputFile()
     {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0 && owned_) ::close(fd_);
         if (!direct_ && !committed_) ::unlink(tempName_.data());
     }
     void write(const uint8_t* data, size_t size)
@@ -83,6 +85,7 @@ public:
     {
         const int fd = fd_;
         fd_ = -1;
+        if (!owned_) return;
         if (::close(fd) != 0) throw FileAccessError(target_, errno);
         if (direct_) return;
         if (::rename(tempName_.data(), final_.c_str()) != 0) throw FileAccessError(target_, errno);
@@ -94,6 +97,7 @@ private:
     std::vector<char> tempName_;
     int fd_ = -1;
     bool direct_ = false;
+    bool owned_ = true;
     bool committed_ = false;
 };
 } // namespace
@@ -210,7 +214,11 @@ constexpr int64_t kPipelineFrom = 48000; // frames; below this one thread is qui
 
 } // namespace
 
-ExportResult WriteWaveData(Generator& g, const std::string& path, const ExportProgress& progress)
+namespace {
+
+// The file is opened only once the signal is known to fit, so a refusal leaves nothing.
+template <typename Open>
+ExportResult Export(Generator& g, const Open& open, const ExportProgress& progress)
 {
     g.fConstChange(Channel::Left);
     g.fConstChange(Channel::Right);
@@ -222,7 +230,7 @@ ExportResult WriteWaveData(Generator& g, const std::string& path, const ExportPr
                                " frames; a wave file holds at most " +
                                std::to_string(kMaxWavDataBytes / bytesPerFrame) + ").");
 
-    OutputFile file(path);
+    OutputFile file = open();
     const WavHeader header =
         MakeWavHeader({channels, g.settings.output.SamplingRate, bytesPerFrame}, total);
     file.write(header.data(), header.size());
@@ -280,6 +288,18 @@ ExportResult WriteWaveData(Generator& g, const std::string& path, const ExportPr
     if (last) g.settleBlock(*last);
     file.commit();
     return ExportResult::Written;
+}
+
+} // namespace
+
+ExportResult WriteWaveData(Generator& g, const std::string& path, const ExportProgress& progress)
+{
+    return Export(g, [&] { return OutputFile(path); }, progress);
+}
+
+ExportResult WriteWaveData(Generator& g, int fd, const std::string& name, const ExportProgress& progress)
+{
+    return Export(g, [&] { return OutputFile(fd, name); }, progress);
 }
 
 } // namespace velmora

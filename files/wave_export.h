@@ -45,4 +45,10 @@ int64_t ExportFrameCount(const Generator& generator);
 ExportResult WriteWaveData(Generator& generator, const std::string& path,
                            const ExportProgress& progress = {});
 
+// Writes the file into an open descriptor (standard output, a pipe), in place and from the
+// first byte on: the header's sizes are known before any sample, so nothing is sought back.
+// The descriptor stays open; `name` is what errors call it.
+ExportResult WriteWaveData(Generator& generator, int fd, const std::string& name,
+                           const ExportProgress& progress = {});
+
 } // namespace velmora
