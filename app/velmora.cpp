@@ -55,6 +55,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
+    // Desktops match the running window to the installed velmora.desktop by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
     velmora::SetDecimalSeparator(localeDecimalSeparator());
 
     const QString shot = qEnvironmentVariable("VELMORA_SCREENSHOT");
