@@ -22,8 +22,17 @@ for tool in cpack lintian dpkg-shlibdeps apt-get; do
 done
 
 work=$(mktemp -d)
+present() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 == "ii" { print $2 }' | sort; }
+touch "$work/brought.txt"
+# Takes the package away again, and the dependencies its installation brought along.
 cleanup() {
   if installed; then DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -qq velmora >/dev/null 2>&1 || true; fi
+  local brought
+  brought=$(tr '\n' ' ' <"$work/brought.txt")
+  if [[ -n ${brought// } ]]; then
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -qq $brought >/dev/null 2>&1 || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -52,7 +61,11 @@ cat "$work/lintian.log"
 if grep -q '^E:' "$work/lintian.log"; then fail "lintian reports errors"; fi
 
 # --- Install, use, remove --------------------------------------------------------------------
+present >"$work/before.txt"
 apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get install"; }
+# What came with it: new, and installed automatically (so not by someone else meanwhile).
+comm -12 <(comm -13 "$work/before.txt" <(present)) <(apt-mark showauto | sort) >"$work/brought.txt"
+[[ -s $work/brought.txt ]] && echo "brought along: $(tr '\n' ' ' <"$work/brought.txt")"
 installed || fail "the package is not installed after apt-get install"
 dpkg -L velmora >"$work/files.txt"
 
