@@ -1,6 +1,7 @@
 #include "ui/main_window/channel_panel.h"
 
 #include "ui/widgets/label_hover.h"
+#include "ui/widgets/level_slider.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/pictures.h"
 #include "ui/main_window/widget_factory.h"
@@ -124,7 +125,7 @@ void buildLevelPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
                               : QStringLiteral("Signal Amplitude of the right stereo Channel");
     w.boxAmplitude = makeGroupBox(box, name.pick("boxAmplitudeleft", "boxAmplituderight"),
                                   QStringLiteral(" Amplitude "), QRect(8, 203, 98, 218));
-    w.barAmplitude = new QSlider(Qt::Vertical, w.boxAmplitude);
+    w.barAmplitude = new LevelSlider(w.boxAmplitude);
     w.barAmplitude->setObjectName(name("barAmplitude"));
     w.barAmplitude->setGeometry(39, 20, 20, 156);
     w.barAmplitude->setRange(0, 10000);

@@ -1,5 +1,7 @@
 #include "ui/main_window/generator_window.h"
 
+#include "engine/numbers.h"
+
 #include "ui/widgets/label_hover.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/pictures.h"
@@ -122,6 +124,11 @@ void TfrmGenerator::buildPhaseControls()
     w_.udPhase->setObjectName(QStringLiteral("udPhase"));
     w_.udPhase->setGeometry(200, 34, 15, 21);
     w_.udPhase->setRange(0, 359);
+    w_.udPhase->setBuddy(w_.PhaseEdit, [](const QString& text) -> std::optional<double> {
+        double degrees = 0;
+        if (!TryIntlStrToFloat(text.toStdString(), degrees)) return std::nullopt;
+        return degrees;
+    });
     w_.Label7 = makeLabel(right, QStringLiteral("Label7"), QStringLiteral("\u00B0"), 218, 36);
 
     w_.chkAsLeft = makeCheckBox(w_.client, QStringLiteral("chkAsLeft"), QStringLiteral("Same as Left"),
