@@ -74,7 +74,7 @@ const Placement kPlacements[] = {
     {"GroupBox1", "QGroupBox", "client", 436, 4, 127, 52, " Channels "},
     {"cboChannels", "velmora::ui::PictureComboBox", "GroupBox1", -1, -1, -1, -1, {}},
     {"Image1", "QLabel", "client", -1, -1, 48, 48, {}},
-    {"chkAsLeft", "QCheckBox", "client", 470, 62, -1, -1, "Same as Left"},
+    {"chkAsLeft", "QCheckBox", "client", 470, -1, -1, -1, "Same as Left"},
     // Channel boxes.
     {"boxLeftAll", "QGroupBox", "client", 11, 60, 300, 429, "Left Channel" + spaces(13)},
     {"boxRightAll", "QGroupBox", "client", 317, 60, 300, 429, "Right Channel" + spaces(44)},

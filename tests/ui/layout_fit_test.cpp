@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
+#include <QImage>
 
 #include <functional>
 #include <sstream>
@@ -93,6 +94,41 @@ protected:
                     if (a->objectName().startsWith("Mem") && b->objectName().startsWith("Mem")) continue;
                     EXPECT_FALSE(a->geometry().intersects(b->geometry())) << describe(a) << " overlaps " << describe(b);
                 }
+        }
+
+        // Controls on a caption line paint their own ground: outside the caption they must
+        // not hide the frame's line.
+        struct OnLine {
+            QWidget* control;
+            QGroupBox* box;
+        };
+        std::vector<OnLine> onLine = {{w().chkAsLeft, qobject_cast<QGroupBox*>(w().right().boxAll)}};
+        for (ChannelWidgets& c : w().channel) {
+            onLine.push_back({c.Tick, c.boxAll});
+            onLine.push_back({c.ModulationOn, c.boxAmpMod});
+        }
+        const QImage shown = window->grab().toImage();
+        for (const OnLine& o : onLine) {
+            if (!o.control->isVisibleTo(window.get())) continue;
+            // The frame alone, without children or ground: its top line is the first painted
+            // row near the right edge, where no caption is.
+            QImage bare(o.box->size(), QImage::Format_ARGB32);
+            bare.fill(Qt::transparent);
+            o.box->render(&bare, QPoint(), QRegion(), QWidget::RenderFlags());
+            const int probe = o.box->width() - 6;
+            int line = -1;
+            for (int y = 0; y < bare.height() && line < 0; ++y)
+                if (qAlpha(bare.pixel(probe, y)) > 0) line = y;
+            ASSERT_GE(line, 0) << describe(o.box) << " draws no frame";
+            const QPoint origin = o.box->mapTo(window.get(), QPoint(0, 0));
+            const QRgb lineColour = shown.pixel(origin.x() + probe, origin.y() + line);
+            const QPoint at = o.control->mapTo(window.get(), QPoint(0, 0));
+            if (at.y() > origin.y() + line || at.y() + o.control->height() <= origin.y() + line) continue;
+            int hidden = 0;
+            for (int x = at.x(); x < at.x() + o.control->width(); ++x)
+                if (shown.pixel(x, origin.y() + line) != lineColour) ++hidden;
+            EXPECT_EQ(hidden, 0) << describe(o.control) << " hides " << hidden << " pixels of the top line of "
+                                 << describe(o.box) << " (row " << line << ")";
         }
 
         // "Same as Left" keeps clear of everything in the right box but the box's own frame.

@@ -135,8 +135,9 @@ void TfrmGenerator::buildPhaseControls()
     });
     w_.Label7 = makeLabel(right, QStringLiteral("Label7"), QStringLiteral("\u00B0"), 218, 38);
 
+    // Level with the box's "On", so that its ground stays off the frame line under the caption.
     w_.chkAsLeft = makeCheckBox(w_.client, QStringLiteral("chkAsLeft"), QStringLiteral("Same as Left"),
-                                QRect(470, 62, 100, 17));
+                                QRect(470, 60, 100, 17));
     w_.chkAsLeft->setAutoFillBackground(true);
     w_.chkAsLeft->raise();
 }
