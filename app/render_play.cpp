@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "audio/alsa/alsa_device.h"
+#include "audio/alsa/alsa_device_list.h"
 #include "audio/audio_out.h"
 #include "audio/device_list.h"
 #include "audio/live/generator_output.h"
@@ -90,10 +91,12 @@ int PlayRequest(const RenderRequest& request, uint32_t seed)
 
 int ListDevices()
 {
-    AlsaDevice device;
-    const std::vector<std::string> entries = outputDeviceEntries(device);
-    for (size_t i = 0; i < entries.size(); ++i)
-        std::cout << deviceIdForEntry(static_cast<int>(i)) << "\t" << entries[i] << "\n";
+    // The window's list, with the ALSA device each entry opens.
+    std::cout << deviceIdForEntry(0) << "\t" << kSystemDefaultDevice << "\tdefault\n";
+    const std::vector<OutputDeviceChoice> devices = alsaOutputDevices();
+    for (size_t i = 0; i < devices.size(); ++i)
+        std::cout << deviceIdForEntry(static_cast<int>(i) + 1) << "\t" << devices[i].text << "\t" << devices[i].pcm
+                  << "\n";
     return 0;
 }
 

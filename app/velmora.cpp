@@ -25,9 +25,10 @@ using velmora::Field;
 
 // VELMORA_SCREENSHOT=<file.png> saves a picture of a window once it is on screen and quits;
 // VELMORA_SCREENSHOT_WINDOW picks what: "main" (the default; mono with a sine), "stereo"
-// (white noise left, a sweep right, the generator on), "settings", "about", or "waves" (the
-// left waveform list opened). Pictures play through a silent fake device, so they need no
-// sound card. Used by tools/screenshots.sh.
+// (white noise left, a sweep right, the generator on), "stereo-off" (a sweep left and a
+// sequence right, off), "settings", "about", or "waves" (the left waveform list opened).
+// Pictures play through a silent fake device, so they need no sound card. Used by
+// tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
     QTimer::singleShot(500, window, [window, file] { QApplication::exit(window->grab().save(file) ? 0 : 1); });
@@ -41,6 +42,17 @@ void setUpStereoPicture(velmora::ui::GeneratorController& controller)
     select({Field::WaveForm, Channel::Left}, velmora::kWhiteNoise);
     controller.binding().run([&] { g.setChecked({Field::chkConstant, Channel::Right}, false); });
     controller.switching().btnONClick();
+}
+
+void setUpStereoOffPicture(velmora::ui::GeneratorController& controller)
+{
+    velmora::Generator& g = controller.generator();
+    controller.binding().run([&] {
+        g.selectIndex({Field::cboChannels}, 1);
+        g.setChecked({Field::chkConstant, Channel::Left}, false);
+        g.selectIndex({Field::WaveForm, Channel::Right}, velmora::kMLS);
+        g.setText({Field::PhaseEdit}, "90");
+    });
 }
 
 char localeDecimalSeparator()
@@ -82,6 +94,9 @@ int main(int argc, char** argv)
             auto* list = window.widgets().left().WaveForm;
             QTimer::singleShot(200, list, [list] { list->showPopup(); });
             scheduleScreenshot(list->view()->window(), shot);
+        } else if (shotWindow == QLatin1String("stereo-off")) {
+            setUpStereoOffPicture(*controller);
+            scheduleScreenshot(&window, shot);
         } else if (shotWindow == QLatin1String("stereo")) {
             setUpStereoPicture(*controller);
             scheduleScreenshot(&window, shot);

@@ -22,12 +22,7 @@ namespace {
 
 constexpr int kUsageExit = 2;
 
-uint32_t ClockSeed()
-{
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count() ^
-                     std::chrono::system_clock::now().time_since_epoch().count();
-    return static_cast<uint32_t>(now ^ (now >> 32));
-}
+uint32_t ClockSeed() { return StartSeed(); }
 
 // Progress on a terminal only, and only once a render has run for a while.
 class TerminalProgress final {

@@ -150,6 +150,11 @@ inline constexpr std::array<uint32_t, 33> kMlsTaps{
 // anything else the two lowest bits.
 uint32_t MlsTapsForLength(double length);
 
+// A seed for the uniform source at program start: a high-resolution clock mixed with the
+// process id, so that every start, and two generators started in the same tick, play
+// different noise. Any thread; reads the clock.
+uint32_t StartSeed();
+
 // One step of the sequence: returns the bit shifted out and feeds back the parity of the
 // tapped bits at the mask's position.
 inline uint32_t MlsStep(uint32_t& reg, uint32_t taps, uint32_t mask)

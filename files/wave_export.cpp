@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <cstdlib>
 #include <cstring>
@@ -251,41 +252,66 @@ ExportResult Export(Generator& g, const Open& open, const ExportProgress& progre
     const bool noisy = noise(choices.wl) || (choices.stereo && !choices.asLeft && noise(choices.wr));
     const bool pipelined = noisy && total >= kPipelineFrom && std::thread::hardware_concurrency() > 1 &&
                            Generator::MakesBlocks(choices);
+    // A waveform chosen while the export runs (by another program's message, handled while
+    // progress is shown) takes effect from the next run of frames; the layout stays the one
+    // the header describes.
+    auto takeWaveforms = [&] {
+        const FrameChoices now = g.readChoices();
+        choices.wl = now.wl;
+        choices.wr = now.wr;
+    };
+    std::vector<uint8_t> block;
+    auto writeDirect = [&](int64_t run) {
+        if (block.empty()) block.resize(static_cast<size_t>(kProgressEvery * bytesPerFrame));
+        const int64_t bytes = g.writeFrames(block.data(), run, choices);
+        file.write(block.data(), static_cast<size_t>(bytes));
+    };
     if (!pipelined) {
-        std::vector<uint8_t> block(static_cast<size_t>(kProgressEvery * bytesPerFrame));
         int64_t done = 0;
         while (done < total) {
             const int64_t run = runLength(done);
-            const int64_t bytes = g.writeFrames(block.data(), run, choices);
-            file.write(block.data(), static_cast<size_t>(bytes));
+            writeDirect(run);
             done += run;
             if (!reported(done)) return ExportResult::Cancelled;
+            takeWaveforms();
         }
         file.commit();
         return ExportResult::Written;
     }
 
-    ExportPipeline pipeline(file, bytesPerFrame);
+    std::optional<ExportPipeline> pipeline(std::in_place, file, bytesPerFrame);
     const FrameBlock* last = nullptr; // its final modulation factors go back to the channels
+    // Ends the second thread's part once all it was given is in the file.
+    auto drain = [&] {
+        pipeline->finish();
+        pipeline->stop();
+        if (last) g.settleBlock(*last);
+        pipeline.reset();
+    };
     int64_t done = 0;
     while (done < total) {
         const int64_t run = runLength(done);
-        for (int64_t made = 0; made < run;) {
-            Batch& batch = pipeline.acquire();
-            while (made < run && batch.used < Batch::kBlocks) {
-                FrameBlock& block = batch.blocks[static_cast<size_t>(batch.used++)];
-                g.makeBlock(block, run - made, choices);
-                made += block.n;
-                last = &block;
+        // Choices the block maker leaves alone go on in this thread, after what was queued.
+        if (pipeline && !Generator::MakesBlocks(choices)) drain();
+        if (!pipeline) {
+            writeDirect(run);
+        } else {
+            for (int64_t made = 0; made < run;) {
+                Batch& batch = pipeline->acquire();
+                while (made < run && batch.used < Batch::kBlocks) {
+                    FrameBlock& b = batch.blocks[static_cast<size_t>(batch.used++)];
+                    g.makeBlock(b, run - made, choices);
+                    made += b.n;
+                    last = &b;
+                }
+                pipeline->submit();
             }
-            pipeline.submit();
         }
         done += run;
         if (!reported(done)) return ExportResult::Cancelled;
+        takeWaveforms();
     }
-    pipeline.finish();
-    pipeline.stop();
-    if (last) g.settleBlock(*last);
+    if (pipeline) drain();
     file.commit();
     return ExportResult::Written;
 }

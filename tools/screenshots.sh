@@ -36,6 +36,7 @@ shoot() {
 }
 
 shoot main "$out/main-window.png"
+shoot stereo-off "$out/main-window-stereo.png"
 shoot stereo "$out/main-window-stereo-on.png"
 shoot settings "$out/output-settings.png"
 shoot about "$out/about-window.png"

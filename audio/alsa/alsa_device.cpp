@@ -1,4 +1,5 @@
 #include "audio/alsa/alsa_device.h"
+#include "audio/alsa/alsa_device_list.h"
 
 #include <alsa/asoundlib.h>
 
@@ -362,29 +363,14 @@ std::string AlsaDevice::doErrorText(DeviceResult code) const {
 }
 
 std::vector<std::string> AlsaDevice::doListDevices() {
-  std::vector<std::string> descriptions;
+  std::vector<std::string> texts;
   pcmNames_.clear();
   listed_ = true;
-  void** hints = nullptr;
-  if (snd_device_name_hint(-1, "pcm", &hints) < 0) return descriptions;
-  for (void** h = hints; *h != nullptr; ++h) {
-    char* name = snd_device_name_get_hint(*h, "NAME");
-    char* desc = snd_device_name_get_hint(*h, "DESC");
-    char* io = snd_device_name_get_hint(*h, "IOID");
-    // "default" is entry 0 of the list already.
-    if (name != nullptr && (io == nullptr || std::strcmp(io, "Output") == 0) &&
-        std::strcmp(name, "default") != 0) {
-      std::string text = desc != nullptr ? desc : name;
-      std::replace(text.begin(), text.end(), '\n', ' ');
-      pcmNames_.emplace_back(name);
-      descriptions.push_back(std::move(text));
-    }
-    std::free(name);
-    std::free(desc);
-    std::free(io);
+  for (OutputDeviceChoice& choice : alsaOutputDevices()) {
+    pcmNames_.push_back(std::move(choice.pcm));
+    texts.push_back(std::move(choice.text));
   }
-  snd_device_name_free_hint(hints);
-  return descriptions;
+  return texts;
 }
 
 }  // namespace velmora

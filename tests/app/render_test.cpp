@@ -32,9 +32,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    RunResult run(const std::string& args)
+    RunResult run(const std::string& args, const std::string& environment = {})
     {
-        const std::string cmd = std::string(VELMORA_RENDER) + " " + args + " >" +
+        const std::string cmd = environment + (environment.empty() ? "" : " ") + std::string(VELMORA_RENDER) +
+                                " " + args + " >" +
                                 (dir_ / "out.txt").string() + " 2>" + (dir_ / "err.txt").string();
         const int raw = std::system(cmd.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir_ / "err.txt"), slurp(dir_ / "out.txt")};
@@ -87,6 +88,10 @@ TEST_F(RenderTest, SeededNoiseRepeatsExactly)
     ASSERT_EQ(run("--seed 43 " + path("c.wav") + settings).status, 0);
     EXPECT_EQ(slurp(path("a.wav")), slurp(path("b.wav")));
     EXPECT_NE(slurp(path("a.wav")), slurp(path("c.wav")));
+    // Without a seed every run is seeded afresh.
+    ASSERT_EQ(run(path("d.wav") + settings).status, 0);
+    ASSERT_EQ(run(path("e.wav") + settings).status, 0);
+    EXPECT_NE(slurp(path("d.wav")), slurp(path("e.wav")));
 }
 
 TEST_F(RenderTest, BadInputIsOneLineExitTwoAndNoFile)
@@ -134,3 +139,26 @@ TEST_F(RenderTest, HelpListsEveryName)
                              "SamplingRate", "Quantisation", "ModPhaseRightEdit", "Lefttick"})
         EXPECT_NE(r.out.find(name), std::string::npos) << name;
 }
+
+#ifdef VELMORA_ALSA_CONFIGS
+TEST_F(RenderTest, ListDevicesShowsTheWindowsListWithEachAlsaName)
+{
+    if (fs::exists("/dev/snd")) GTEST_SKIP() << "this machine may have a sound card";
+    const std::string configs = std::string(VELMORA_ALSA_CONFIGS) + "/no_card.conf";
+    struct Case {
+        std::string path;
+        std::string listed;
+    };
+    const Case cases[] = {
+        {configs, "-1\tSystem Default\tdefault\n"},
+        {configs + ":" + VELMORA_ALSA_CONFIGS + "/sound_server.conf",
+         "-1\tSystem Default\tdefault\n0\tPipeWire Sound Server\tpipewire\n1\tPulseAudio Sound Server\tpulse\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const RunResult r = run("--list-devices", "ALSA_CONFIG_PATH=" + c.path);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.listed);
+    }
+}
+#endif

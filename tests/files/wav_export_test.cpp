@@ -244,3 +244,70 @@ TEST_F(ExportTest, TooLongForAWaveFileIsRefusedBeforeWriting)
     EXPECT_THROW(WriteWaveData(g, file.string()), WaveTooLongError);
     EXPECT_FALSE(fs::exists(file));
 }
+
+TEST_F(ExportTest, AWaveformChosenWhileExportingTakesEffectFromTheNextRun)
+{
+    // The progress call after frame 10001 is where a message from another program can arrive.
+    struct Case {
+        const char* name;
+        bool stereo;
+        int leftFrom, rightFrom; // waveforms at the start
+        Channel changed;
+        int to;
+        const char* duration;
+    };
+    const Case cases[] = {
+        {"mono sine to square", false, kSine, kSine, Channel::Left, kSquare, "0.5"},
+        {"mono sine to white noise", false, kSine, kSine, Channel::Left, kWhiteNoise, "0.5"},
+        // Long noise goes through the second thread.
+        {"stereo pink noise, left to sine", true, kPinkNoise, kWhiteNoise, Channel::Left, kSine, "1.5"},
+        {"stereo noise, right to triangle", true, kWhiteNoise, kPinkNoise, Channel::Right, kTriangular, "1.5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto prepare = [&](Generator& g) {
+            g = make(44100, 16, c.stereo);
+            g.uniform.seed(77);
+            g.selectIndex({Field::WaveForm, Channel::Left}, c.leftFrom);
+            g.selectIndex({Field::WaveForm, Channel::Right}, c.rightFrom);
+            g.setText({Field::Duration}, c.duration);
+            g.PrepareSignal();
+        };
+        Generator g;
+        prepare(g);
+        const int64_t total = ExportFrameCount(g);
+        const int bytesPerFrame = g.state.BytesPerFrame;
+        const fs::path file = dir_ / "changed.wav";
+        ASSERT_EQ(WriteWaveData(g, file.string(),
+                                [&](int64_t done, int64_t) {
+                                    if (done == 10000) g.selectIndex({Field::WaveForm, c.changed}, c.to);
+                                    return true;
+                                }),
+                  ExportResult::Written);
+
+        // The same signal written in two pieces, the waveform changed between them.
+        Generator ref;
+        prepare(ref);
+        std::vector<uint8_t> frames(static_cast<size_t>(total * bytesPerFrame));
+        FrameChoices choices = ref.readChoices();
+        choices.wholeSignal = true;
+        const int64_t first = ref.writeFrames(frames.data(), 10001, choices);
+        ref.selectIndex({Field::WaveForm, c.changed}, c.to);
+        choices = ref.readChoices();
+        choices.wholeSignal = true;
+        ref.writeFrames(frames.data() + first, total - 10001, choices);
+
+        const std::vector<uint8_t> bytes = ReadAll(file);
+        ASSERT_EQ(bytes.size(), 44u + frames.size());
+        EXPECT_TRUE(std::equal(frames.begin(), frames.end(), bytes.begin() + 44));
+        // The change really reached the file: the first piece alone differs from the rest.
+        Generator unchanged;
+        prepare(unchanged);
+        std::vector<uint8_t> plain(frames.size());
+        FrameChoices same = unchanged.readChoices();
+        same.wholeSignal = true;
+        unchanged.writeFrames(plain.data(), total, same);
+        EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + first, bytes.begin() + 44));
+        EXPECT_FALSE(std::equal(plain.begin(), plain.end(), bytes.begin() + 44));
+    }
+}

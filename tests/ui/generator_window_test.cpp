@@ -66,15 +66,15 @@ struct Placement {
 
 const Placement kPlacements[] = {
     // Top row.
-    {"GroupBox8", "QGroupBox", "client", 12, 4, 270, 52, " Output Device "},
+    {"GroupBox8", "QGroupBox", "client", 12, 4, 247, 52, " Output Device "},
     {"WaveDevice", "QComboBox", "GroupBox8", -1, -1, -1, -1, {}},
-    {"GroupBox2", "QGroupBox", "client", 288, 2, 142, 52, " Duration "},
+    {"GroupBox2", "QGroupBox", "client", 265, 2, 165, 52, " Duration "},
     {"Duration", "QLineEdit", "GroupBox2", -1, -1, -1, -1, "5"},
     {"Loop", "QCheckBox", "GroupBox2", -1, -1, -1, -1, "Repeat"},
     {"GroupBox1", "QGroupBox", "client", 436, 4, 127, 52, " Channels "},
     {"cboChannels", "velmora::ui::PictureComboBox", "GroupBox1", -1, -1, -1, -1, {}},
     {"Image1", "QLabel", "client", -1, -1, 48, 48, {}},
-    {"chkAsLeft", "QCheckBox", "client", 470, 62, -1, -1, "Same as Left"},
+    {"chkAsLeft", "QCheckBox", "client", 470, -1, -1, -1, "Same as Left"},
     // Channel boxes.
     {"boxLeftAll", "QGroupBox", "client", 11, 60, 300, 429, "Left Channel" + spaces(13)},
     {"boxRightAll", "QGroupBox", "client", 317, 60, 300, 429, "Right Channel" + spaces(44)},
@@ -147,12 +147,12 @@ const Placement kPlacements[] = {
     {"Label20", "QLabel", "boxAmpModRight", -1, -1, -1, -1, "\u00B0"},
     // Bottom row.
     {"GroupBox7", "QGroupBox", "client", 11, 495, 368, 53, "Memory Presets"},
-    {"Memory1", "QPushButton", "GroupBox7", 8, 16, 85, 25, "Memory 1"},
-    {"Memory2", "QPushButton", "GroupBox7", -1, 16, 85, 25, "Memory 2"},
-    {"Memory3", "QPushButton", "GroupBox7", -1, 16, 85, 25, "Memory 3"},
-    {"Memory4", "QPushButton", "GroupBox7", -1, 16, 85, 25, "Memory 4"},
-    {"Mem1Edit", "QLineEdit", "GroupBox7", 17, 21, 53, 13, ""},
-    {"Mem4Edit", "QLineEdit", "GroupBox7", -1, 21, 53, 13, ""},
+    {"Memory1", "QPushButton", "GroupBox7", 8, 22, 85, 25, "Memory 1"},
+    {"Memory2", "QPushButton", "GroupBox7", -1, 22, 85, 25, "Memory 2"},
+    {"Memory3", "QPushButton", "GroupBox7", -1, 22, 85, 25, "Memory 3"},
+    {"Memory4", "QPushButton", "GroupBox7", -1, 22, 85, 25, "Memory 4"},
+    {"Mem1Edit", "QLineEdit", "GroupBox7", 17, 27, 53, 13, ""},
+    {"Mem4Edit", "QLineEdit", "GroupBox7", -1, 27, 53, 13, ""},
     {"btnOFF", "QPushButton", "client", 382, -1, 75, 25, "OFF"},
     {"btnPause", "QPushButton", "client", 463, -1, 75, 25, "Pause"},
     {"btnON", "QPushButton", "client", 544, -1, 75, 25, "ON"},

@@ -1,6 +1,7 @@
 #include "ui/main_window/channel_panel.h"
 
 #include "ui/widgets/label_hover.h"
+#include "ui/widgets/level_slider.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/pictures.h"
 #include "ui/main_window/widget_factory.h"
@@ -112,8 +113,9 @@ void buildSequencePanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
     w.lblMLSLength = makeLabel(w.grpMLS, name("lblMLSLength"), QStringLiteral("Length (bits)"), 8, 24);
     w.txtMLSLength = makeEdit(w.grpMLS, name("txtMLSLength"), QStringLiteral("16"), QRect(86, 20, 46, 21));
     w.lblMLSSeed = makeLabel(w.grpMLS, name("lblMLSSeed"), QStringLiteral("Seed"), 8, 48);
+    // Wide enough for every 32-bit seed; it ends where the length field does.
     w.txtMLSSeed = makeEdit(w.grpMLS, name("txtMLSSeed"), left ? QStringLiteral("1") : QStringLiteral("34757"),
-                            QRect(86, 44, 46, 21));
+                            QRect(40, 44, 92, 21));
     w.grpMLS->setVisible(false);
 }
 
@@ -124,7 +126,7 @@ void buildLevelPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
                               : QStringLiteral("Signal Amplitude of the right stereo Channel");
     w.boxAmplitude = makeGroupBox(box, name.pick("boxAmplitudeleft", "boxAmplituderight"),
                                   QStringLiteral(" Amplitude "), QRect(8, 203, 98, 218));
-    w.barAmplitude = new QSlider(Qt::Vertical, w.boxAmplitude);
+    w.barAmplitude = new LevelSlider(w.boxAmplitude);
     w.barAmplitude->setObjectName(name("barAmplitude"));
     w.barAmplitude->setGeometry(39, 20, 20, 156);
     w.barAmplitude->setRange(0, 10000);
@@ -189,11 +191,11 @@ ChannelWidgets buildChannelPanel(Channel side, QWidget* client)
                             left ? QRect(11, 60, 300, 429) : QRect(317, 60, 300, 429));
     QGroupBox* box = w.boxAll;
 
-    w.Tick = makeCheckBox(box, name.pick("Lefttick", "RightTick"), QStringLiteral("On"), QRect(104, 0, 40, 17));
+    w.Tick = makeCheckBox(box, name.pick("Lefttick", "RightTick"), QStringLiteral("On"), QRect(104, 0, 44, 17));
     w.Tick->setChecked(true);
     coverCaptionLine(w.Tick);
 
-    w.lblWaveFunction = makeLabel(box, name.pick("Label16", "Label18"), QStringLiteral(" Wave Function "), 8, 18);
+    w.lblWaveFunction = makeLabel(box, name.pick("Label16", "Label18"), QStringLiteral(" Wave Function "), 8, 20);
     w.WaveForm = new PictureComboBox(ItemLayout{18, 1, 2}, box);
     w.WaveForm->setObjectName(name("WaveForm"));
     w.WaveForm->setGeometry(8, 33, 152, 24);

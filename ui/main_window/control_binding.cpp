@@ -124,7 +124,12 @@ void ControlBinding::mirror(Control control)
         auto* edit = static_cast<QLineEdit*>(entry->widget);
         const QString text = QString::fromStdString(generator_.text(entry->control));
         // Setting the same text would still move the cursor and clear the undo history.
-        if (edit->text() != text) edit->setText(text);
+        // A written number shows from its start, as it would on the desktop the window
+        // comes from; a narrow field would otherwise scroll to its last digits.
+        if (edit->text() != text) {
+            edit->setText(text);
+            edit->setCursorPosition(0);
+        }
         break;
     }
     case ControlKind::Check: {

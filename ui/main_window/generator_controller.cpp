@@ -7,7 +7,9 @@
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/focused_wheel.h"
 #include "ui/widgets/up_down.h"
+#include "ui/main_window/edit_keys.h"
 #include "ui/main_window/window_notices.h"
 
 #include <QAction>
@@ -16,6 +18,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,6 +63,8 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
       sync_(std::make_unique<LocalSync>(*this))
 {
     switching_.setSync(sync_.get());
+    // Once per window start: noise must differ from run to run and between two generators.
+    generator_.uniform.seed(StartSeed());
     bindWindow();
     plugHooks();
     connectCommands();
@@ -191,13 +196,15 @@ void GeneratorController::connectCommands()
         connect(ch.SemiDown, &QPushButton::clicked, this, [this, c] { commands_.semitone(c, false); });
         connect(ch.copySettings, &QAction::triggered, this, [this, c] { commands_.copySettingsFrom(other(c)); });
     }
-    connect(w.udPhase, &UpDown::valueChanged, this, [this](int degrees) {
-        binding_.run([&] { generator_.setText({Field::PhaseEdit}, std::to_string(degrees)); });
-    });
     connect(m.rESETTOdEFAULT1, &QAction::triggered, this, [this] { commands_.reset(); });
 
     connect(w.WaveDevice, &QComboBox::activated, this,
             [this](int position) { AudioOut1_.setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(position))); });
+    // Enter and Ctrl+Insert in the edit boxes; the rename boxes of the memories keep Enter.
+    auto* keys = new EditKeys({w.btnON, w.btnOFF}, [s] { s->ONOFF2Click(); }, this);
+    for (QLineEdit* edit : w.client->findChildren<QLineEdit*>())
+        if (!edit->objectName().startsWith(QLatin1String("Mem"))) keys->watch(edit);
+    wheelOnlyWhenFocused(&window_);
     for (QWidget* clickable : std::initializer_list<QWidget*>{w.lblFS, w.lblCorrectionAlert, w.Image1,
                                                              w.left().lblPeakRMSratio, w.WaveDevice})
         clickable->installEventFilter(this);
@@ -237,6 +244,7 @@ void GeneratorController::FormCreate()
     hooks.help = [this](int context) { openHelp(context); };
     hooks.enableMain = [this] { window_.setEnabled(true); };
     settings_ = std::make_unique<TfrmSettings>(generator_, binding_, notices_, std::move(hooks));
+    wheelOnlyWhenFocused(settings_.get());
 
     binding_.mirrorAll();
     refreshOutputLabels();
@@ -301,6 +309,15 @@ bool GeneratorController::eventFilter(QObject* watched, QEvent* event)
         for (Channel c : kChannels) {
             if (watched == w.channel[index(c)].fInitPlus) commands_.stepHertz(c, +1);
             if (watched == w.channel[index(c)].fInitMinus) commands_.stepHertz(c, -1);
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        // Space on a focused step button steps once, as a press of the mouse does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && !key->isAutoRepeat()) {
+            for (Channel c : kChannels) {
+                if (watched == w.channel[index(c)].fInitPlus) commands_.stepHertz(c, +1);
+                if (watched == w.channel[index(c)].fInitMinus) commands_.stepHertz(c, -1);
+            }
         }
     } else if (event->type() == QEvent::MouseButtonRelease) {
         if (watched == w.lblFS || watched == w.lblCorrectionAlert) Compatibilitysettings1Click();

@@ -1,5 +1,7 @@
 #include "ui/main_window/generator_window.h"
 
+#include "engine/numbers.h"
+
 #include "ui/widgets/label_hover.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/pictures.h"
@@ -77,27 +79,30 @@ void TfrmGenerator::buildTopRow()
     QWidget* client = w_.client;
 
     w_.GroupBox8 = makeGroupBox(client, QStringLiteral("GroupBox8"), QStringLiteral(" Output Device "),
-                                QRect(12, 4, 270, 52));
+                                QRect(12, 4, 247, 52));
     w_.WaveDevice = new QComboBox(w_.GroupBox8);
     w_.WaveDevice->setObjectName(QStringLiteral("WaveDevice"));
-    w_.WaveDevice->setGeometry(8, 20, 254, 22);
+    w_.WaveDevice->setGeometry(8, 23, 231, 22);
     w_.WaveDevice->setToolTip(QStringLiteral("Output Device (Sound Card)  Selector"));
     // The device listing replaces this with the full list, which always starts with it.
     w_.WaveDevice->addItem(QStringLiteral("System Default"));
 
+    // The duration box is wider than designed (the device box gives way) so that the
+    // shortest duration, "9.07029E-5" at 44.1 kHz, shows whole beside "s" and "Repeat".
+    // The controls of the top row sit in the middle of their frames' contents.
     w_.GroupBox2 = makeGroupBox(client, QStringLiteral("GroupBox2"), QStringLiteral(" Duration "),
-                                QRect(288, 2, 142, 52));
-    w_.Duration = makeEdit(w_.GroupBox2, QStringLiteral("Duration"), QStringLiteral("5"), QRect(8, 20, 50, 21),
+                                QRect(265, 2, 165, 52));
+    w_.Duration = makeEdit(w_.GroupBox2, QStringLiteral("Duration"), QStringLiteral("5"), QRect(8, 24, 72, 21),
                            QStringLiteral("Tone Duration in Seconds"));
-    w_.lblDurationUnit = makeLabel(w_.GroupBox2, QStringLiteral("lblDurationUnit"), QStringLiteral("s"), 61, 23);
-    w_.Loop = makeCheckBox(w_.GroupBox2, QStringLiteral("Loop"), QStringLiteral("Repeat"), QRect(74, 22, 64, 17),
+    w_.lblDurationUnit = makeLabel(w_.GroupBox2, QStringLiteral("lblDurationUnit"), QStringLiteral("s"), 83, 27);
+    w_.Loop = makeCheckBox(w_.GroupBox2, QStringLiteral("Loop"), QStringLiteral("Repeat"), QRect(94, 26, 66, 17),
                            QStringLiteral("Infinite Signal Loop On or Off"));
 
     w_.GroupBox1 = makeGroupBox(client, QStringLiteral("GroupBox1"), QStringLiteral(" Channels "),
                                 QRect(436, 4, 127, 52));
     w_.cboChannels = new PictureComboBox(ItemLayout{17, 1, 1}, w_.GroupBox1);
     w_.cboChannels->setObjectName(QStringLiteral("cboChannels"));
-    w_.cboChannels->setGeometry(8, 20, 111, 23);
+    w_.cboChannels->setGeometry(8, 23, 111, 23);
     w_.cboChannels->setFont(smallWindowFont());
     const QStringList layouts = channelLayoutItems();
     for (int i = 0; i < layouts.size(); ++i)
@@ -115,17 +120,24 @@ void TfrmGenerator::buildTopRow()
 void TfrmGenerator::buildPhaseControls()
 {
     QGroupBox* right = w_.right().boxAll;
-    w_.lblPhaseReLeft = makeLabel(right, QStringLiteral("lblPhaseReLeft"), QStringLiteral("Phase re Left"), 170, 18);
-    w_.PhaseEdit = makeEdit(right, QStringLiteral("PhaseEdit"), QStringLiteral("0"), QRect(170, 34, 30, 21),
+    // A few pixels below the design, so that "Same as Left" above keeps clear of the label.
+    w_.lblPhaseReLeft = makeLabel(right, QStringLiteral("lblPhaseReLeft"), QStringLiteral("Phase re Left"), 170, 21);
+    w_.PhaseEdit = makeEdit(right, QStringLiteral("PhaseEdit"), QStringLiteral("0"), QRect(170, 36, 30, 21),
                             QStringLiteral("Signal phase relative to the left stereo channel"));
     w_.udPhase = new UpDown(right);
     w_.udPhase->setObjectName(QStringLiteral("udPhase"));
-    w_.udPhase->setGeometry(200, 34, 15, 21);
+    w_.udPhase->setGeometry(200, 36, 15, 21);
     w_.udPhase->setRange(0, 359);
-    w_.Label7 = makeLabel(right, QStringLiteral("Label7"), QStringLiteral("\u00B0"), 218, 36);
+    w_.udPhase->setBuddy(w_.PhaseEdit, [](const QString& text) -> std::optional<double> {
+        double degrees = 0;
+        if (!TryIntlStrToFloat(text.toStdString(), degrees)) return std::nullopt;
+        return degrees;
+    });
+    w_.Label7 = makeLabel(right, QStringLiteral("Label7"), QStringLiteral("\u00B0"), 218, 38);
 
+    // Level with the box's "On", so that its ground stays off the frame line under the caption.
     w_.chkAsLeft = makeCheckBox(w_.client, QStringLiteral("chkAsLeft"), QStringLiteral("Same as Left"),
-                                QRect(470, 62, 90, 17));
+                                QRect(470, 60, 100, 17));
     w_.chkAsLeft->setAutoFillBackground(true);
     w_.chkAsLeft->raise();
 }
@@ -142,13 +154,13 @@ void TfrmGenerator::buildBottomRow()
         const int n = i + 1;
         const int x = 8 + 89 * i;
         QPushButton* button = makeButton(w_.GroupBox7, QStringLiteral("Memory%1").arg(n),
-                                         QStringLiteral("Memory %1").arg(n), QRect(x, 16, 85, 25),
+                                         QStringLiteral("Memory %1").arg(n), QRect(x, 22, 85, 25),
                                          QStringLiteral("Recall Stored Preset (Right-click to Store)"));
         w_.Memory[i] = button;
 
         // The rename box lies over its button's caption; it shows only while renaming.
         QLineEdit* rename = makeEdit(w_.GroupBox7, QStringLiteral("Mem%1Edit").arg(n), QString(),
-                                     QRect(x + 9, 21, 53, 13));
+                                     QRect(x + 9, 27, 53, 13));
         rename->setFrame(false);
         QPalette palette = rename->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Button));
