@@ -55,6 +55,11 @@ void setUpStereoPicture(velmora::ui::GeneratorController& controller)
 void shootExport(velmora::ui::GeneratorController& controller, const QString& file)
 {
     velmora::Generator& g = controller.generator();
+    velmora::ui::TfrmSettings& output = controller.settingsDialog();
+    output.cboFsList->setCurrentIndex(output.cboFsList->findText(QStringLiteral("44100")));
+    output.cboFsListChange();
+    output.cboQuant->setCurrentIndex(output.cboQuant->findText(QStringLiteral("24")));
+    output.cboBuffersChange();
     auto& binding = controller.binding();
     binding.run([&] {
         g.selectIndex({Field::cboChannels}, 1);
