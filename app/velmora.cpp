@@ -6,12 +6,17 @@
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/dialogs/wait_window.h"
+#include "ui/frequency_display/frequency_display.h"
+#include "ui/main_window/wave_export_command.h"
 #include "ui/widgets/picture_combo_box.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLocale>
+#include <QDir>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTimer>
 
@@ -26,8 +31,10 @@ using velmora::Field;
 // VELMORA_SCREENSHOT=<file.png> saves a picture of a window once it is on screen and quits;
 // VELMORA_SCREENSHOT_WINDOW picks what: "main" (the default; mono with a sine), "stereo"
 // (white noise left, a sweep right, the generator on), "stereo-off" (a sweep left and a
-// sequence right, off), "settings", "about", or "waves" (the left waveform list opened).
-// Pictures play through a silent fake device, so they need no sound card. Used by
+// sequence right, off), "settings", "about", "waves" (the left waveform list opened),
+// "export" (the progress window half way through saving a long stereo sweep, which is then
+// cancelled), "frequency" or "frequency-stereo" (the frequency display of a playing
+// generator). Pictures play through a silent fake device, so they need no sound card. Used by
 // tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
@@ -53,6 +60,53 @@ void setUpStereoOffPicture(velmora::ui::GeneratorController& controller)
         g.selectIndex({Field::WaveForm, Channel::Right}, velmora::kMLS);
         g.setText({Field::PhaseEdit}, "90");
     });
+}
+
+// The progress window is pictured once the bar passes half way; the export is then cancelled,
+// which leaves no file.
+void shootExport(velmora::ui::GeneratorController& controller, const QString& file)
+{
+    velmora::Generator& g = controller.generator();
+    velmora::ui::TfrmSettings& output = controller.settingsDialog();
+    output.cboFsList->setCurrentIndex(output.cboFsList->findText(QStringLiteral("44100")));
+    output.cboFsListChange();
+    output.cboQuant->setCurrentIndex(output.cboQuant->findText(QStringLiteral("24")));
+    output.cboBuffersChange();
+    auto& binding = controller.binding();
+    binding.run([&] {
+        g.selectIndex({Field::cboChannels}, 1);
+        g.setText({Field::Duration}, "600");
+        g.setChecked({Field::chkConstant, Channel::Left}, false);
+        g.setText({Field::fFinal, Channel::Left}, "20000");
+    });
+    velmora::ui::WaveExportCommand& save = controller.waveExport();
+    save.runSaveDialog = [](QFileDialog&) { return QDir::temp().filePath(QStringLiteral("velmora-screenshot.wav")); };
+    auto shot = std::make_shared<bool>(false);
+    save.progressed = [&save, shot, file](int percent) {
+        if (*shot || percent < 50) return;
+        *shot = true;
+        save.wait().grab().save(file);
+        save.CancelSave = true;
+    };
+    QTimer::singleShot(300, &controller, [&controller, shot] {
+        controller.waveExport().SaveWaveFile1Click();
+        QApplication::exit(*shot ? 0 : 1);
+    });
+}
+
+void shootFrequencyDisplay(velmora::ui::GeneratorController& controller, bool stereo, const QString& file)
+{
+    velmora::Generator& g = controller.generator();
+    controller.binding().run([&] {
+        g.selectIndex({Field::cboChannels}, stereo ? 1 : 0);
+        g.setText({Field::fInit, Channel::Left}, "1000");
+        g.setText({Field::fInit, Channel::Right}, "500");
+    });
+    velmora::ui::TfrmFrequencyDisplay& display = controller.frequencyDisplay();
+    display.resize(display.width(), 60);
+    display.setShown(true);
+    controller.switching().btnONClick();
+    scheduleScreenshot(&display, file);
 }
 
 char localeDecimalSeparator()
@@ -97,6 +151,10 @@ int main(int argc, char** argv)
         } else if (shotWindow == QLatin1String("stereo-off")) {
             setUpStereoOffPicture(*controller);
             scheduleScreenshot(&window, shot);
+        } else if (shotWindow == QLatin1String("export")) {
+            shootExport(*controller, shot);
+        } else if (shotWindow.startsWith(QLatin1String("frequency"))) {
+            shootFrequencyDisplay(*controller, shotWindow.endsWith(QLatin1String("stereo")), shot);
         } else if (shotWindow == QLatin1String("stereo")) {
             setUpStereoPicture(*controller);
             scheduleScreenshot(&window, shot);

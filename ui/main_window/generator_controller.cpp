@@ -6,6 +6,8 @@
 #include "ui/main_window/generator_window.h"
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/frequency_display/frequency_display.h"
+#include "ui/main_window/wave_export_command.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/focused_wheel.h"
 #include "ui/widgets/up_down.h"
@@ -248,6 +250,7 @@ void GeneratorController::FormCreate()
 
     binding_.mirrorAll();
     refreshOutputLabels();
+    createExportAndFrequencyDisplay();
 }
 
 void GeneratorController::FormClose()

@@ -23,8 +23,10 @@ namespace velmora::ui {
 
 class AboutWindow;
 class HelpWindow;
+class TfrmFrequencyDisplay;
 class TfrmGenerator;
 class TfrmSettings;
+class WaveExportCommand;
 class WindowNotices;
 
 class GeneratorController final : public QObject {
@@ -49,6 +51,8 @@ public:
     HelpWindow& help() { return *help_; }
     AboutWindow& about() { return *about_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
+    TfrmFrequencyDisplay& frequencyDisplay() { return *frequencyDisplay_; }
+    WaveExportCommand& waveExport() { return *waveExport_; }
 
     // Lists the output devices into WaveDevice and selects "System Default".
     void Recheckoutputdevices1Click();
@@ -69,6 +73,9 @@ private:
     void plugHooks();
     void FormCreate();
     void FormClose();
+    // The wave export and the frequency display, made last and wired to the menus, the
+    // fill and the frequency recomputes (wave_export_wiring.cpp).
+    void createExportAndFrequencyDisplay();
 
     TfrmGenerator& window_;
     std::unique_ptr<WindowNotices> ownNotices_;
@@ -87,6 +94,8 @@ private:
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<TfrmSettings> settings_;
+    std::unique_ptr<WaveExportCommand> waveExport_;
+    std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
 };
 
 } // namespace velmora::ui
