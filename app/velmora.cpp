@@ -5,6 +5,7 @@
 #include "ui/dialogs/about_window.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/widgets/picture_combo_box.h"
 
@@ -67,6 +68,7 @@ int main(int argc, char** argv)
 
     velmora::ui::TfrmGenerator window;
     auto controller = std::make_unique<velmora::ui::GeneratorController>(window, std::move(device));
+    controller->presets().loadExamples();
     window.show();
 
     if (!shot.isEmpty()) {
