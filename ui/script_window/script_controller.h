@@ -57,8 +57,7 @@ public:
     std::function<QString()> chooseScriptFile;
     std::function<void()> waitStep;
 
-    // GeneratorRunning as the runner sees it: set at each wait step, cleared by the
-    // output's stop notice and by Next.
+    // GeneratorRunning as the runner sees it: set at each wait step, cleared by Next.
     bool generatorRunning() const { return generatorRunning_; }
 
 private:
