@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
@@ -60,11 +61,19 @@ ScriptController::ScriptController(const Parts& parts)
     // the device, and its stop notice follows later, so a notice left over from a play
     // that has ended would cut the next delay short. A play's wait ends on the output
     // being inactive instead.
-    // A program that quits (its main window closed) must not stay inside a script's wait.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+    // A main window that closes ends the script at once: once the application quits, the
+    // waits' event loops no longer run, and a wait for a signal to end would never end.
+    window_.installEventFilter(this);
+}
+
+bool ScriptController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &window_ && event->type() == QEvent::Close && running_) {
+        next_ = true;
         generatorRunning_ = false;
         popup_->hide();
-    });
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 ScriptController::~ScriptController() = default;

@@ -60,6 +60,9 @@ public:
     // GeneratorRunning as the runner sees it: set at each wait step, cleared by Next.
     bool generatorRunning() const { return generatorRunning_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     ScriptHooks hooks();
     void Button2Click();
