@@ -14,6 +14,7 @@
 #include "render_options.h"
 #ifdef VELMORA_RENDER_PLAY
 #include "render_play.h"
+#include "render_script.h"
 #endif
 
 using namespace velmora;
@@ -90,6 +91,7 @@ int main(int argc, char** argv)
         if (request.play || request.listDevices) {
 #ifdef VELMORA_RENDER_PLAY
             if (request.listDevices) return ListDevices();
+            if (!request.script.empty()) return PlayScript(request, request.seed ? *request.seed : ClockSeed());
             return PlayRequest(request, request.seed ? *request.seed : ClockSeed());
 #else
             std::cerr << "velmora-render: this build cannot play; write a file instead\n";

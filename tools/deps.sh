@@ -14,9 +14,12 @@ test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugi
            alsa-utils sox ffmpeg python3 procps
            desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
            groff man-db strace dpkg-dev lintian)
+# tools/fuzz.sh: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz_pkgs=(clang)
 
 want=("${build_pkgs[@]}")
 if [[ "${1:-}" == "test" ]]; then want+=("${test_pkgs[@]}"); fi
+if [[ "${1:-}" == "fuzz" ]]; then want+=("${fuzz_pkgs[@]}"); fi
 
 missing=()
 for p in "${want[@]}"; do

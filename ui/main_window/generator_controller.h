@@ -24,6 +24,8 @@ namespace velmora::ui {
 class AboutWindow;
 class HelpWindow;
 class TfrmFrequencyDisplay;
+class PresetController;
+class ScriptController;
 class TfrmGenerator;
 class TfrmSettings;
 class WaveExportCommand;
@@ -53,6 +55,8 @@ public:
     ScreensaverInhibit& screensaver() { return screensaver_; }
     TfrmFrequencyDisplay& frequencyDisplay() { return *frequencyDisplay_; }
     WaveExportCommand& waveExport() { return *waveExport_; }
+    PresetController& presets() { return *presets_; }
+    ScriptController& scripts() { return *scripts_; }
 
     // Lists the output devices into WaveDevice and selects "System Default".
     void Recheckoutputdevices1Click();
@@ -96,6 +100,8 @@ private:
     std::unique_ptr<TfrmSettings> settings_;
     std::unique_ptr<WaveExportCommand> waveExport_;
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
+    std::unique_ptr<PresetController> presets_;
+    std::unique_ptr<ScriptController> scripts_;
 };
 
 } // namespace velmora::ui
