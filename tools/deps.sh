@@ -4,12 +4,13 @@
 set -euo pipefail
 
 build_pkgs=(build-essential cmake ninja-build pkg-config git
-            qt6-base-dev libasound2-dev libsleef-dev
+            qt6-base-dev libasound2-dev libsleef-dev libxcb1-dev
             libgtest-dev libgmock-dev libbenchmark-dev)
 # What the tests start or drive: an X server, a session bus, a PulseAudio server
 # with a null sink reached through ALSA's default device, and the measuring tools.
 test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
-           alsa-utils sox ffmpeg python3 procps)
+           alsa-utils sox ffmpeg python3 procps
+           xdotool libglib2.0-bin)
 
 want=("${build_pkgs[@]}")
 if [[ "${1:-}" == "test" ]]; then want+=("${test_pkgs[@]}"); fi
