@@ -6,6 +6,7 @@
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_link.h"
 #include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/widgets/picture_combo_box.h"
 
@@ -72,6 +73,7 @@ int main(int argc, char** argv)
     velmora::ui::DeferredNotices notices(boxes);
     auto controller = std::make_unique<velmora::ui::GeneratorController>(window, std::move(device), &notices);
     auto link = std::make_unique<velmora::ui::GeneratorLink>(window, *controller, notices);
+    controller->presets().loadExamples();
     window.show();
 
     if (!shot.isEmpty()) {
