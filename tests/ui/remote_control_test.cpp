@@ -7,6 +7,7 @@
 #include "audio/dbus/generator_bus.h"
 #include "engine/numbers.h"
 #include "ui/main_window/generator_link.h"
+#include "ui/main_window/preset_controller.h"
 #include "ui/widgets/picture_combo_box.h"
 
 #include <QCheckBox>
@@ -148,6 +149,20 @@ TEST_F(RemoteControlTest, GdbusCallsSetTheWindowsControls)
     EXPECT_TRUE(recorded.messages.empty());
 }
 
+TEST_F(RemoteControlTest, PresetMemoriesAreStoredAndRecalled)
+{
+    if (!haveTool("gdbus")) GTEST_SKIP() << "gdbus missing";
+    ASSERT_TRUE(link->bus().registered());
+    EXPECT_EQ(gdbusMessage("1031", "123400", "0").exitCode, 0);
+    EXPECT_EQ(gdbusMessage("1048", "1", "2").exitCode, 0);
+    EXPECT_EQ(controller->presets().bank().memory(2).text(slot::fInitLeft), "1234");
+    EXPECT_EQ(gdbusMessage("1031", "50000", "0").exitCode, 0);
+    EXPECT_EQ(w().left().fInit->text(), QStringLiteral("500"));
+    EXPECT_EQ(gdbusMessage("1048", "0", "2").exitCode, 0);
+    EXPECT_EQ(w().left().fInit->text(), QStringLiteral("1234"));
+    EXPECT_TRUE(recorded.errors.empty());
+}
+
 TEST_F(RemoteControlTest, StartPauseAndStopFromOutside)
 {
     if (!haveTool("gdbus")) GTEST_SKIP() << "gdbus missing";
@@ -173,7 +188,9 @@ TEST_F(RemoteControlTest, RefusedAndIgnoredMessagesChangeNothing)
     if (!haveTool("gdbus")) GTEST_SKIP() << "gdbus missing";
     ASSERT_TRUE(link->bus().registered());
     const GeneratorSettings before = generator().settings;
+    const PresetRecords memories = controller->presets().bank().records();
     auto same = [&] {
+        EXPECT_TRUE(controller->presets().bank().records() == memories);
         const GeneratorSettings& now = generator().settings;
         for (Channel c : kChannels) {
             EXPECT_EQ(now[c].fInit, before[c].fInit);
@@ -184,8 +201,9 @@ TEST_F(RemoteControlTest, RefusedAndIgnoredMessagesChangeNothing)
         EXPECT_EQ(now.cboChannels, before.cboChannels);
     };
 
-    EXPECT_EQ(gdbusMessage("1048", "0", "7").exitCode, 0);
-    EXPECT_EQ(gdbusMessage("1048", "2", "1").exitCode, 0);
+    for (const auto& [wParam, lParam] : {std::pair{"0", "7"}, {"1", "7"}, {"0", "0"}, {"1", "-1"}, {"2", "1"},
+                                         {"4294967295", "2"}})
+        EXPECT_EQ(gdbusMessage("1048", wParam, lParam).exitCode, 0);
     same();
 
     generator().state.AliveFlag = false;

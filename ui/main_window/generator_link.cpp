@@ -3,6 +3,7 @@
 #include "audio/device_list.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -164,9 +165,9 @@ void GeneratorLink::selectDevice(int64_t entry)
     controller_.AudioOut1().setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(list->currentIndex())));
 }
 
-void GeneratorLink::MemRecall(int) {}
+void GeneratorLink::MemRecall(int memory) { controller_.presets().MemRecall(memory); }
 
-void GeneratorLink::MemStore(int) {}
+void GeneratorLink::MemStore(int memory) { controller_.presets().MemStore(memory); }
 
 bool GeneratorLink::eventFilter(QObject* watched, QEvent* event)
 {
