@@ -79,4 +79,18 @@ kill -CONT "$B"
 # The first still answers at once once the broadcast is over.
 timeout 5 gdbus call --session --dest "org.velmora.Generator.p$A" --object-path /Generator \
   --method org.freedesktop.DBus.Properties.Get org.velmora.Generator Title >/dev/null || fail "the first stopped answering"
+
+echo "- File › Open New Generator Window (Ctrl+N) starts another generator"
+gl_keys "$C" F9
+before=$(gl_bus_pids | wc -l)
+gl_keys "$C" ctrl+n
+more_than() { (($(gl_bus_pids | wc -l) > $1)); }
+gl_wait 30 more_than "$before" ||
+  fail "no new generator appeared on the bus"
+for pid in $(gl_bus_pids); do
+  [[ " $A $B $C " == *" $pid "* ]] && continue
+  gl_pids+=("$pid")   # stopped at the end with the others
+  gl_wait 30 gl_window "$pid" >/dev/null || fail "the new generator has no window"
+  tr '\0' ' ' </proc/"$pid"/cmdline | grep -q -- "/nosplash" || fail "the new generator was not started with /nosplash"
+done
 echo "ok"

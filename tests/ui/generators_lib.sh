@@ -126,6 +126,12 @@ gl_start() {
   gl_wait 30 gl_window "$pid" >/dev/null || { echo "generator $pid has no window"; gl_logs; exit 1; }
 }
 
+# The process ids of the generators on the bus, one a line.
+gl_bus_pids() {
+  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.ListNames | grep -o "org\.velmora\.Generator\.p[0-9]*" | sed 's/.*\.p//' | sort
+}
+
 gl_logs() { local f; for f in "$gl_work"/velmora.*.log; do echo "--- $f"; cat "$f"; done; }
 
 gl_on_bus() {
