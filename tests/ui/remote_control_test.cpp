@@ -224,6 +224,25 @@ TEST_F(RemoteControlTest, RefusedAndIgnoredMessagesChangeNothing)
     same();
 }
 
+// A box that a message raises waits until the message is answered: the sender is never
+// held up by a modal loop.
+TEST_F(RemoteControlTest, BoxesWaitUntilTheMessageIsAnswered)
+{
+    EXPECT_TRUE(link->message(1047, 99, 0)); // beyond the device list: no entry selected
+    EXPECT_EQ(w().WaveDevice->currentIndex(), -1);
+    EXPECT_EQ(controller->AudioOut1().WaveDevice(), 0xFFFFFFFEu);
+    EXPECT_TRUE(link->message(1024, 0, 0));
+    EXPECT_TRUE(recorded.messages.empty());
+    EXPECT_EQ(deferred->pending(), 1u);
+    pump();
+    ASSERT_EQ(recorded.messages.size(), 1u);
+    EXPECT_TRUE(recorded.messages[0].startsWith(QStringLiteral("Sound Device Error: \r")));
+    EXPECT_EQ(deferred->pending(), 0u);
+    // The user's own commands show their boxes at once.
+    click(w().btnON);
+    EXPECT_EQ(recorded.messages.size(), 2u);
+}
+
 // Calls with the wrong argument types never reach the message table: the bus answers
 // with an error, and the generator goes on answering.
 TEST_F(RemoteControlTest, WrongArgumentTypesAreAnsweredWithAnError)
