@@ -105,6 +105,13 @@ bool GlobalHotKey::grab()
         std::free(error);
     }
     held_ = plain;
+    // Without the key itself the lock variants alone would swallow it with CapsLock or
+    // NumLock on; the whole key belongs to the other client.
+    if (!held_) {
+        for (uint8_t key : keycodes_)
+            for (uint16_t modifiers : Modifiers(numLockMask_)) xcb_ungrab_key(connection_, key, root_, modifiers);
+        xcb_flush(connection_);
+    }
     return held_;
 #else
     return false;
