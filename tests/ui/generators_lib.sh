@@ -33,14 +33,14 @@ gl_wait() {
   done
 }
 
-# A display of our own, so that no other test's window or key grab is in the way.
+# A display of our own, so that no other test's window or key grab is in the way. The
+# server picks a free display number itself, so tests started together never share one.
 gl_start_x() {
-  local d=150
-  while [[ -e /tmp/.X$d-lock || -e /tmp/.X11-unix/X$d ]]; do d=$((d + 1)); done
-  Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >"$gl_work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$gl_work/display" >"$gl_work/xvfb.log" 2>&1 &
   gl_pids+=($!)
-  export DISPLAY=":$d"
-  gl_wait 20 xdpyinfo_ok || { cat "$gl_work/xvfb.log"; echo "the X server did not start"; exit 1; }
+  gl_wait 20 test -s "$gl_work/display" || { cat "$gl_work/xvfb.log"; echo "the X server did not start"; exit 1; }
+  export DISPLAY=":$(head -n1 "$gl_work/display")"
+  gl_wait 20 xdpyinfo_ok || { cat "$gl_work/xvfb.log"; echo "the X server does not answer"; exit 1; }
 }
 xdpyinfo_ok() { xdotool getmouselocation >/dev/null 2>&1; }
 
@@ -95,20 +95,21 @@ print(max((abs(s) for s in samples), default=0))
 PY
 }
 
-# gl_loud NAME / gl_silent NAME: what the sink plays settles within a second; the half
-# second after that decides.
-gl_loud() {
-  local peak
-  gl_peak "$1" 1 >/dev/null || return 1
-  peak=$(gl_peak "$1" 0.5) || return 1
-  ((peak > 16000)) || { echo "$1 is silent (peak $peak)"; return 1; }
+# gl_loud NAME / gl_silent NAME: waits up to 8 s for half a second of the sink's sound that
+# is loud (a full-scale tone) or silent. A new stream and a sink that was idle take a
+# moment to settle, so the half seconds before are not held against it.
+gl_sound_is() {
+  local name=$1 want=$2 peak=none end=$((SECONDS + 8))
+  while ((SECONDS < end)); do
+    peak=$(gl_peak "$name" 0.5) || return 1
+    if [[ $want == loud ]] && ((peak > 16000)); then return 0; fi
+    if [[ $want == silent ]] && ((peak < 100)); then return 0; fi
+  done
+  echo "$name is not $want (peak $peak)"
+  return 1
 }
-gl_silent() {
-  local peak
-  gl_peak "$1" 1 >/dev/null || return 1
-  peak=$(gl_peak "$1" 0.5) || return 1
-  ((peak < 100)) || { echo "$1 is playing (peak $peak)"; return 1; }
-}
+gl_loud() { gl_sound_is "$1" loud; }
+gl_silent() { gl_sound_is "$1" silent; }
 
 # gl_start VAR [SINK]: starts a generator (welcome question answered, playing into SINK),
 # waits until it is on the bus and on screen, and sets VAR to its process id.
