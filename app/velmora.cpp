@@ -4,6 +4,7 @@
 #include "engine/numbers.h"
 #include "ui/dialogs/about_window.h"
 #include "ui/main_window/generator_controller.h"
+#include "ui/main_window/generator_link.h"
 #include "ui/main_window/generator_window.h"
 #include "ui/main_window/preset_controller.h"
 #include "ui/dialogs/output_settings_dialog.h"
@@ -135,7 +136,11 @@ int main(int argc, char** argv)
         device = std::make_unique<velmora::FakeDevice>(std::vector<std::string>{"Built-in Audio"});
 
     velmora::ui::TfrmGenerator window;
-    auto controller = std::make_unique<velmora::ui::GeneratorController>(window, std::move(device));
+    // Boxes raised by a message from another program wait until its sender has its answer.
+    velmora::ui::MessageBoxNotices boxes(&window);
+    velmora::ui::DeferredNotices notices(boxes);
+    auto controller = std::make_unique<velmora::ui::GeneratorController>(window, std::move(device), &notices);
+    auto link = std::make_unique<velmora::ui::GeneratorLink>(window, *controller, notices);
     controller->presets().loadExamples();
     window.show();
 
@@ -165,6 +170,7 @@ int main(int argc, char** argv)
         }
     }
     const int result = app.exec();
+    link.reset();
     controller.reset(); // before the window it is wired to
     return result;
 }

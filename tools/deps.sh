@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(build-essential cmake ninja-build pkg-config git
-            qt6-base-dev libasound2-dev libsleef-dev
+            qt6-base-dev libasound2-dev libsleef-dev libxcb1-dev
             libgtest-dev libgmock-dev libbenchmark-dev
             librsvg2-bin)
 # What the tests start or drive: an X server, a session bus, a PulseAudio server
@@ -13,7 +13,7 @@ build_pkgs=(build-essential cmake ninja-build pkg-config git
 test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
            alsa-utils sox ffmpeg python3 procps
            desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
-           groff man-db strace dpkg-dev lintian)
+           groff man-db strace dpkg-dev lintian xdotool)
 # tools/fuzz.sh: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.
 fuzz_pkgs=(clang)
 

@@ -1,0 +1,184 @@
+#include "ui/main_window/generator_link.h"
+
+#include "audio/device_list.h"
+#include "ui/main_window/generator_controller.h"
+#include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QProcess>
+#include <QTimer>
+#include <QtDebug>
+
+#include <exception>
+
+namespace velmora::ui {
+
+namespace {
+// More held boxes than anyone would read: later ones go to the log only.
+constexpr size_t kMostHeldBoxes = 8;
+} // namespace
+
+// ---------------------------------------------------------------- DeferredNotices
+
+DeferredNotices::DeferredNotices(WindowNotices& boxes, QObject* parent) : QObject(parent), boxes_(boxes) {}
+
+void DeferredNotices::deferWhile(const std::function<void()>& work)
+{
+    ++depth_;
+    try {
+        work();
+    } catch (...) {
+        --depth_;
+        throw;
+    }
+    --depth_;
+    if (depth_ == 0 && !pending_.empty()) QTimer::singleShot(0, this, [this] { showNext(); });
+}
+
+void DeferredNotices::hold(Kind kind, const QString& text)
+{
+    if (!pending_.empty() && pending_.back().second == text) return;
+    if (pending_.size() >= kMostHeldBoxes) {
+        qWarning().noquote() << text;
+        return;
+    }
+    pending_.emplace_back(kind, text);
+}
+
+void DeferredNotices::showNext()
+{
+    // A box already open runs this again once it is closed.
+    if (showing_ || depth_ > 0 || pending_.empty()) return;
+    const auto [kind, text] = pending_.front();
+    pending_.pop_front();
+    showing_ = true;
+    if (kind == Kind::Error)
+        boxes_.errorBox(text);
+    else
+        boxes_.messageBox(text);
+    showing_ = false;
+    if (!pending_.empty()) QTimer::singleShot(0, this, [this] { showNext(); });
+}
+
+void DeferredNotices::errorBox(const QString& text)
+{
+    if (depth_ > 0)
+        hold(Kind::Error, text);
+    else
+        boxes_.errorBox(text);
+}
+
+void DeferredNotices::messageBox(const QString& text)
+{
+    if (depth_ > 0)
+        hold(Kind::Message, text);
+    else
+        boxes_.messageBox(text);
+}
+
+int DeferredNotices::suppressible(const QString& text, const QString& title, NoticeButtons buttons,
+                                  const QString& valueName)
+{
+    return boxes_.suppressible(text, title, buttons, valueName);
+}
+
+// ---------------------------------------------------------------- GeneratorLink
+
+GeneratorLink::GeneratorLink(TfrmGenerator& window, GeneratorController& controller, DeferredNotices& notices,
+                             QObject* parent)
+    : QObject(parent),
+      window_(window),
+      controller_(controller),
+      notices_(notices),
+      bus_(SwitchingController::titleFor(false)),
+      hotKey_([this] { controller_.switching().ONOFF2Click(); })
+{
+    bus_.handler = [this](uint32_t number, uint32_t wParam, int32_t lParam) {
+        return message(number, wParam, lParam);
+    };
+    // Without a bus the synchronised commands stay with this window alone.
+    if (bus_.registered()) controller_.switching().setSync(this);
+
+    connect(window_.menu().OpenNewGeneratorWindow1, &QAction::triggered, this,
+            [this] { OpenNewGeneratorWindow1Click(); });
+    window_.installEventFilter(this);
+    window_.widgets().Image1->installEventFilter(this);
+    hotKey_.grab();
+}
+
+GeneratorLink::~GeneratorLink()
+{
+    controller_.switching().setSync(nullptr);
+    bus_.handler = nullptr;
+    hotKey_.release();
+}
+
+bool GeneratorLink::message(uint32_t number, uint32_t wParam, int32_t lParam)
+{
+    MessageResult result = MessageResult::Done;
+    notices_.deferWhile([&] {
+        try {
+            result = HandleMessage(controller_.generator(), *this, number, wParam, lParam);
+        } catch (const std::exception& e) {
+            // As for the user's own change: the handler stops and its error is shown.
+            notices_.errorBox(QString::fromStdString(e.what()));
+        }
+    });
+    return result != MessageResult::Internal;
+}
+
+void GeneratorLink::broadcast(SyncCommand command)
+{
+    switch (command) {
+    case SyncCommand::Start: bus_.broadcast(message::kStart); break;
+    case SyncCommand::Stop: bus_.broadcast(message::kStop); break;
+    case SyncCommand::Pause: bus_.broadcast(message::kPause); break;
+    }
+}
+
+void GeneratorLink::OpenNewGeneratorWindow1Click()
+{
+    const QString program = QCoreApplication::applicationFilePath();
+    if (!QProcess::startDetached(program, {QStringLiteral("/nosplash")}))
+        notices_.errorBox(QStringLiteral("Cannot start a new generator window (%1).").arg(program));
+}
+
+void GeneratorLink::startsignal() { controller_.switching().startsignal(); }
+
+void GeneratorLink::stopAtOnce() { controller_.AudioOut1().StopAtOnce(); }
+
+void GeneratorLink::togglePause() { controller_.switching().togglePause(); }
+
+void GeneratorLink::setSync(bool checked) { window_.widgets().chkSync->setChecked(checked); }
+
+void GeneratorLink::selectDevice(int64_t entry)
+{
+    QComboBox* list = window_.widgets().WaveDevice;
+    // Beyond the list no entry is selected, and the next start reports the bad device.
+    list->setCurrentIndex(entry >= 0 && entry < list->count() ? static_cast<int>(entry) : -1);
+    controller_.AudioOut1().setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(list->currentIndex())));
+}
+
+void GeneratorLink::MemRecall(int memory) { controller_.presets().MemRecall(memory); }
+
+void GeneratorLink::MemStore(int memory) { controller_.presets().MemStore(memory); }
+
+bool GeneratorLink::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &window_) {
+        // The key goes to whichever generator was activated last while it was free.
+        if (event->type() == QEvent::WindowActivate) hotKey_.grab();
+        if (event->type() == QEvent::Close) hotKey_.release();
+    } else if (watched == window_.widgets().Image1 && event->type() == QEvent::MouseButtonRelease) {
+        hotKey_.grab();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace velmora::ui
