@@ -11,6 +11,7 @@
 #include "engine/generator.h"
 #include "files/wave_export.h"
 #include "render_cli.h"
+#include "terminal_text.h"
 #ifdef VELMORA_RENDER_PLAY
 #include "render_play.h"
 #endif
@@ -89,7 +90,7 @@ int main(int argc, char** argv)
         }
         return Render(request);
     } catch (const std::exception& e) {
-        std::cerr << "velmora-render: " << e.what() << "\n";
+        std::cerr << "velmora-render: " << EscapeControl(e.what()) << "\n";
         return kUsageExit;
     }
 }

@@ -21,6 +21,7 @@ constexpr DeviceResult BadDeviceId = 0x7E04;   // no device with that id
 constexpr DeviceResult BadBuffer = 0x7E05;     // null data or negative length
 constexpr DeviceResult QueueFull = 0x7E06;     // more buffers handed over than the device holds
 constexpr DeviceResult DeviceLost = 0x7E07;    // the device went away while playing
+constexpr DeviceResult NoAnswer = 0x7E08;      // the device did not answer an open in time
 }  // namespace device_error
 
 // One output device and its stream: the handful of operations the output engine needs.
