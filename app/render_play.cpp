@@ -114,7 +114,8 @@ int PlayRequest(const RenderRequest& request, uint32_t seed)
 
     bool stoppedBySignal = false;
     while (!closed) {
-        queue.runUntil([&] { return closed || g_interrupted.load(); }, std::chrono::milliseconds(200));
+        // The signal handler cannot wake the queue: a short wait keeps the answer prompt.
+        queue.runUntil([&] { return closed || g_interrupted.load(); }, std::chrono::milliseconds(40));
         if (g_interrupted.load() && !stoppedBySignal) {
             stoppedBySignal = true;
             engine.StopAtOnce(); // bounded: a device that does not answer is given up

@@ -189,7 +189,10 @@ class AlsaDevice::Stream : public std::enable_shared_from_this<AlsaDevice::Strea
   // Waits up to kAnswerWithin for the worker to end; true if it has.
   bool waitFinished() {
     std::unique_lock lock(mutex_);
-    return finishedChanged_.wait_for(lock, kAnswerWithin, [this] { return finished_; });
+    // A stream given up has had its time already.
+    if (abandoned_) return finished_;
+    return finishedChanged_.wait_for(lock, kAnswerWithin, [this] { return finished_ || abandoned_; }) &&
+           finished_;
   }
 
   // Joins both threads (the worker has ended) or, when it has not, gives the stream up and

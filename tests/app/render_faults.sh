@@ -108,10 +108,12 @@ echo "server killed mid-play: exit 3: $(head -n1 "$work/err")"
 # A process ended mid-export leaves no file behind, whatever ended it.
 mkdir "$work/out"
 for sig in INT TERM HUP KILL; do
-  "$render" "$work/out/long.wav" WaveFormLeft=4 cboChannels=1 SamplingRate=384000 Quantisation=24 Duration=3000 2>/dev/null &
+  # A background job of a script starts with SIGINT ignored; a terminal's Ctrl+C does not.
+  env --default-signal=INT "$render" "$work/out/long.wav" WaveFormLeft=4 cboChannels=1 SamplingRate=384000 Quantisation=24 Duration=900 2>"$work/err" &
   pid=$!
   sleep 0.4
-  kill -"$sig" "$pid"; wait "$pid" 2>/dev/null
+  kill -"$sig" "$pid" 2>/dev/null || fail "the export ended before SIG$sig: $(cat "$work/err")"
+  wait "$pid" 2>/dev/null
   left=$(ls -A "$work/out")
   [[ -z "$left" ]] || fail "SIG$sig during an export left: $left"
 done
