@@ -20,7 +20,9 @@ trap cleanup EXIT
 start_server() {
   mkdir -p -m 700 "$work/xdg" "$work/home"
   rm -f "$work/pulse.sock"
-  XDG_RUNTIME_DIR="$work/xdg" HOME="$work/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+  # Off the session bus (also as found through the X server), where the test services' server
+  # holds PulseAudio's name.
+  env -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY XDG_RUNTIME_DIR="$work/xdg" HOME="$work/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
     --disallow-exit -L "module-null-sink sink_name=faults_null rate=48000" \
     -L "module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" >"$work/pulse.log" 2>&1 &
   server_pid=$!

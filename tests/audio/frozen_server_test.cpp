@@ -47,6 +47,9 @@ class PrivateServer {
     ::setenv("XDG_RUNTIME_DIR", (dir_ / "xdg").c_str(), 1);
     ::setenv("HOME", dir_.c_str(), 1);
     ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+    // A server of the test services may hold PulseAudio's name on the session bus.
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ::unsetenv("DISPLAY");  // else the bus is found through the X server
     const std::string protocol = "module-native-protocol-unix socket=" + socket + " auth-anonymous=1";
     const char* argv[] = {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
                           "--disallow-exit", "-L", "module-null-sink sink_name=frozen_null rate=48000",
