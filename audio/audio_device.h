@@ -64,6 +64,10 @@ class AudioDevice {
 
   bool isOpen() const { return open_; }
 
+  // Dropouts (underruns) the device recovered from since it was made; 0 for a device that
+  // cannot tell. Owner's thread (a backend may count on its own threads).
+  virtual uint64_t underruns() const { return 0; }
+
  protected:
   virtual DeviceResult doOpen(int32_t id, const PcmFormat& format, int32_t bufferBytes,
                               const NoticeTarget& notices) = 0;

@@ -37,7 +37,7 @@ class AlsaDevice final : public AudioDevice {
   ~AlsaDevice() override;
 
   // Underruns recovered since this object was made. Any thread.
-  uint64_t underruns() const { return stats_->underruns.load(std::memory_order_relaxed); }
+  uint64_t underruns() const override { return stats_->underruns.load(std::memory_order_relaxed); }
   // When ALSA accepted the first frames of the latest stream, in steady_clock
   // nanoseconds since its epoch; -1 before that. Any thread.
   int64_t firstWriteNanos() const { return stats_->firstWriteNanos.load(std::memory_order_relaxed); }

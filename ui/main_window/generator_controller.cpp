@@ -64,6 +64,7 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
     plugHooks();
     connectCommands();
     FormCreate();
+    underruns_ = std::make_unique<UnderrunIndicator>(window.widgets().lblFS, *device_, AudioOut1_);
 }
 
 GeneratorController::~GeneratorController()
