@@ -13,7 +13,7 @@ if [[ -n "${VELMORA_SANITIZE:-}" ]]; then
   export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1}
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tools/sanitizer.supp:print_suppressions=0}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
-  export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+  export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tools/tsan.supp}
 fi
 bash "$root/tools/build.sh" "${config[@]}"
 build=${VELMORA_BUILD_DIR:-$root/build}

@@ -519,15 +519,21 @@ DeviceResult AlsaDevice::doOpen(int32_t id, const PcmFormat& format, int32_t buf
   // A sound server that accepts the connection and never answers would keep snd_pcm_open
   // waiting for ever: the open runs on a helper thread that is left behind after a while.
   auto pending = std::make_shared<PendingOpen>();
-  std::thread([pending, name, sampleFormat, channels = format.channels, rate = format.samplesPerSec,
-               latencyUs] { openPcm(*pending, name, sampleFormat, channels, rate, latencyUs); })
-      .detach();
+  std::thread opener([pending, name, sampleFormat, channels = format.channels,
+                      rate = format.samplesPerSec, latencyUs] {
+    openPcm(*pending, name, sampleFormat, channels, rate, latencyUs);
+  });
   std::unique_lock lock(pending->mutex);
   if (!pending->doneChanged.wait_for(lock, kAnswerWithin, [&] { return pending->done; })) {
     pending->abandoned = true;
     g_abandoned.fetch_add(1, std::memory_order_relaxed);
+    lock.unlock();
+    opener.detach();
     return device_error::NoAnswer;
   }
+  lock.unlock();
+  opener.join();  // it has done its work: only its end is left
+  lock.lock();
   if (pending->result < 0) return pending->result;
   alsaBufferFrames_ = pending->bufferFrames;
 
