@@ -32,10 +32,11 @@ constexpr unsigned kMaxLatencyUs = 500000;
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kAnswerWithin = std::chrono::milliseconds(AlsaDevice::kAnswerWithinMs);
-// A stream that accepts no frame for this long has a device that stopped: ALSA's buffer (at
-// most 500 ms) has room again well within it, even behind a sound server that sleeps
-// while idle (PulseAudio's null sink wakes only every 2 s).
-constexpr auto kStallLimit = std::chrono::milliseconds(3000);
+// A stream that accepts no frame for this long, or a call into ALSA that takes this long
+// while nobody waits for the stream, has a device that stopped: ALSA's buffer (at most
+// 500 ms) has room again well within it, even behind a sound server that sleeps while idle
+// (PulseAudio's null sink wakes only every 2 s) or is starved on a loaded machine.
+constexpr auto kStallLimit = std::chrono::milliseconds(5000);
 // How often the watchdog looks at a call into ALSA that has not returned.
 constexpr auto kWatchEvery = std::chrono::milliseconds(100);
 
@@ -279,9 +280,12 @@ class AlsaDevice::Stream : public std::enable_shared_from_this<AlsaDevice::Strea
     std::unique_lock lock(mutex_);
     while (!watchdogQuit_ && !abandoned_ && !finished_) {
       watchChanged_.wait_for(lock, kWatchEvery);
+      // Once the owner has closed the stream it is owed a prompt Close; while the stream
+      // plays, a slow call is given as long as a stalled write (a reset is bounded by
+      // the owner's own wait).
       const int64_t since = busySince_.load(std::memory_order_relaxed);
-      if (since != 0 && nowNanos() - since > std::chrono::nanoseconds(kAnswerWithin).count())
-        abandonLocked();
+      const auto limit = quit_ ? std::chrono::nanoseconds(kAnswerWithin) : std::chrono::nanoseconds(kStallLimit);
+      if (since != 0 && nowNanos() - since > limit.count()) abandonLocked();
     }
   }
 
