@@ -7,6 +7,7 @@
 #include "engine/controls.h"
 #include "engine/numbers.h"
 #include "render_presets.h"
+#include "render_refusals.h"
 
 namespace velmora {
 
@@ -122,6 +123,8 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
         throw RenderUsageError("missing OUTPUT file (see --help)");
     if (r.play && !r.output.empty()) throw RenderUsageError("--play writes no file; drop '" + r.output + "'");
     if (!r.script.empty() && !r.preset.empty()) throw RenderUsageError("--script and --preset do not go together");
+    if (r.listDevices && !r.output.empty())
+        throw RenderUsageError("--list-devices writes no file; drop '" + r.output + "'");
     return r;
 }
 
@@ -143,7 +146,8 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
             switch (info.kind) {
             case ControlKind::Text: {
                 double x;
-                if (!TryIntlStrToFloat(value, x)) throw ConversionError(value);
+                if (!TryIntlStrToFloat(value, x) && !HandlerSkipsText(info.control.field, value))
+                    throw ConversionError(value);
                 g.setText(info.control, value);
                 break;
             }
@@ -184,10 +188,12 @@ void PrepareRender(Generator& g, bool keepLoop)
     try {
         g.PrepareSignal();
     } catch (const std::exception& e) {
-        throw RenderUsageError(std::string("cannot prepare the signal: ") + e.what());
+        throw RenderUsageError(ExplainPrepareFailure(g, e));
     }
     for (Channel c : kChannels) {
         const Recompute rc = g.fConstChange(c);
+        if (rc.status == Recompute::ArithmeticFailure)
+            throw RenderUsageError(ExplainRecomputeFailure(g, c, rc.message));
         if (!rc) throw RenderUsageError(rc.message);
     }
     if (g.state.TotalSamples < 1)

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <csignal>
 #include <iostream>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include "audio/alsa/alsa_device.h"
 #include "audio/alsa/alsa_device_list.h"
@@ -17,15 +19,52 @@ namespace velmora {
 
 namespace {
 std::atomic<bool> g_interrupted{false};
-extern "C" void OnSignal(int) { g_interrupted.store(true); }
+volatile std::sig_atomic_t g_signal = 0;
+
+// The program ends within a second of SIGINT or SIGTERM whatever the sound device does:
+// the main loop stops the stream (each wait on the device is bounded), and should that
+// not finish in time a timer ends the process with the signal's status.
+constexpr long kSignalGraceMs = 950;
+
+extern "C" void OnDeadline(int)
+{
+    _exit(128 + (g_signal != 0 ? static_cast<int>(g_signal) : SIGINT));
+}
+
+extern "C" void OnSignal(int signo)
+{
+    if (g_signal == 0) {
+        g_signal = signo;
+        itimerval deadline {};
+        deadline.it_value.tv_sec = kSignalGraceMs / 1000;
+        deadline.it_value.tv_usec = (kSignalGraceMs % 1000) * 1000;
+        setitimer(ITIMER_REAL, &deadline, nullptr);
+    }
+    g_interrupted.store(true);
+}
 
 void InstallSignalHandlers()
 {
     struct sigaction sa {};
-    sa.sa_handler = OnSignal;
+    sa.sa_handler = OnDeadline;
     sigemptyset(&sa.sa_mask);
+    sigaction(SIGALRM, &sa, nullptr);
+    sa.sa_handler = OnSignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+}
+
+// Leaves the process now when a stream was given up while a call into ALSA had not
+// returned: its worker may still sit inside the library, which the normal exit's
+// clean-up would then race with.
+int Finish(int status)
+{
+    if (AlsaDevice::abandonedStreams() > 0) {
+        std::cerr.flush();
+        std::cout.flush();
+        _exit(status);
+    }
+    return status;
 }
 
 // One line for the terminal: the window's texts use a carriage return as line break.
@@ -67,7 +106,7 @@ int PlayRequest(const RenderRequest& request, uint32_t seed)
         return 3;
     case StartOutcome::DeviceError:
         std::cerr << "velmora-render: Sound Device Error: " << OneLine(engine.ErrorMessage()) << "\n";
-        return 3;
+        return Finish(3);
     case StartOutcome::NotPrepared:
     case StartOutcome::AlreadyRunning:
         std::cerr << "velmora-render: " << OneLine(started.message) << "\n";
@@ -76,17 +115,33 @@ int PlayRequest(const RenderRequest& request, uint32_t seed)
 
     bool stoppedBySignal = false;
     while (!closed) {
-        queue.runUntil([&] { return closed || g_interrupted.load(); }, std::chrono::milliseconds(200));
+        // The signal handler cannot wake the queue: a short wait keeps the answer prompt.
+        queue.runUntil([&] { return closed || g_interrupted.load(); }, std::chrono::milliseconds(40));
         if (g_interrupted.load() && !stoppedBySignal) {
             stoppedBySignal = true;
-            engine.StopAtOnce();
+            engine.StopAtOnce(); // bounded: a device that does not answer is given up
+            // A stream that had already ended on its own (the engine is idle) while its
+            // close is still pending has nothing left to stop.
+            if (!engine.WaveDeviceOpen()) device.waitClosed();
+            queue.runUntil([&] { return closed; }, std::chrono::milliseconds(100));
+            break;
         }
     }
     device.waitClosed();
     if (device.underruns() > 0)
         std::cerr << "velmora-render: " << device.underruns() << " underrun(s) while playing\n";
-    if (stoppedBySignal && !generator.settings.Loop) return 130;
-    return 0;
+    const int signo = g_signal;
+    if (stoppedBySignal && !generator.settings.Loop) return Finish(128 + (signo != 0 ? signo : SIGINT));
+    // A device lost while playing (a sound server killed or frozen) ends the stream early,
+    // as if it had ended: the engine keeps the reason.
+    if (!stoppedBySignal && (device.streamLost() || !engine.ErrorMessage().empty())) {
+        const std::string why = engine.ErrorMessage().empty()
+                                    ? device.errorText(device_error::DeviceLost)
+                                    : engine.ErrorMessage();
+        std::cerr << "velmora-render: Sound Device Error: " << OneLine(why) << "\n";
+        return Finish(3);
+    }
+    return Finish(0);
 }
 
 int ListDevices()

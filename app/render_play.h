@@ -7,7 +7,9 @@
 namespace velmora {
 
 // Exit status: 0 played (or stopped by a signal while repeating), 2 bad input, 3 the
-// device could not start, 130 a finite signal interrupted.
+// device could not start or was lost while playing, 130 (SIGINT) or 143 (SIGTERM) a finite
+// signal interrupted; the program ends within a second of the signal whatever the device
+// does.
 int PlayRequest(const RenderRequest& request, uint32_t seed);
 int ListDevices();
 

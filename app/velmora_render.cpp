@@ -12,6 +12,7 @@
 #include "files/wave_export.h"
 #include "render_cli.h"
 #include "render_options.h"
+#include "terminal_text.h"
 #ifdef VELMORA_RENDER_PLAY
 #include "render_play.h"
 #include "render_script.h"
@@ -100,7 +101,7 @@ int main(int argc, char** argv)
         }
         return Render(request, options.quiet);
     } catch (const std::exception& e) {
-        std::cerr << "velmora-render: " << e.what() << "\n";
+        std::cerr << "velmora-render: " << EscapeControl(e.what()) << "\n";
         return kUsageExit;
     }
 }

@@ -46,6 +46,7 @@ std::string AudioDevice::errorText(DeviceResult code) const {
     case device_error::BadBuffer: return "Invalid audio buffer";
     case device_error::QueueFull: return "Too many buffers handed to the audio device";
     case device_error::DeviceLost: return "The audio device is no longer available";
+    case device_error::NoAnswer: return "The audio device does not answer";
     default: return doErrorText(code);
   }
 }

@@ -21,6 +21,7 @@ constexpr DeviceResult BadDeviceId = 0x7E04;   // no device with that id
 constexpr DeviceResult BadBuffer = 0x7E05;     // null data or negative length
 constexpr DeviceResult QueueFull = 0x7E06;     // more buffers handed over than the device holds
 constexpr DeviceResult DeviceLost = 0x7E07;    // the device went away while playing
+constexpr DeviceResult NoAnswer = 0x7E08;      // the device did not answer an open in time
 }  // namespace device_error
 
 // One output device and its stream: the handful of operations the output engine needs.
@@ -62,6 +63,10 @@ class AudioDevice {
   void waitClosed() { doWaitClosed(); }
 
   bool isOpen() const { return open_; }
+
+  // Dropouts (underruns) the device recovered from since it was made; 0 for a device that
+  // cannot tell. Owner's thread (a backend may count on its own threads).
+  virtual uint64_t underruns() const { return 0; }
 
  protected:
   virtual DeviceResult doOpen(int32_t id, const PcmFormat& format, int32_t bufferBytes,

@@ -38,6 +38,9 @@ class FakeDevice final : public AudioDevice {
   // The device goes away: what is queued comes back unplayed and later writes fail
   // until the next open.
   void disappear();
+  // The device reports `count` more dropouts.
+  void addUnderruns(uint64_t count) { underruns_ += count; }
+  uint64_t underruns() const override { return underruns_; }
   // The devices the next listing reports (devices plugged in or taken out).
   void setDeviceNames(std::vector<std::string> names) { names_ = std::move(names); }
 
@@ -87,6 +90,7 @@ class FakeDevice final : public AudioDevice {
   int writesUntilFailure_ = -1;
   DeviceResult writeFailure_ = 0;
   int opens_ = 0, closes_ = 0, resets_ = 0, writes_ = 0, closedWithQueued_ = 0;
+  uint64_t underruns_ = 0;
 };
 
 }  // namespace velmora

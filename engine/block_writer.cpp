@@ -32,9 +32,11 @@ namespace velmora {
 namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
-// The loops over whole blocks are built for the widest vector unit the processor has
-// (clang cannot clone the templates among them: there they are built once).
-#if defined(__clang__)
+// The loops over whole blocks are built for the widest vector unit the processor has. The
+// clones are chosen by a resolver that runs while the program is being loaded, before a
+// thread sanitizer's run time is ready, so a build for that sanitizer goes without them;
+// clang cannot clone the templates among them, so there they are built once.
+#if defined(__clang__) || defined(VELMORA_NO_VECTOR_CLONES)
 #define VELMORA_VECTOR_CLONES
 #else
 #define VELMORA_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
@@ -218,11 +220,23 @@ void VecSquare(const double* x, double* out, int n)
 
 // triangle(x) = atan(a / sqrt(1 - a^2)) * 2 / pi with a = sin x, or a when |a| = 1, over an
 // array. `scratch` holds n values and may be `x` (read only before it is used); `out` may
-// be `x` too.
+// be `x` too, but not both.
 void VecTriangle(const double* x, double* out, double* scratch, int n)
 {
+    // The arguments stay readable below: in `x`, or in `scratch` when `out` overwrites `x`.
+    const double* arg = x;
+    if (out == x) {
+        std::memcpy(scratch, x, sizeof(double) * static_cast<size_t>(n));
+        arg = scratch;
+    }
     VecSin(x, out, n);
-    for (int i = 0; i < n; ++i) scratch[i] = out[i] / std::sqrt(1 - out[i] * out[i]);
+    for (int i = 0; i < n; ++i) {
+        // Near a peak the triangle magnifies the sine's last bit without bound (where the
+        // exact sine rounds to 1 the vector one may give 1 - 2^-53): there the C library's
+        // sine is taken, as the one-sample path does.
+        if (std::fabs(out[i]) > 1 - 1e-12) out[i] = std::sin(arg[i]);
+        scratch[i] = out[i] / std::sqrt(1 - out[i] * out[i]);
+    }
     VecAtan(scratch, scratch, n);
     for (int i = 0; i < n; ++i)
         if (std::fabs(out[i]) != 1) out[i] = scratch[i] * 2 / std::numbers::pi;

@@ -10,14 +10,35 @@ namespace velmora {
 namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
-// A register value typed as text: rounded, then kept modulo 2^32 as the register holds it.
+// A register value typed as text: rounded as every number is (through a signed 64-bit
+// integer, so from 2^63 up it fails), then kept modulo 2^32 as the register holds it.
 uint32_t RegisterValue(double x)
 {
-    if (!(std::fabs(x) < 18446744073709551616.0)) throw ArithmeticError();
-    const double r = std::nearbyint(x);
-    if (r >= 9223372036854775808.0)
-        return static_cast<uint32_t>(static_cast<uint64_t>(r));
-    return static_cast<uint32_t>(static_cast<int64_t>(r));
+    return static_cast<uint32_t>(static_cast<uint64_t>(RoundToInt64(x)));
+}
+
+// Floating-point exceptions are not masked: an operation that would give an infinity or
+// an undefined value stops the handler with the error the processor raises, instead of
+// letting NaN into the state.
+double Checked(double x)
+{
+    if (std::isnan(x)) throw ArithmeticError();
+    if (std::isinf(x)) throw ArithmeticError("Floating point overflow");
+    return x;
+}
+
+double Divided(double a, double b)
+{
+    if (b == 0) throw ArithmeticError(a == 0 || std::isnan(a) ? "Invalid floating point operation"
+                                                              : "Floating point division by zero");
+    return Checked(a / b);
+}
+
+double Logarithm(double x)
+{
+    if (x == 0) throw ArithmeticError("Floating point division by zero");
+    if (!(x > 0)) throw ArithmeticError();
+    return Checked(std::log(x));
 }
 } // namespace
 
@@ -215,13 +236,16 @@ void Generator::selectIndex(Control c, int value)
 
 void Generator::setSweep(ChannelState& s, double n, bool logarithmic)
 {
-    if (n - 1 == 0) throw ArithmeticError("Floating point division by zero");
+    // Both values are worked out before either is written: a failure keeps the sweep as it was.
     if (logarithmic) {
-        s.SweepFactor = std::exp((std::log(s.FinalNorm) - std::log(s.StartNorm)) / (n - 1));
+        const double factor =
+            Checked(std::exp(Divided(Logarithm(s.FinalNorm) - Logarithm(s.StartNorm), n - 1)));
+        s.SweepFactor = factor;
         s.SweepIncrement = 0;
     } else {
+        const double increment = Divided((s.FinalNorm - s.StartNorm) * kTwoPi, n - 1);
         s.SweepFactor = 1;
-        s.SweepIncrement = (s.FinalNorm - s.StartNorm) * kTwoPi / (n - 1);
+        s.SweepIncrement = increment;
     }
 }
 
@@ -246,9 +270,9 @@ Recompute Generator::fConstChange(Channel c)
             if (hooks.frequencySlider)
                 hooks.frequencySlider(c, static_cast<int>(RoundToInt64(1000 * std::log10(f1 / 2))));
             state.TotalSamples = RoundToInt64(IntlStrToFloat(settings.Duration) * fs);
-            s.StartNorm = f1 * k / fs;
+            s.StartNorm = Checked(f1 * k / fs);
             s.PulseLength = static_cast<int32_t>(
-                std::min<int64_t>(RoundToInt64(0.5 / s.StartNorm), INT32_MAX));
+                std::min<int64_t>(RoundToInt64(Divided(0.5, s.StartNorm)), INT32_MAX));
             s.TargetStep = kTwoPi * s.StartNorm;
             if (hooks.frequencyDisplay) hooks.frequencyDisplay(c);
             if (cs.chkConstant) {
@@ -256,7 +280,7 @@ Recompute Generator::fConstChange(Channel c)
                 s.SweepIncrement = 0;
                 s.SweepFactor = 1;
             } else {
-                s.FinalNorm = f2 * k / fs;
+                s.FinalNorm = Checked(f2 * k / fs);
                 s.Step = kTwoPi * s.StartNorm; // a sweep restarts from its start frequency
                 setSweep(s, static_cast<double>(state.TotalSamples), cs.Logarithmic);
             }
@@ -589,7 +613,7 @@ void Generator::txtCorrectionFactorChange()
         setText({Field::txtCorrectionFactor}, "0");
         return;
     }
-    o.FrequencyCorrection = o.cboCorrectionUnits == 1 ? std::pow(2.0, x / 1200) : 1 + x / 100;
+    o.FrequencyCorrection = Checked(o.cboCorrectionUnits == 1 ? std::pow(2.0, x / 1200) : 1 + x / 100);
 }
 
 } // namespace velmora

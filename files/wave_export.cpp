@@ -16,6 +16,7 @@
 
 #include "engine/generator.h"
 #include "engine/numbers.h"
+#include "output_file.h"
 #include "wav_header.h"
 
 namespace velmora {
@@ -29,78 +30,6 @@ FileAccessError::FileAccessError(const std::string& path, int error)
 
 namespace {
 constexpr int64_t kProgressEvery = 10000;
-
-// Where the samples go. A regular file (or a new one) is written under a temporary name
-// beside it and renamed over it at the end, so a failure or a cancel leaves any earlier
-// file as it was; a device or pipe (the null device of the performance test, say) is
-// written in place and never replaced.
-class OutputFile final {
-public:
-    // An open descriptor (standard output) is written in place and left open for its owner.
-    OutputFile(int fd, const std::string& name) : target_(name), fd_(fd), direct_(true), owned_(false) {}
-    explicit OutputFile(const std::string& target) : target_(target)
-    {
-        struct stat st {};
-        std::string path = target;
-        if (::stat(target.c_str(), &st) == 0) {
-            if (!S_ISREG(st.st_mode)) {
-                fd_ = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-                if (fd_ < 0) throw FileAccessError(target, errno);
-                direct_ = true;
-                return;
-            }
-            // Replace the file a link points to, not the link.
-            if (char* real = ::realpath(target.c_str(), nullptr)) {
-                path = real;
-                std::free(real);
-            }
-        }
-        final_ = path;
-        std::string pattern = path + ".partXXXXXX";
-        tempName_.assign(pattern.begin(), pattern.end());
-        tempName_.push_back('\0');
-        fd_ = ::mkstemp(tempName_.data());
-        if (fd_ < 0) throw FileAccessError(target, errno);
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd_, 0666 & ~mask);
-    }
-    ~OutputFile()
-    {
-        if (fd_ >= 0 && owned_) ::close(fd_);
-        if (!direct_ && !committed_) ::unlink(tempName_.data());
-    }
-    void write(const uint8_t* data, size_t size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                throw FileAccessError(target_, errno);
-            }
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-    }
-    void commit()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        if (!owned_) return;
-        if (::close(fd) != 0) throw FileAccessError(target_, errno);
-        if (direct_) return;
-        if (::rename(tempName_.data(), final_.c_str()) != 0) throw FileAccessError(target_, errno);
-        committed_ = true;
-    }
-
-private:
-    std::string target_, final_;
-    std::vector<char> tempName_;
-    int fd_ = -1;
-    bool direct_ = false;
-    bool owned_ = true;
-    bool committed_ = false;
-};
 } // namespace
 
 int64_t ExportFrameCount(const Generator& g)

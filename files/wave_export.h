@@ -38,10 +38,11 @@ using ExportProgress = std::function<bool(int64_t done, int64_t total)>;
 int64_t ExportFrameCount(const Generator& generator);
 
 // Writes the file. The generator must have been prepared (PrepareSignal) with Repeat off.
-// A regular file appears only when it is complete: it is written under a temporary name
-// beside the target and renamed at the end, so a failure or a cancel leaves any earlier
-// file of that name as it was and no partial file behind. A device or pipe (/dev/null) is
-// written in place.
+// A regular file appears only when it is complete: it is written as an unnamed file beside
+// the target and linked into place at the end, so a failure, a cancel or a killed process
+// leaves any earlier file of that name as it was and no partial file behind. Links are
+// followed; a file the user may not write is refused untouched; a replaced file keeps its
+// mode. A device or pipe (/dev/null) is written in place.
 ExportResult WriteWaveData(Generator& generator, const std::string& path,
                            const ExportProgress& progress = {});
 

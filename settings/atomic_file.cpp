@@ -77,11 +77,21 @@ void writeAll(int fd, std::string_view data, const std::filesystem::path& name)
 
 std::optional<std::string> readWholeFile(const std::filesystem::path& file)
 {
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking in the open: a FIFO put where the file should be would wait for a
+    // writer for ever.
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0 && errno == ENOENT)
         return std::nullopt;
     if (fd.get() < 0)
         fail("cannot open '" + file.string() + "'");
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        fail("cannot read '" + file.string() + "'");
+    // Only a regular file is a store: a device (a link to /dev/zero, say) would never end.
+    if (!S_ISREG(st.st_mode))
+        fail("cannot read '" + file.string() + "': not a regular file", EINVAL);
+    if (st.st_size > off_t(kMaxReadBytes))
+        fail("cannot read '" + file.string() + "': larger than 1 MiB", EFBIG);
     std::string contents;
     char buffer[8192];
     for (;;) {
@@ -93,6 +103,8 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& file)
         if (n == 0)
             return contents;
         contents.append(buffer, std::size_t(n));
+        if (contents.size() > kMaxReadBytes) // grew while being read
+            fail("cannot read '" + file.string() + "': larger than 1 MiB", EFBIG);
     }
 }
 

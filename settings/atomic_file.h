@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -7,9 +8,13 @@
 
 namespace velmora::detail {
 
-// The whole contents of a file; std::nullopt when it does not exist. Throws
-// std::system_error when it exists but cannot be read (never guess at a file's contents:
-// saving over a file that was not read would lose the values in it). Allocates.
+// Larger files are not read (no store comes anywhere near it).
+constexpr std::size_t kMaxReadBytes = 1 << 20;
+
+// The whole contents of a regular file of at most kMaxReadBytes; std::nullopt when it does
+// not exist. Throws std::system_error when it exists but cannot be read, is not a regular
+// file or is larger (never guess at a file's contents: saving over a file that was not read
+// would lose the values in it). Never blocks on a FIFO or a device. Allocates.
 std::optional<std::string> readWholeFile(const std::filesystem::path& file);
 
 // Replaces `file` so that anyone reading it - or the next start after a crash, a kill or a

@@ -152,13 +152,17 @@ SettingsDocument SettingsDocument::parse(std::string_view contents)
     SettingsDocument doc;
     while (!contents.empty()) {
         const auto end = std::min(contents.find('\n'), contents.size());
-        std::string_view raw = contents.substr(0, end);
+        // The line is kept as it stands, carriage returns included, so that a save writes
+        // back byte for byte what the program did not change; only its reading ignores a
+        // final CR.
+        const std::string_view raw = contents.substr(0, end);
         contents.remove_prefix(std::min(end + 1, contents.size()));
-        if (!raw.empty() && raw.back() == '\r')
-            raw.remove_suffix(1);
+        std::string_view text = raw;
+        if (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
 
         Line line{std::string(raw), {}, {}};
-        const std::string_view body = trim(raw);
+        const std::string_view body = trim(text);
         const auto eq = body.find('=');
         if (!body.empty() && body.front() != '#' && body.front() != ';' && eq != std::string_view::npos) {
             line.name = trim(body.substr(0, eq));

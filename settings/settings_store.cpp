@@ -1,6 +1,8 @@
 #include "settings/settings_store.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <system_error>
 
 #include <pwd.h>
@@ -21,6 +23,21 @@ std::string quotedName(std::string_view name) { return "'" + std::string(name) +
 [[noreturn]] void failType(std::string_view name)
 {
     throw SettingsError(std::string(name), "Invalid data type for " + quotedName(name));
+}
+
+// One line on stderr for the first store of this process that cannot be read: several
+// stores open the same file in one start, and one warning says it all.
+void warnUnreadable(const std::system_error& e)
+{
+    static bool warned = false;
+    if (warned)
+        return;
+    warned = true;
+    std::string line = "velmora: the settings store is not used (";
+    for (const char c : std::string_view(e.what()))
+        line += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+    line += "); defaults apply\n";
+    std::fputs(line.c_str(), stderr);
 }
 
 std::filesystem::path homeFolder()
@@ -52,8 +69,9 @@ SettingsStore SettingsStore::openForReading(const std::filesystem::path& file)
             store.document_ = SettingsDocument::parse(*contents);
             store.access_ = Access::Read;
         }
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         // Unreadable counts as absent: the caller falls back to its defaults.
+        warnUnreadable(e);
     }
     return store;
 }
@@ -66,8 +84,9 @@ SettingsStore SettingsStore::openForWriting(const std::filesystem::path& file)
         const detail::FolderLock lock(store.file_.parent_path());
         store.document_ = store.loadOrCreate();
         store.access_ = Access::Write;
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         // Stays unopened; the first write reports it, naming its value.
+        warnUnreadable(e);
     }
     return store;
 }

@@ -113,7 +113,16 @@ TEST_F(RenderTest, BadInputIsOneLineExitTwoAndNoFile)
         {"fInitLeft=100", "OUTPUT"},
         {"--seed x OUT", "--seed"},
         {"--frobnicate OUT", "--frobnicate"},
-        {"OUT chkConstantLeft=0 Duration=0.00002", "division"},
+        {"OUT chkConstantLeft=0 Duration=0.00002", "a sweep needs at least two samples: Duration=0.00002 gives 1 at 44100 Hz"},
+        {"OUT txtMLSSeedLeft=1e19", "txtMLSSeedLeft"},
+        {"OUT txtMLSSeedRight=-9.3e18", "txtMLSSeedRight"},
+        {"OUT cboCorrectionUnits=1 txtCorrectionFactor=1e7", "txtCorrectionFactor: Floating point overflow"},
+        {"OUT chkConstantLeft=0 LogarithmicLeft=1 txtCorrectionFactor=-100", "txtCorrectionFactor"},
+        {"OUT chkConstantLeft=0 LogarithmicLeft=1 txtCorrectionFactor=-150", "txtCorrectionFactor"},
+        {"OUT --list-devices", "--list-devices"},
+        {"--list-devices OUT", "--list-devices"},
+        {"OUT 'fInitLeft=1\n2'", "fInitLeft"},
+        {"OUT 'fInitLeft=\033[2J'", "\\x1b[2J"},
         {"OUT ModulationOnLeft=1 ModPeriodLeftEdit=0", "ModPeriodLeftEdit"},
         {"/nonexistent-dir/x.wav", "File Access Error"},
     };
@@ -123,7 +132,7 @@ TEST_F(RenderTest, BadInputIsOneLineExitTwoAndNoFile)
         if (args.find("OUT") != std::string::npos) args.replace(args.find("OUT"), 3, path("bad.wav"));
         const RunResult r = run(args);
         EXPECT_EQ(r.status, 2) << c.args;
-        EXPECT_NE(r.err.find(c.culprit), std::string::npos) << c.args << " -> " << r.err;
+        EXPECT_NE(r.err.find(c.culprit), std::string::npos) << c.args << " -> " << r.err << " wanted " << c.culprit;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_FALSE(fs::exists(path("bad.wav"))) << c.args;
         EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2)
@@ -162,3 +171,14 @@ TEST_F(RenderTest, ListDevicesShowsTheWindowsListWithEachAlsaName)
     }
 }
 #endif
+TEST_F(RenderTest, EmptyTextsTheHandlersSkipAreLikeLeavingTheSettingOut)
+{
+    const std::string base = " ModulationOnLeft=1 fInitLeft=440 Duration=0.05";
+    ASSERT_EQ(run(path("plain.wav") + base).status, 0);
+    for (const char* skipped : {"ModDepthLeftEdit=", "ModPeriodLeftEdit=", "txtCorrectionFactor=",
+                                "txtCorrectionFactor=-"}) {
+        const RunResult r = run(path("skipped.wav") + base + " " + skipped);
+        ASSERT_EQ(r.status, 0) << skipped << ": " << r.err;
+        EXPECT_EQ(slurp(path("skipped.wav")), slurp(path("plain.wav"))) << skipped;
+    }
+}

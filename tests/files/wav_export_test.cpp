@@ -4,10 +4,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "engine/controls.h"
 #include "engine/generator.h"
 #include "engine/pcm.h"
+#include "files/output_file.h"
 #include "files/wav_header.h"
 #include "files/wave_export.h"
 
@@ -310,4 +315,110 @@ TEST_F(ExportTest, AWaveformChosenWhileExportingTakesEffectFromTheNextRun)
         EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + first, bytes.begin() + 44));
         EXPECT_FALSE(std::equal(plain.begin(), plain.end(), bytes.begin() + 44));
     }
+}
+namespace {
+// Runs `body` in a child process and returns how the child ended: its exit status, or
+// 128 + the signal that ended it.
+template <class Body>
+int InChild(Body body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int FilesIn(const fs::path& dir)
+{
+    return static_cast<int>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+} // namespace
+
+TEST_F(ExportTest, AProcessEndedMidExportLeavesNoFile)
+{
+    // With unnamed files (the usual case) any end of the process leaves nothing behind;
+    // with the named temporary file of file systems that lack them, every catchable signal.
+    for (const bool unnamed : {true, false}) {
+        for (const int signo : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+            if (!unnamed && signo == SIGKILL) continue;
+            SCOPED_TRACE(testing::Message() << (unnamed ? "unnamed" : "named") << ", signal " << signo);
+            const int ended = InChild([&] {
+                OutputFile::setUnnamedFilesForTesting(unnamed);
+                Generator g = make(44100, 16, true);
+                g.setText({Field::Duration}, "10");
+                g.PrepareSignal();
+                WriteWaveData(g, (dir_ / "killed.wav").string(), [&](int64_t done, int64_t) {
+                    if (done == 200000) ::raise(signo);
+                    return true;
+                });
+            });
+            EXPECT_EQ(ended, 128 + signo);
+            EXPECT_EQ(FilesIn(dir_), 0);
+        }
+    }
+}
+
+TEST_F(ExportTest, TargetsAreWrittenAsTheirPermissionsAndLinksSay)
+{
+    Generator g = make(8000, 16, false);
+    g.setText({Field::Duration}, "0.01");
+    const uintmax_t bytes = 44 + 80 * 2;
+
+    // A replaced file keeps its mode.
+    const fs::path kept = dir_ / "kept.wav";
+    { std::ofstream(kept) << "old"; }
+    fs::permissions(kept, fs::perms(0640));
+    g.PrepareSignal();
+    WriteWaveData(g, kept.string());
+    EXPECT_EQ(fs::file_size(kept), bytes);
+    EXPECT_EQ(fs::status(kept).permissions(), fs::perms(0640));
+
+    // A dangling link is followed as a live one is: the file appears where it points.
+    const fs::path dangling = dir_ / "dangling.wav";
+    fs::create_symlink("made-through-link.wav", dangling);
+    g.PrepareSignal();
+    WriteWaveData(g, dangling.string());
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(fs::file_size(dir_ / "made-through-link.wav"), bytes);
+
+    // The longest legal name.
+    const fs::path longest = dir_ / (std::string(251, 'n') + ".wav");
+    g.PrepareSignal();
+    EXPECT_EQ(WriteWaveData(g, longest.string()), ExportResult::Written);
+    EXPECT_EQ(fs::file_size(longest), bytes);
+    EXPECT_EQ(FilesIn(dir_), 4);
+}
+
+TEST_F(ExportTest, AFileTheUserMayNotWriteIsRefusedUntouched)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    // A world-writable folder holding root's read-only file: another user may rename over
+    // it, but it is not theirs to replace.
+    fs::permissions(dir_, fs::perms(0777));
+    const fs::path locked = dir_ / "locked.wav";
+    { std::ofstream(locked) << "root's"; }
+    fs::permissions(locked, fs::perms(0444));
+    const int ended = InChild([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        Generator g = make(8000, 16, false);
+        g.setText({Field::Duration}, "0.01");
+        g.PrepareSignal();
+        try {
+            WriteWaveData(g, locked.string());
+        } catch (const FileAccessError& e) {
+            ::_exit(std::string(e.what()).starts_with("File Access Error, cannot write file.") ? 2 : 4);
+        }
+        ::_exit(0);
+    });
+    EXPECT_EQ(ended, 2);
+    EXPECT_EQ(ReadAll(locked).size(), 6u);
+    struct stat st {};
+    ASSERT_EQ(::stat(locked.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(FilesIn(dir_), 1);
 }

@@ -69,7 +69,7 @@ TEST_F(HandEditedStoreTest, SavingKeepsEveryLineTheProgramDidNotWrite)
     store.close();
 
     EXPECT_EQ(contentsOf(storeFile()),
-              "# tuned by hand\n"
+              "# tuned by hand\r\n"
               "Duration = text 10\n"
               "  FormX=integer   -4  \n"
               "Loop = BOOLEAN 1\n"

@@ -1,4 +1,7 @@
+#include <chrono>
 #include <climits>
+#include <sys/stat.h>
+#include <vector>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -6,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/atomic_file.h"
 #include "settings/settings_store.h"
 #include "temp_config.h"
 
@@ -271,6 +275,46 @@ TEST_F(SettingsStoreTest, NamesThatCannotBeStoredAreRefused)
         expectError([&] { store.writeInteger(name, 1); }, "Invalid value name '" + name + "'", name);
         EXPECT_FALSE(store.valueExists(name));
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SettingsStoreTest, OnlyARegularFileOfSaneSizeIsRead)
+{
+    // A FIFO would block the start for ever, a link to /dev/zero would grow without limit,
+    // an oversized file is no store: each is an unreadable store, never written over.
+    std::filesystem::create_directories(storeFile().parent_path());
+    const std::string big(velmora::detail::kMaxReadBytes + 1, '#');
+    const std::vector<std::function<void()>> makers = {
+        [&] { ASSERT_EQ(::mkfifo(storeFile().c_str(), 0600), 0); },
+        [&] { std::filesystem::create_symlink("/dev/zero", storeFile()); },
+        [&] { writeFile(storeFile(), big); },
+    };
+    for (std::size_t i = 0; i < makers.size(); ++i) {
+        SCOPED_TRACE(i);
+        std::filesystem::remove(storeFile());
+        makers[i]();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(SettingsStore::openForReading().isOpen());
+        SettingsStore store = SettingsStore::openForWriting();
+        EXPECT_FALSE(store.isOpen());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "blocked";
+    }
+    EXPECT_EQ(std::filesystem::file_size(storeFile()), big.size());
+}
+
+TEST_F(SettingsStoreTest, LineEndingsTheProgramDidNotWriteAreKeptByteForByte)
+{
+    const std::string kept = "# a\r\r\nLoop = boolean true\r\n\r\r\n# end\r";
+    writeFile(storeFile(), kept);
+    for (int save = 0; save < 3; ++save) {
+        SettingsStore store = SettingsStore::openForWriting();
+        store.writeInteger("Fs", 48000);
+        store.close();
+    }
+    EXPECT_EQ(contentsOf(storeFile()), kept + "\nFs = integer 48000\n");
 }
 
 } // namespace

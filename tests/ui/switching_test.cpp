@@ -15,7 +15,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QTextBrowser>
+#include <QThread>
 
 #include <cmath>
 #include <cstring>
@@ -260,6 +263,51 @@ TEST_F(SwitchingTest, WelcomeQuestionAndHelpTopics)
         EXPECT_FALSE(controller->help().browser()->toPlainText().trimmed().isEmpty()) << context;
     }
     EXPECT_EQ(helpPageFor(0), helpPageFor(-5));
+}
+
+} // namespace
+} // namespace velmora::ui::test
+
+namespace velmora::ui::test {
+namespace {
+
+TEST_F(SwitchingTest, DropoutsOfTheStreamAreCountedBesideTheSamplingRate)
+{
+    QLabel* count = window->findChild<QLabel*>(QStringLiteral("lblUnderruns"));
+    ASSERT_NE(count, nullptr);
+    auto settle = [&] {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 300) {
+            QCoreApplication::processEvents();
+            QThread::msleep(10);
+        }
+    };
+    device->addUnderruns(5); // before this stream: not counted
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    settle();
+    EXPECT_FALSE(count->isVisibleTo(window.get())) << "no dropout yet";
+
+    playQueued();
+    device->addUnderruns(2);
+    settle();
+    EXPECT_TRUE(count->isVisibleTo(window.get()));
+    EXPECT_EQ(count->text(), QStringLiteral("2 underruns"));
+    EXPECT_GT(count->x(), w().lblFS->geometry().right());
+    EXPECT_EQ(count->y(), w().lblFS->y());
+
+    click(w().btnOFF);
+    pump();
+    settle();
+    EXPECT_TRUE(count->isVisibleTo(window.get())) << "the count of the last stream stays until the next start";
+    click(w().btnON);
+    pump();
+    settle();
+    EXPECT_FALSE(count->isVisibleTo(window.get()));
+    click(w().btnOFF);
+    pump();
 }
 
 } // namespace

@@ -77,6 +77,7 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
         PresetController::Parts{window, generator_, AudioOut1_, binding_, switching_, notices_});
     scripts_ = std::make_unique<ScriptController>(
         ScriptController::Parts{window, generator_, AudioOut1_, binding_, switching_, *presets_, notices_});
+    underruns_ = std::make_unique<UnderrunIndicator>(window.widgets().lblFS, *device_, AudioOut1_);
 }
 
 GeneratorController::~GeneratorController()

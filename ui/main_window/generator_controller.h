@@ -13,6 +13,7 @@
 #include "ui/main_window/control_binding.h"
 #include "ui/main_window/desktop_commands.h"
 #include "ui/main_window/switching_controller.h"
+#include "ui/main_window/underrun_indicator.h"
 #include "ui/main_window/visibility_rules.h"
 
 #include <QObject>
@@ -102,6 +103,7 @@ private:
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
     std::unique_ptr<PresetController> presets_;
     std::unique_ptr<ScriptController> scripts_;
+    std::unique_ptr<UnderrunIndicator> underruns_;
 };
 
 } // namespace velmora::ui

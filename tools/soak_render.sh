@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Soak of live output (not run by CI): velmora-render plays a repeating bi-directional
+# logarithmic sweep at 384000 Hz, 24-bit stereo, for an hour (or $1 seconds) through ALSA's
+# default device into the test PulseAudio null sink, while a busy loop occupies another
+# core. Prints the underruns, and the resident memory, open files and threads of the
+# renderer at the start and at the end.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VELMORA_BUILD_DIR:-$root/build}
+render="$build/app/velmora-render"
+seconds=${1:-3600}
+[[ -x "$render" ]] || { echo "build velmora-render first ($render)" >&2; exit 1; }
+
+busy_pid="" play_pid=""
+cleanup() {
+  [[ -n "$busy_pid" ]] && kill "$busy_pid" 2>/dev/null || true
+  [[ -n "$play_pid" ]] && kill "$play_pid" 2>/dev/null || true
+  if [[ -n "${started_services:-}" ]]; then velmora_services_stop; fi
+}
+trap cleanup EXIT
+if [[ -z "${PULSE_SERVER:-}" ]] || ! pactl info >/dev/null 2>&1; then
+  source "$root/tools/services.sh"
+  velmora_services_start
+  started_services=1
+fi
+
+figures() {
+  local pid=$1
+  printf 'resident %s kB, %s open files, %s threads' \
+    "$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status")" \
+    "$(ls "/proc/$pid/fd" | wc -l)" "$(awk '/^Threads/ { print $2 }' "/proc/$pid/status")"
+}
+
+cpus=$(nproc)
+other_cpu=$(( cpus > 1 ? 1 : 0 ))
+taskset -c "$other_cpu" bash -c 'while :; do :; done' &
+busy_pid=$!
+
+log=$(mktemp)
+"$render" --play SamplingRate=384000 Quantisation=24 cboChannels=1 chkAsLeft=1 chkConstantLeft=0 \
+  fInitLeft=20 fFinalLeft=20000 LogarithmicLeft=1 BidirectionalLeft=1 Loop=1 Duration=10 \
+  BufferSize=65536 2>"$log" &
+play_pid=$!
+sleep 5
+echo "start (after 5 s): $(figures "$play_pid")"
+sleep $((seconds > 10 ? seconds - 5 : 5))
+echo "end (after $seconds s): $(figures "$play_pid")"
+kill -INT "$play_pid"
+status=0; wait "$play_pid" || status=$?
+play_pid=""
+echo "exit status $status; stderr: $(tr '\n' ' ' <"$log")"
+grep -q underrun "$log" || echo "no underruns"
+rm -f "$log"

@@ -1,0 +1,46 @@
+#include "ui/main_window/underrun_indicator.h"
+
+#include "audio/audio_device.h"
+#include "audio/audio_out.h"
+
+#include <QLabel>
+
+namespace velmora::ui {
+
+namespace {
+constexpr int kLookEveryMs = 250;
+}
+
+UnderrunIndicator::UnderrunIndicator(QLabel* beside, const AudioDevice& device, const TAudioOut& engine)
+    : beside_(beside), label_(new QLabel(beside->parentWidget())), device_(device), engine_(engine)
+{
+    label_->setObjectName(QStringLiteral("lblUnderruns"));
+    label_->setFont(beside->font());
+    QPalette palette = label_->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    label_->setPalette(palette);
+    label_->hide();
+    timer_.setInterval(kLookEveryMs);
+    connect(&timer_, &QTimer::timeout, this, &UnderrunIndicator::refresh);
+    timer_.start();
+}
+
+void UnderrunIndicator::refresh()
+{
+    if (!label_ || !beside_) return;
+    const bool open = engine_.WaveDeviceOpen();
+    if (open && !wasOpen_) {
+        // A new stream: its count starts from here.
+        atStart_ = device_.underruns();
+        label_->hide();
+    }
+    wasOpen_ = open;
+    const uint64_t count = device_.underruns() - atStart_;
+    if (count == 0) return;
+    label_->setText(count == 1 ? QStringLiteral("1 underrun") : QStringLiteral("%1 underruns").arg(count));
+    label_->adjustSize();
+    label_->move(beside_->geometry().right() + 8, beside_->y());
+    label_->show();
+}
+
+} // namespace velmora::ui
