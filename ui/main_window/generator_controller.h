@@ -22,6 +22,8 @@
 namespace velmora::ui {
 
 class AboutWindow;
+class TfrmFreqSlider;
+class TfrmWaveForm;
 class HelpWindow;
 class TfrmGenerator;
 class TfrmSettings;
@@ -48,6 +50,8 @@ public:
     TfrmSettings& settingsDialog() { return *settings_; }
     HelpWindow& help() { return *help_; }
     AboutWindow& about() { return *about_; }
+    TfrmFreqSlider& freqSlider() { return *slider_; }
+    TfrmWaveForm& waveform() { return *waveform_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
 
     // Lists the output devices into WaveDevice and selects "System Default".
@@ -87,6 +91,8 @@ private:
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<TfrmSettings> settings_;
+    std::unique_ptr<TfrmFreqSlider> slider_;
+    std::unique_ptr<TfrmWaveForm> waveform_;
 };
 
 } // namespace velmora::ui
