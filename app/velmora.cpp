@@ -5,6 +5,7 @@
 #include "ui/dialogs/about_window.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/frequency_slider/freq_slider_window.h"
 #include "ui/main_window/main_menu.h"
@@ -87,6 +88,7 @@ int main(int argc, char** argv)
 
     velmora::ui::TfrmGenerator window;
     auto controller = std::make_unique<velmora::ui::GeneratorController>(window, std::move(device));
+    controller->presets().loadExamples();
     window.show();
 
     if (!shot.isEmpty()) {

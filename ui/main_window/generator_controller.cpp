@@ -14,6 +14,8 @@
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/up_down.h"
 #include "ui/main_window/window_notices.h"
+#include "ui/main_window/preset_controller.h"
+#include "ui/script_window/script_controller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -62,14 +64,17 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
       binding_(generator_, notices_),
       commands_(generator_, binding_, window.widgets()),
       switching_({window, AudioOut1_, output_, route_, notices_, rules_}),
-      sync_(std::make_unique<LocalSync>(*this)),
-      presetBank_(generator_)
+      sync_(std::make_unique<LocalSync>(*this))
 {
     switching_.setSync(sync_.get());
     bindWindow();
     plugHooks();
     connectCommands();
     FormCreate();
+    presets_ = std::make_unique<PresetController>(
+        PresetController::Parts{window, generator_, AudioOut1_, binding_, switching_, notices_});
+    scripts_ = std::make_unique<ScriptController>(
+        ScriptController::Parts{window, generator_, AudioOut1_, binding_, switching_, *presets_, notices_});
 }
 
 GeneratorController::~GeneratorController()
@@ -161,10 +166,6 @@ void GeneratorController::plugHooks()
     };
 
     switching_.openOutputSettings = [this] { Compatibilitysettings1Click(); };
-    presetBank_.hooks.startsignal = [this] { switching_.startsignal(); };
-    presetBank_.hooks.notice = [this](std::string_view text) {
-        notices_.messageBox(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    };
     switching_.runningChanged = [this](bool running) {
         screensaver_.setActive(running && settings_ && settings_->chkDisableSS->isChecked());
         if (waveform_) waveform_->setGeneratorRunning(running);
@@ -334,8 +335,9 @@ GeneratorTestActions::Parts GeneratorController::performanceTestParts()
             window_.widgets().WaveDevice,
             notices_,
             FindDataFile(kCompatibilityTestFile).value_or(DataFileBesideProgram(kCompatibilityTestFile)),
-            [this](const std::filesystem::path& file) { presetBank_.LoadSettings(file); },
-            [this](int n) { presetBank_.MemRecall(n); },
+            // A file that cannot be loaded ends the test with its error.
+            [this](const std::filesystem::path& file) { presets_->bank().LoadSettings(file); },
+            [this](int n) { presets_->MemRecall(n); },
             [this] { return !closed_; },
             {}};
 }

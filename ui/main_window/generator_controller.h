@@ -9,7 +9,6 @@
 #include "audio/live/generator_output.h"
 #include "audio/qt/qt_notice_route.h"
 #include "engine/generator.h"
-#include "files/preset_memory.h"
 #include "ui/main_window/channel_commands.h"
 #include "ui/main_window/control_binding.h"
 #include "ui/main_window/desktop_commands.h"
@@ -27,6 +26,8 @@ class AboutWindow;
 class TfrmFreqSlider;
 class TfrmWaveForm;
 class HelpWindow;
+class PresetController;
+class ScriptController;
 class TfrmGenerator;
 class TfrmSettings;
 class WindowNotices;
@@ -54,9 +55,9 @@ public:
     AboutWindow& about() { return *about_; }
     TfrmFreqSlider& freqSlider() { return *slider_; }
     TfrmWaveForm& waveform() { return *waveform_; }
-    // The four preset memories.
-    PresetBank& presetBank() { return presetBank_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
+    PresetController& presets() { return *presets_; }
+    ScriptController& scripts() { return *scripts_; }
 
     // Lists the output devices into WaveDevice and selects "System Default".
     void Recheckoutputdevices1Click();
@@ -102,9 +103,10 @@ private:
     std::unique_ptr<TfrmSettings> settings_;
     std::unique_ptr<TfrmFreqSlider> slider_;
     std::unique_ptr<TfrmWaveForm> waveform_;
-    PresetBank presetBank_;
     bool testRunning_ = false;
     bool closed_ = false;
+    std::unique_ptr<PresetController> presets_;
+    std::unique_ptr<ScriptController> scripts_;
 };
 
 } // namespace velmora::ui
