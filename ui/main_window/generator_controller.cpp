@@ -8,6 +8,11 @@
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/frequency_display/frequency_display.h"
 #include "ui/main_window/wave_export_command.h"
+#include "ui/frequency_slider/freq_slider_window.h"
+#include "ui/waveform_display/waveform_window.h"
+#include "ui/performance_test/message_box_dialogs.h"
+#include "ui/performance_test/performance_test.h"
+#include "settings/data_files.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/focused_wheel.h"
 #include "ui/widgets/up_down.h"
@@ -134,6 +139,9 @@ void GeneratorController::plugHooks()
     h.outputActive = [this] { return AudioOut1_.Active(); };
     h.stopAtOnce = [this] { AudioOut1_.StopAtOnce(); };
     h.controlWritten = [this](Control c) { binding_.mirror(c); };
+    h.frequencySlider = [this](Channel c, int position) {
+        if (slider_) slider_->setSliderPosition(c, position);
+    };
     h.windowRule = [this](WindowRule rule, Channel c) { rules_.apply(rule, c); };
     h.aboveNyquist = [this](Channel) {
         const int answer = notices_.suppressible(
@@ -146,6 +154,9 @@ void GeneratorController::plugHooks()
 
     OutputCallbacks& o = output_.callbacks;
     o.aliveMessage = [this] { generator_.state.AliveFlag = true; };
+    o.bufferFilled = [this](const FilledBuffer& buffer) {
+        if (waveform_) waveform_->bufferFilled(buffer);
+    };
     // The boxes wait until the fill has returned: the engine is stopped already, and a
     // modal loop inside the fill would run the device's notices inside it.
     o.runningBehind = [this] {
@@ -165,6 +176,7 @@ void GeneratorController::plugHooks()
     switching_.openOutputSettings = [this] { Compatibilitysettings1Click(); };
     switching_.runningChanged = [this](bool running) {
         screensaver_.setActive(running && settings_ && settings_->chkDisableSS->isChecked());
+        if (waveform_) waveform_->setGeneratorRunning(running);
     };
 }
 
@@ -187,6 +199,7 @@ void GeneratorController::connectCommands()
     });
     connect(m.Compatibilitysettings1, &QAction::triggered, this, [this] { Compatibilitysettings1Click(); });
     connect(m.Recheckoutputdevices1, &QAction::triggered, this, [this] { Recheckoutputdevices1Click(); });
+    connect(m.CompatibilityTest1, &QAction::triggered, this, [this] { CompatibilityTest1Click(); });
     connect(m.Introduction1, &QAction::triggered, this, [this] { openHelp(10); });
     connect(m.Help1, &QAction::triggered, this, [this] { openHelp(1); });
     connect(m.About2, &QAction::triggered, this, [this] {
@@ -247,11 +260,23 @@ void GeneratorController::FormCreate()
                               QStringLiteral("Welcome"), NoticeButtons::YesNo, QStringLiteral("Welcome"));
     if (answer == NoticeResult::Yes) openHelp(10);
 
+    // Before the output settings, whose loading already moves the sliders.
+    slider_ = std::make_unique<TfrmFreqSlider>(generator_, binding_, window_.menu().FreqSlider1);
+    connect(window_.menu().FreqSlider1, &QAction::triggered, this,
+            [this](bool checked) { slider_->applyMenuCheck(checked); });
+    waveform_ = std::make_unique<TfrmWaveForm>(generator_.settings, window_.menu().WaveformDisplay1);
+    connect(window_.menu().WaveformDisplay1, &QAction::triggered, this,
+            [this](bool checked) { waveform_->applyMenuCheck(checked); });
+
     TfrmSettings::Hooks hooks;
     hooks.switchOff = [this] { switching_.btnOFFClick(); };
     hooks.refreshLabels = [this] { refreshOutputLabels(); };
     hooks.help = [this](int context) { openHelp(context); };
     hooks.enableMain = [this] { window_.setEnabled(true); };
+    hooks.rateChanged = [this] {
+        slider_->samplingRateChanged();
+        waveform_->samplingRateChanged();
+    };
     settings_ = std::make_unique<TfrmSettings>(generator_, binding_, notices_, std::move(hooks));
     wheelOnlyWhenFocused(settings_.get());
 
@@ -262,10 +287,14 @@ void GeneratorController::FormCreate()
 
 void GeneratorController::FormClose()
 {
+    closed_ = true;
     AudioOut1_.StopAtOnce();
     // The program ends with its main window.
     for (QWidget* other : std::initializer_list<QWidget*>{settings_.get(), about_.get(), help_.get()})
         if (other->isVisible()) other->close();
+    // Hidden, not closed: their menu check marks still tell whether they were open.
+    slider_->hide();
+    waveform_->hide();
 }
 
 void GeneratorController::Recheckoutputdevices1Click()
@@ -308,6 +337,36 @@ void GeneratorController::FormActivate()
 }
 
 void GeneratorController::openHelp(int context) { help_->showTopic(context); }
+
+GeneratorTestActions::Parts GeneratorController::performanceTestParts()
+{
+    return {generator_,
+            AudioOut1_,
+            switching_,
+            *settings_,
+            window_.widgets().WaveDevice,
+            notices_,
+            FindDataFile(kCompatibilityTestFile).value_or(DataFileBesideProgram(kCompatibilityTestFile)),
+            // A file that cannot be loaded ends the test with its error.
+            [this](const std::filesystem::path& file) { presets_->bank().LoadSettings(file); },
+            [this](int n) { presets_->MemRecall(n); },
+            [this] { return !closed_; },
+            {}};
+}
+
+void GeneratorController::CompatibilityTest1Click()
+{
+    // The test keeps the window live while its signals play: one test at a time.
+    if (testRunning_) return;
+    testRunning_ = true;
+    window_.menu().CompatibilityTest1->setEnabled(false);
+    MessageBoxTestDialogs dialogs(&window_, [this](int topic) { openHelp(topic); });
+    GeneratorTestActions actions(performanceTestParts());
+    PerformanceTest test(dialogs, actions);
+    binding_.run([&] { test.run(); });
+    window_.menu().CompatibilityTest1->setEnabled(true);
+    testRunning_ = false;
+}
 
 bool GeneratorController::eventFilter(QObject* watched, QEvent* event)
 {

@@ -15,6 +15,7 @@
 #include "ui/main_window/switching_controller.h"
 #include "ui/main_window/underrun_indicator.h"
 #include "ui/main_window/visibility_rules.h"
+#include "ui/performance_test/generator_test_actions.h"
 
 #include <QObject>
 
@@ -23,6 +24,8 @@
 namespace velmora::ui {
 
 class AboutWindow;
+class TfrmFreqSlider;
+class TfrmWaveForm;
 class HelpWindow;
 class TfrmFrequencyDisplay;
 class PresetController;
@@ -53,6 +56,8 @@ public:
     TfrmSettings& settingsDialog() { return *settings_; }
     HelpWindow& help() { return *help_; }
     AboutWindow& about() { return *about_; }
+    TfrmFreqSlider& freqSlider() { return *slider_; }
+    TfrmWaveForm& waveform() { return *waveform_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
     TfrmFrequencyDisplay& frequencyDisplay() { return *frequencyDisplay_; }
     WaveExportCommand& waveExport() { return *waveExport_; }
@@ -67,6 +72,11 @@ public:
     void FormActivate();
     void refreshOutputLabels();
     void openHelp(int context);
+    // Tools > "Performance Test": the guided test in message boxes (nothing while it runs).
+    void CompatibilityTest1Click();
+    // What the performance test works on: this window, its memories and output settings,
+    // and "Compatibility Test.zrx" beside the program.
+    GeneratorTestActions::Parts performanceTestParts();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -101,6 +111,10 @@ private:
     std::unique_ptr<TfrmSettings> settings_;
     std::unique_ptr<WaveExportCommand> waveExport_;
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
+    std::unique_ptr<TfrmFreqSlider> slider_;
+    std::unique_ptr<TfrmWaveForm> waveform_;
+    bool testRunning_ = false;
+    bool closed_ = false;
     std::unique_ptr<PresetController> presets_;
     std::unique_ptr<ScriptController> scripts_;
     std::unique_ptr<UnderrunIndicator> underruns_;
