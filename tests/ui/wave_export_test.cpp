@@ -292,6 +292,29 @@ TEST_F(WaveExportTest, CancelHalfWayLeavesNoFileAndTheEarlierOneIntact)
     EXPECT_FALSE(QFile::exists(file("escaped.wav")));
 }
 
+TEST_F(WaveExportTest, AStartFromOutsideWhileExportingIsRefusedAndTheFileStaysWhole)
+{
+    // A start from another generator or a remote message arrives while the export processes
+    // events; it would take frames out of the file being written.
+    notices.answer = NoticeResult::No;
+    set({{"SamplingRate", "44100"}, {"chkConstantLeft", "0"}, {"Duration", "3"}});
+    saveAs(file("plain.wav"));
+    bool startedMeanwhile = false;
+    save().progressed = [&](int percent) {
+        if (percent == 30) controller->switching().startsignal();
+        pump();
+        startedMeanwhile = startedMeanwhile || controller->switching().GeneratorRunning() || device->opens() > 0;
+    };
+    saveAs(file("started.wav"));
+    EXPECT_FALSE(startedMeanwhile);
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(Slurp(file("started.wav")), Slurp(file("plain.wav")));
+    // Afterwards the generator starts as usual.
+    controller->switching().startsignal();
+    pump();
+    EXPECT_TRUE(controller->switching().GeneratorRunning());
+}
+
 TEST_F(WaveExportTest, ProgressMovesInStepsToTheEndAndReachesTheTaskBar)
 {
     notices.answer = NoticeResult::No;

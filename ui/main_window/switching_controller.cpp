@@ -50,6 +50,7 @@ void SwitchingController::btnONClick()
 
 void SwitchingController::startsignal()
 {
+    if (busy && busy()) return;
     GeneratorWidgets& w = window_.widgets();
     const StartResult result = output_.startsignal(route_);
     switch (result.outcome) {

@@ -48,6 +48,10 @@ public:
     std::function<void()> openOutputSettings;
     // Told when the window switches on (true) and off (false).
     std::function<void(bool)> runningChanged;
+    // True while the generator's samples go elsewhere (a wave export): a start from a key,
+    // another generator or a remote message then does nothing, since it would take frames
+    // out of the file being written.
+    std::function<bool()> busy;
 
     void btnONClick();
     void btnOFFClick();
