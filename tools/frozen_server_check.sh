@@ -55,7 +55,7 @@ key() { DISPLAY=":$d" xdotool windowraise "$win" windowfocus "$win" sleep 0.2 ke
 now() { date +%s.%N; }
 # Seconds until the title is $1 (up to $2 seconds), or "never".
 until_title() {
-  local t0 end; t0=$(now); end=$(awk -v n="$t0" -v s="$2" 'BEGIN { print n + s }')
+  local t0 end; t0=$(now); end=$(awk -v n="$t0" -v s="$2" 'BEGIN { printf "%.3f", n + s }')
   while [[ "$(title)" != "$1" ]]; do
     awk -v n="$(now)" -v e="$end" 'BEGIN { exit !(n > e) }' && { echo never; return; }
     sleep 0.02

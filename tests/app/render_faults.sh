@@ -39,7 +39,7 @@ now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 # Waits up to $2 seconds for process $1 to end; true if it did.
 ended_within() {
-  local end; end=$(awk -v n="$(now)" -v s="$2" 'BEGIN { print n + s }')
+  local end; end=$(awk -v n="$(now)" -v s="$2" 'BEGIN { printf "%.3f", n + s }')
   while kill -0 "$1" 2>/dev/null; do
     awk -v n="$(now)" -v e="$end" 'BEGIN { exit !(n > e) }' && return 1
     sleep 0.02
