@@ -2,11 +2,14 @@
 #include "audio/alsa/alsa_device.h"
 #include "audio/fake_device.h"
 #include "engine/numbers.h"
+#include "files/start_files.h"
 #include "ui/dialogs/about_window.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/widgets/picture_combo_box.h"
+#include "ui/splash/start_splash.h"
+#include "ui/startup/start_sequence.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -15,7 +18,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -25,9 +30,9 @@ using velmora::Field;
 
 // VELMORA_SCREENSHOT=<file.png> saves a picture of a window once it is on screen and quits;
 // VELMORA_SCREENSHOT_WINDOW picks what: "main" (the default; mono with a sine), "stereo"
-// (white noise left, a sweep right, the generator on), "settings", "about", or "waves" (the
-// left waveform list opened). Pictures play through a silent fake device, so they need no
-// sound card. Used by tools/screenshots.sh.
+// (white noise left, a sweep right, the generator on), "settings", "about", "waves" (the
+// left waveform list opened), or "splash" (the start-up splash, fully faded in). Pictures
+// play through a silent fake device, so they need no sound card. Used by tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
     QTimer::singleShot(500, window, [window, file] { QApplication::exit(window->grab().save(file) ? 0 : 1); });
@@ -49,13 +54,38 @@ char localeDecimalSeparator()
     return point == QLatin1String(",") ? ',' : '.';
 }
 
+// --help, --version and unknown options are answered before any window (or display) is needed.
+std::optional<int> answerWithoutWindows(const velmora::StartArguments& arguments, const char* program)
+{
+    using Mode = velmora::StartArguments::Mode;
+    switch (arguments.mode) {
+    case Mode::Help: std::fputs(velmora::StartUsage(program).c_str(), stdout); return 0;
+    case Mode::Version: std::fputs(velmora::StartVersion().c_str(), stdout); return 0;
+    case Mode::BadOption:
+        std::fprintf(stderr, "%s: unknown option '%s'\nTry '%s --help'.\n", program, arguments.argument.c_str(),
+                     program);
+        return 2;
+    case Mode::Start: break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (const auto status = answerWithoutWindows(velmora::ReadStartArguments(argc > 1 ? argv[1] : nullptr), "velmora"))
+        return *status;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     velmora::SetDecimalSeparator(localeDecimalSeparator());
+    // The first argument once Qt has taken its own options (-platform, -display ...) away.
+    const QStringList arguments = QApplication::arguments();
+    velmora::StartArguments start =
+        velmora::ReadStartArguments(arguments.size() > 1 ? arguments[1].toLocal8Bit().constData() : nullptr);
+    if (const auto status = answerWithoutWindows(start, "velmora"))
+        return *status;
 
     const QString shot = qEnvironmentVariable("VELMORA_SCREENSHOT");
     const QString shotWindow = qEnvironmentVariable("VELMORA_SCREENSHOT_WINDOW");
@@ -65,12 +95,24 @@ int main(int argc, char** argv)
     else
         device = std::make_unique<velmora::FakeDevice>(std::vector<std::string>{"Built-in Audio"});
 
-    velmora::ui::TfrmGenerator window;
-    auto controller = std::make_unique<velmora::ui::GeneratorController>(window, std::move(device));
+    if (!shot.isEmpty())
+        start.splash = false; // pictures of the windows, not of the splash
+
+    auto sequence = std::make_unique<velmora::ui::StartSequence>(start, std::move(device));
+    if (const auto status = sequence->run())
+        return *status;
+    velmora::ui::TfrmGenerator& window = sequence->window();
+    velmora::ui::GeneratorController* controller = &sequence->controller();
     window.show();
 
+    std::unique_ptr<velmora::ui::TfrmStartSplash> splash;
     if (!shot.isEmpty()) {
-        if (shotWindow == QLatin1String("about")) {
+        if (shotWindow == QLatin1String("splash")) {
+            splash = std::make_unique<velmora::ui::TfrmStartSplash>();
+            splash->setWindowOpacity(1.0);
+            splash->show();
+            scheduleScreenshot(splash.get(), shot);
+        } else if (shotWindow == QLatin1String("about")) {
             controller->about().show();
             scheduleScreenshot(&controller->about(), shot);
         } else if (shotWindow == QLatin1String("settings")) {
@@ -88,6 +130,6 @@ int main(int argc, char** argv)
         }
     }
     const int result = app.exec();
-    controller.reset(); // before the window it is wired to
+    sequence.reset(); // the windows go before the application
     return result;
 }

@@ -52,8 +52,9 @@ SettingsStore SettingsStore::openForReading(const std::filesystem::path& file)
             store.document_ = SettingsDocument::parse(*contents);
             store.access_ = Access::Read;
         }
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         // Unreadable counts as absent: the caller falls back to its defaults.
+        store.openFailure_ = e.what();
     }
     return store;
 }
@@ -66,8 +67,9 @@ SettingsStore SettingsStore::openForWriting(const std::filesystem::path& file)
         const detail::FolderLock lock(store.file_.parent_path());
         store.document_ = store.loadOrCreate();
         store.access_ = Access::Write;
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         // Stays unopened; the first write reports it, naming its value.
+        store.openFailure_ = e.what();
     }
     return store;
 }
@@ -87,7 +89,8 @@ SettingsStore::SettingsStore(SettingsStore&& other) noexcept
     : file_(std::move(other.file_)),
       access_(std::exchange(other.access_, Access::Unopened)),
       document_(std::move(other.document_)),
-      pending_(std::move(other.pending_))
+      pending_(std::move(other.pending_)),
+      openFailure_(std::move(other.openFailure_))
 {
 }
 
@@ -102,6 +105,7 @@ SettingsStore& SettingsStore::operator=(SettingsStore&& other) noexcept
         access_ = std::exchange(other.access_, Access::Unopened);
         document_ = std::move(other.document_);
         pending_ = std::move(other.pending_);
+        openFailure_ = std::move(other.openFailure_);
     }
     return *this;
 }

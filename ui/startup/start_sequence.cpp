@@ -1,0 +1,63 @@
+#include "ui/startup/start_sequence.h"
+
+#include "audio/audio_device.h"
+#include "ui/main_window/generator_controller.h"
+#include "ui/main_window/generator_window.h"
+#include "ui/main_window/window_notices.h"
+#include "ui/splash/start_splash.h"
+#include "ui/startup/persisted_windows.h"
+
+#include <QFileInfo>
+
+namespace velmora::ui {
+
+StartSequence::StartSequence(StartArguments arguments, std::unique_ptr<AudioDevice> device, WindowNotices* notices)
+    : arguments_(std::move(arguments)), device_(std::move(device)), notices_(notices)
+{
+}
+
+StartSequence::~StartSequence()
+{
+    controller_.reset(); // before the window it is wired to
+}
+
+std::optional<int> StartSequence::run()
+{
+    // Made first, hidden, so that its picture is ready when the fade begins.
+    if (arguments_.splash) {
+        splash_ = std::make_unique<TfrmStartSplash>();
+        if (splashWait) splash_->wait = splashWait;
+    }
+
+    // The main window (its welcome question and any no-device message come before the
+    // splash, while nothing else is on screen), the output settings and the other windows.
+    window_ = std::make_unique<TfrmGenerator>();
+    if (!notices_) {
+        ownNotices_ = std::make_unique<MessageBoxNotices>(window_.get());
+        notices_ = ownNotices_.get();
+    }
+    controller_ = std::make_unique<GeneratorController>(*window_, std::move(device_), notices_);
+    persisted_ = new PersistedWindows(*window_, *controller_, *notices_);
+
+    if (splash_) {
+        splash_->fadeIn();
+        splashHoldRounds_ = splash_->hold();
+        splashShown_ = true;
+        splash_->fadeOut();
+        splash_.reset();
+    }
+
+    persisted_->restore();
+    handleStartFiles();
+    return std::nullopt;
+}
+
+void StartSequence::handleStartFiles()
+{
+    const QString argument = QString::fromStdString(arguments_.argument);
+    const bool exists = !argument.isEmpty() && QFileInfo(argument).isFile();
+    const StartFiles files = ChooseStartFiles(arguments_.argument, exists);
+    (void)files;
+}
+
+} // namespace velmora::ui
