@@ -111,7 +111,7 @@ def opacity(w):
     if x.XGetWindowProperty(d, w, OPACITY, 0, 1, 0, 0, ctypes.byref(kind), ctypes.byref(fmt), ctypes.byref(n),
                             ctypes.byref(after), ctypes.byref(data)) != 0 or not data.value:
         return None
-    value = ctypes.cast(data, ctypes.POINTER(ctypes.c_ulong))[0] if n.value else None
+    value = ctypes.cast(data, ctypes.POINTER(ctypes.c_ulong))[0] & 0xFFFFFFFF if n.value else None
     x.XFree(data)
     return None if value is None else round(value * 255 / 0xFFFFFFFF)
 
@@ -148,9 +148,10 @@ while time.time() < end:
             samples.append((now, alpha))
             if alpha == 240 and full_since is None:
                 full_since = now
-                if mode == "click":
-                    click(*splash)
-                    clicked_at = now
+            # Clicks during the fade-in do not count: click once the hold has begun.
+            if mode == "click" and clicked_at is None and full_since and now - full_since > 0.06:
+                click(*splash)
+                clicked_at = now
     if main and not splash:
         main_at = now
         break
@@ -181,7 +182,7 @@ if min(falling) > 64:
 fading = next(t for t, a in samples if t > full_since and a < 240)
 hold = fading - full_since
 print("held %.0f ms at full alpha" % (hold * 1000))
-if mode == "click" and hold > 0.30:
+if mode == "click" and (clicked_at is None or hold > 0.30):
     print("the click did not end the hold (%.0f ms)" % (hold * 1000)); sys.exit(1)
 if mode == "plain" and hold < 0.30:
     print("the hold was shorter than its 350 ms (%.0f ms)" % (hold * 1000)); sys.exit(1)

@@ -36,7 +36,13 @@ TfrmStartSplash::TfrmStartSplash(QWidget* parent)
 
 int TfrmStartSplash::alpha() const { return qRound(windowOpacity() * 255); }
 
-void TfrmStartSplash::setAlpha(int alpha) { setWindowOpacity(alpha / 255.0); }
+void TfrmStartSplash::setAlpha(int alpha)
+{
+    setWindowOpacity(alpha / 255.0);
+    // The window system may hold the change back until the event loop next waits, which it
+    // does not do between the steps of a fade: hand it over now.
+    if (isVisible()) QGuiApplication::sync();
+}
 
 void TfrmStartSplash::fadeIn()
 {
