@@ -2,9 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <iostream>
 
 #include "engine/controls.h"
 #include "engine/numbers.h"
+#include "render_presets.h"
 
 namespace velmora {
 
@@ -91,6 +93,11 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
             if (!ParseInt(v, id) || id < -1 || id > 1000000)
                 throw RenderUsageError("--device: '" + v + "' is not a device id (-1 for the default)");
             r.device = static_cast<int>(id);
+        } else if (a == "--preset") {
+            r.preset = optionValue("--preset");
+            ParsePresetReference(r.preset); // refuses a memory outside 1-4 at once
+        } else if (a == "--script") {
+            r.script = optionValue("--script");
         } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
             throw RenderUsageError("unknown option '" + a + "'");
         } else if (IsSettingArgument(a)) {
@@ -110,9 +117,11 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
             throw RenderUsageError("unexpected argument '" + a + "'");
         }
     }
+    if (!r.script.empty() && !r.play) throw RenderUsageError("--script plays presets; it needs --play");
     if (!r.help && !r.listDevices && !r.play && r.output.empty())
         throw RenderUsageError("missing OUTPUT file (see --help)");
     if (r.play && !r.output.empty()) throw RenderUsageError("--play writes no file; drop '" + r.output + "'");
+    if (!r.script.empty() && !r.preset.empty()) throw RenderUsageError("--script and --preset do not go together");
     return r;
 }
 
@@ -124,6 +133,9 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
     g.settings.output.BufferSize = r.bufferSize;
     g.fConstChange(Channel::Left);
     g.fConstChange(Channel::Right);
+    if (!r.preset.empty())
+        RecallRenderPreset(g, ParsePresetReference(r.preset),
+                           [](const std::string& note) { std::cerr << "velmora-render: " << note << "\n"; });
 
     for (const auto& [name, value] : r.settings) {
         const ControlInfo info = *FindControl(name);
@@ -192,8 +204,9 @@ void PrepareRender(Generator& g, bool keepLoop)
 std::string RenderUsage()
 {
     std::string u =
-        "Usage: velmora-render [--seed N] OUTPUT.wav [NAME=VALUE ...]\n"
-        "       velmora-render --play [--device ID] [--seed N] [NAME=VALUE ...]\n"
+        "Usage: velmora-render [--seed N] [--preset FILE.zrx:N] OUTPUT.wav [NAME=VALUE ...]\n"
+        "       velmora-render --play [--device ID] [--seed N] [--preset FILE.zrx:N] [NAME=VALUE ...]\n"
+        "       velmora-render --play [--device ID] --script FILE.zrs [NAME=VALUE ...]\n"
         "       velmora-render --list-devices\n"
         "\n"
         "Renders the signal that the generator's wave export writes for the same settings:\n"
@@ -226,7 +239,11 @@ std::string RenderUsage()
          "\n"
          "--seed N    seeds the noise source (32-bit), so noise renders repeat exactly\n"
          "--play      plays the signal through the sound device instead of writing a file\n"
-         "--device ID the output device for --play (-1, the default, is the system default)\n";
+         "--device ID the output device for --play (-1, the default, is the system default)\n"
+         "--preset FILE.zrx:N  recalls memory N (1-4) of a preset file first, as the window does;\n"
+         "            the settings given then change it\n"
+         "--script FILE.zrs    runs a script with --play: 'pause' waits for Enter on a terminal;\n"
+         "            exit status 0 at its end, 1 when it stops on an invalid line or an error\n";
     return u;
 }
 

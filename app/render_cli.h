@@ -26,6 +26,8 @@ struct RenderRequest {
     std::optional<uint32_t> seed;
     std::optional<int> device;      // --device ID (-1 = system default)
     std::string output;             // OUTPUT.wav
+    std::string preset;             // --preset FILE.zrx:N, recalled before the settings
+    std::string script;             // --script FILE.zrs (with --play)
     int32_t samplingRate = 44100;   // SamplingRate=HZ
     int quantisation = 16;          // Quantisation=16|24
     int buffers = 4;                // Buffers=2|3|4 (playing)

@@ -6,6 +6,7 @@
 #include "ui/dialogs/about_window.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/splash/start_splash.h"

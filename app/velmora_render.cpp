@@ -13,6 +13,7 @@
 #include "render_cli.h"
 #ifdef VELMORA_RENDER_PLAY
 #include "render_play.h"
+#include "render_script.h"
 #endif
 
 using namespace velmora;
@@ -81,6 +82,7 @@ int main(int argc, char** argv)
         if (request.play || request.listDevices) {
 #ifdef VELMORA_RENDER_PLAY
             if (request.listDevices) return ListDevices();
+            if (!request.script.empty()) return PlayScript(request, request.seed ? *request.seed : ClockSeed());
             return PlayRequest(request, request.seed ? *request.seed : ClockSeed());
 #else
             std::cerr << "velmora-render: this build cannot play; write a file instead\n";

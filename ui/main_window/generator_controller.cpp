@@ -9,6 +9,8 @@
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/up_down.h"
 #include "ui/main_window/window_notices.h"
+#include "ui/main_window/preset_controller.h"
+#include "ui/script_window/script_controller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,6 +66,10 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
     plugHooks();
     connectCommands();
     FormCreate();
+    presets_ = std::make_unique<PresetController>(
+        PresetController::Parts{window, generator_, AudioOut1_, binding_, switching_, notices_});
+    scripts_ = std::make_unique<ScriptController>(
+        ScriptController::Parts{window, generator_, AudioOut1_, binding_, switching_, *presets_, notices_});
 }
 
 GeneratorController::~GeneratorController()

@@ -23,6 +23,8 @@ namespace velmora::ui {
 
 class AboutWindow;
 class HelpWindow;
+class PresetController;
+class ScriptController;
 class TfrmGenerator;
 class TfrmSettings;
 class WindowNotices;
@@ -49,6 +51,8 @@ public:
     HelpWindow& help() { return *help_; }
     AboutWindow& about() { return *about_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
+    PresetController& presets() { return *presets_; }
+    ScriptController& scripts() { return *scripts_; }
 
     // Lists the output devices into WaveDevice and selects "System Default".
     void Recheckoutputdevices1Click();
@@ -87,6 +91,8 @@ private:
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<TfrmSettings> settings_;
+    std::unique_ptr<PresetController> presets_;
+    std::unique_ptr<ScriptController> scripts_;
 };
 
 } // namespace velmora::ui

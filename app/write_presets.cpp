@@ -1,0 +1,27 @@
+// velmora-write-presets: writes the preset files shipped beside the program, made by the
+// project's own code at build time.
+//   velmora-write-presets examples OUTPUT.zrx
+
+#include <cstdio>
+#include <cstring>
+
+#include "files/example_presets.h"
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: velmora-write-presets examples OUTPUT.zrx\n");
+        return 2;
+    }
+    try {
+        if (std::strcmp(argv[1], "examples") == 0) {
+            velmora::WritePresetRecipes(argv[2], velmora::ExamplePresetRecipes());
+            return 0;
+        }
+        std::fprintf(stderr, "velmora-write-presets: unknown preset set '%s'\n", argv[1]);
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora-write-presets: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The script runner: plays preset memories out of preset files line by line, with pauses,
+// timed waits and repetition. It knows no window and no device: the window and the
+// headless renderer plug in what a step needs through ScriptHooks, so both run scripts
+// with one implementation.
+//
+// Runs on the window thread (the renderer's one thread). Its waits are nested event loops:
+// hooks.waitStep sleeps about 100 ms and then lets pending events run, so the output keeps
+// being fed and the script window's buttons work while a script waits.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "script.h"
+
+namespace velmora {
+
+struct ScriptHooks {
+    // The script window: shown at the start, hidden at the end, and asked after every line
+    // whether it is still visible (Cancel and Next hide it).
+    std::function<void()> started;   // disable the main window, show the script window
+    std::function<void()> finished;  // enable the main window again, hide the script window
+    std::function<bool()> windowVisible;
+    std::function<void()> hideWindow;
+    std::function<void(const std::string&)> showLine; // "Line 3: play 1"
+
+    std::function<void(const std::string&)> message; // a modal notice; returns when closed
+    std::function<void(const std::string&)> pause;   // the pause prompt; returns when closed
+
+    // The generator.
+    std::function<bool(const std::string&)> fileExists = ScriptFileExists;
+    std::function<void(const std::string&)> loadSettings; // LoadSettings(path)
+    std::function<void(int)> memRecall;                   // MemRecall(n), 1..4, with autostart
+    std::function<bool()> loop;                           // the Repeat box
+    std::function<void(bool)> setLoop;
+    std::function<void()> startsignal;
+    std::function<bool()> outputActive;
+    // GeneratorRunning: set by the output's start notice, cleared by its stop notice and by
+    // Next; the runner sets it at each wait step and polls it.
+    std::function<bool()> generatorRunning;
+    std::function<void(bool)> setGeneratorRunning;
+
+    std::function<void()> waitStep;      // sleep ~100 ms, then run pending events
+    std::function<void()> processEvents; // run pending events without waiting
+};
+
+struct ScriptResult {
+    enum Outcome {
+        Ended,   // an end line, Cancel or Next
+        Invalid, // an invalid line (its message went to hooks.message)
+        Failed,  // an error: a file that cannot be read, a number that is not one
+    } outcome = Ended;
+    int line = 0;        // the line it stopped at
+    std::string error;   // Failed: the error's text, not yet shown to anyone
+};
+
+class ScriptRunner final {
+public:
+    explicit ScriptRunner(ScriptHooks hooks) : hooks_(std::move(hooks)) {}
+
+    // Runscript: reads the file and runs it. On every way out the Repeat box gets its
+    // former state back and hooks.finished runs.
+    ScriptResult run(const std::filesystem::path& file);
+    // The same for lines already read.
+    ScriptResult run(const ScriptFile& script);
+
+private:
+    ScriptResult runLines(const ScriptFile* script, const std::filesystem::path* file);
+    bool step(const ScriptFile& script, size_t& lineNumber, ScriptResult& result);
+    void waitWhileRunning(bool untilInactive);
+    void message(const std::string& text);
+    bool visible() const { return !hooks_.windowVisible || hooks_.windowVisible(); }
+    bool running() const { return hooks_.generatorRunning && hooks_.generatorRunning(); }
+    void setRunning(bool on)
+    {
+        if (hooks_.setGeneratorRunning) hooks_.setGeneratorRunning(on);
+    }
+    ScriptHooks hooks_;
+};
+
+} // namespace velmora

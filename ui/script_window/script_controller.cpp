@@ -1,0 +1,150 @@
+#include "ui/script_window/script_controller.h"
+
+#include "audio/audio_out.h"
+#include "settings/data_files.h"
+#include "ui/main_window/control_binding.h"
+#include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
+#include "ui/main_window/switching_controller.h"
+#include "ui/main_window/window_notices.h"
+#include "ui/script_window/script_popup.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+
+namespace velmora::ui {
+
+namespace {
+QString ScriptDialog(QWidget* parent)
+{
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open script file"), QString(),
+                                        QStringLiteral("ZRX Script (*.zrs);;All Files (*)"));
+}
+
+// About 100 ms of the window's own event loop: the output's notices, the script window's
+// buttons and every other event are served at once, not only between sleeps.
+void WaitOneStep()
+{
+    QEventLoop loop;
+    QTimer::singleShot(100, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+} // namespace
+
+ScriptController::ScriptController(const Parts& parts)
+    : window_(parts.window),
+      generator_(parts.generator),
+      engine_(parts.engine),
+      binding_(parts.binding),
+      switching_(parts.switching),
+      presets_(parts.presets),
+      notices_(parts.notices),
+      popup_(std::make_unique<TfrmScriptPopup>())
+{
+    chooseScriptFile = [this] { return ScriptDialog(&window_); };
+    waitStep = WaitOneStep;
+
+    connect(popup_->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(popup_.get(), &TfrmScriptPopup::closed, this, [this] { popupClosed(); });
+    connect(window_.menu().RunScript1, &QAction::triggered, this, [this] { RunScript1Click(); });
+    connect(window_.menu().OpenScriptEditor1, &QAction::triggered, this, [this] { OpenScriptEditor1Click(); });
+
+    // The output's stop notice clears GeneratorRunning too.
+    auto previous = switching_.runningChanged;
+    switching_.runningChanged = [this, previous](bool on) {
+        if (previous) previous(on);
+        generatorRunning_ = on;
+    };
+    // A program that quits (its main window closed) must not stay inside a script's wait.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        generatorRunning_ = false;
+        popup_->hide();
+    });
+}
+
+ScriptController::~ScriptController() = default;
+
+void ScriptController::Button2Click()
+{
+    // A start notice still on its way must not undo Next: it ends the wait for good.
+    next_ = true;
+    generatorRunning_ = false;
+    popup_->hide();
+}
+
+void ScriptController::popupClosed()
+{
+    // Cancel: the main window is usable at once; the script ends after its current wait.
+    window_.setEnabled(true);
+    if (!window_.isVisible()) QCoreApplication::quit(); // a script run from the command line
+}
+
+ScriptHooks ScriptController::hooks()
+{
+    ScriptHooks h;
+    h.started = [this] {
+        window_.setEnabled(false);
+        popup_->Label1->clear();
+        popup_->showCentred();
+    };
+    h.finished = [this] {
+        window_.setEnabled(true);
+        if (window_.isVisible()) {
+            window_.raise();
+            window_.activateWindow();
+        }
+        popup_->hide();
+    };
+    h.windowVisible = [this] { return popup_->isVisible(); };
+    h.hideWindow = [this] { popup_->hide(); };
+    h.showLine = [this](const std::string& text) { popup_->Label1->setText(QString::fromStdString(text)); };
+    h.message = [this](const std::string& text) { notices_.messageBox(QString::fromStdString(text)); };
+    h.pause = [this](const std::string& text) { notices_.messageBox(QString::fromStdString(text)); };
+    h.loadSettings = [this](const std::string& file) { presets_.bank().LoadSettings(file); };
+    h.memRecall = [this](int n) {
+        presets_.bank().autostart = window_.menu().PresetRecallAutostart1->isChecked();
+        presets_.bank().MemRecall(n);
+    };
+    h.loop = [this] { return generator_.checked({Field::Loop}); };
+    h.setLoop = [this](bool on) { generator_.setChecked({Field::Loop}, on); };
+    h.startsignal = [this] { switching_.startsignal(); };
+    h.outputActive = [this] { return engine_.Active(); };
+    h.generatorRunning = [this] { return generatorRunning_ && !next_; };
+    h.setGeneratorRunning = [this](bool on) { generatorRunning_ = on; };
+    h.waitStep = [this] { waitStep(); };
+    h.processEvents = [] { QCoreApplication::processEvents(); };
+    return h;
+}
+
+ScriptResult ScriptController::Runscript(const QString& file)
+{
+    if (running_) return {};
+    running_ = true;
+    next_ = false;
+    ScriptRunner runner(hooks());
+    const ScriptResult result = runner.run(std::filesystem::path(file.toStdString()));
+    running_ = false;
+    if (result.outcome == ScriptResult::Failed) notices_.errorBox(QString::fromStdString(result.error));
+    return result;
+}
+
+void ScriptController::RunScript1Click()
+{
+    engine_.StopAtOnce();
+    const QString file = chooseScriptFile ? chooseScriptFile() : QString();
+    if (!file.isEmpty()) Runscript(file);
+}
+
+void ScriptController::OpenScriptEditor1Click()
+{
+    if (const auto editor = FindCompanionProgram("ScriptEditor", "velmora-script-editor"))
+        QProcess::startDetached(QString::fromStdString(editor->string()), {});
+}
+
+} // namespace velmora::ui
