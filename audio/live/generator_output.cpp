@@ -56,6 +56,8 @@ bool GeneratorOutput::AudioOut1FillBuffer(uint8_t* buffer, int32_t& size)
         result = heldSignal || ring > st.SampleCounter * st.BytesPerFrame;
     }
     st.FillBusy = false;
+    if (result && callbacks.bufferFilled)
+        callbacks.bufferFilled({buffer, size, generator_.settings.output.Quantisation, choices.stereo ? 2 : 1});
     return result;
 }
 

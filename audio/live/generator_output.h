@@ -22,6 +22,14 @@ inline constexpr const char* kShortSignalMessage =
 inline constexpr const char* kPerformanceMessage =
     "There is an issue with performance. See help for details";
 
+// The bytes of one buffer as they go to the device: interleaved little-endian PCM frames.
+struct FilledBuffer {
+    const uint8_t* bytes = nullptr;
+    int32_t size = 0;       // bytes
+    int bitsPerSample = 16; // 16 or 24
+    int channels = 1;       // 1 or 2
+};
+
 struct OutputCallbacks {
     // The window's message 1100: marks the generator alive. Empty: the flag is set here.
     std::function<void()> aliveMessage;
@@ -31,6 +39,9 @@ struct OutputCallbacks {
     std::function<void()> reentered;
     // Once per buffer: refresh the frequency display.
     std::function<void()> updateFrequencyDisplay;
+    // After each fill whose buffer is to be played: what goes to the device (the scope's
+    // tap). Must return quickly; the fill waits for it.
+    std::function<void(const FilledBuffer&)> bufferFilled;
 };
 
 enum class StartOutcome {

@@ -178,6 +178,7 @@ void TfrmSettings::cboFsListChange()
 {
     if (hooks_.switchOff) hooks_.switchOff();
     takeListValues();
+    if (hooks_.rateChanged) hooks_.rateChanged();
     // Frequencies above the new half rate come down to it, without a message.
     const int32_t limit = generator_.settings.output.SamplingRate / 2;
     for (Channel c : kChannels) {

@@ -34,6 +34,7 @@ public:
         std::function<void()> refreshLabels;  // the main window's lblFS / lblCorrectionAlert
         std::function<void(int)> help;        // open a help topic
         std::function<void()> enableMain;     // the main window may be used again
+        std::function<void()> rateChanged;    // the frequency slider's range follows the rate
     };
 
     // Builds the dialog, binds the correction controls through `binding` and loads the stored

@@ -6,6 +6,8 @@
 #include "ui/main_window/generator_window.h"
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/frequency_slider/freq_slider_window.h"
+#include "ui/waveform_display/waveform_window.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/up_down.h"
 #include "ui/main_window/window_notices.h"
@@ -126,6 +128,9 @@ void GeneratorController::plugHooks()
     h.outputActive = [this] { return AudioOut1_.Active(); };
     h.stopAtOnce = [this] { AudioOut1_.StopAtOnce(); };
     h.controlWritten = [this](Control c) { binding_.mirror(c); };
+    h.frequencySlider = [this](Channel c, int position) {
+        if (slider_) slider_->setSliderPosition(c, position);
+    };
     h.windowRule = [this](WindowRule rule, Channel c) { rules_.apply(rule, c); };
     h.aboveNyquist = [this](Channel) {
         const int answer = notices_.suppressible(
@@ -138,6 +143,9 @@ void GeneratorController::plugHooks()
 
     OutputCallbacks& o = output_.callbacks;
     o.aliveMessage = [this] { generator_.state.AliveFlag = true; };
+    o.bufferFilled = [this](const FilledBuffer& buffer) {
+        if (waveform_) waveform_->bufferFilled(buffer);
+    };
     // The boxes wait until the fill has returned: the engine is stopped already, and a
     // modal loop inside the fill would run the device's notices inside it.
     o.runningBehind = [this] {
@@ -157,6 +165,7 @@ void GeneratorController::plugHooks()
     switching_.openOutputSettings = [this] { Compatibilitysettings1Click(); };
     switching_.runningChanged = [this](bool running) {
         screensaver_.setActive(running && settings_ && settings_->chkDisableSS->isChecked());
+        if (waveform_) waveform_->setGeneratorRunning(running);
     };
 }
 
@@ -237,11 +246,23 @@ void GeneratorController::FormCreate()
                               QStringLiteral("Welcome"), NoticeButtons::YesNo, QStringLiteral("Welcome"));
     if (answer == NoticeResult::Yes) openHelp(10);
 
+    // Before the output settings, whose loading already moves the sliders.
+    slider_ = std::make_unique<TfrmFreqSlider>(generator_, binding_, window_.menu().FreqSlider1);
+    connect(window_.menu().FreqSlider1, &QAction::triggered, this,
+            [this](bool checked) { slider_->applyMenuCheck(checked); });
+    waveform_ = std::make_unique<TfrmWaveForm>(generator_.settings, window_.menu().WaveformDisplay1);
+    connect(window_.menu().WaveformDisplay1, &QAction::triggered, this,
+            [this](bool checked) { waveform_->applyMenuCheck(checked); });
+
     TfrmSettings::Hooks hooks;
     hooks.switchOff = [this] { switching_.btnOFFClick(); };
     hooks.refreshLabels = [this] { refreshOutputLabels(); };
     hooks.help = [this](int context) { openHelp(context); };
     hooks.enableMain = [this] { window_.setEnabled(true); };
+    hooks.rateChanged = [this] {
+        slider_->samplingRateChanged();
+        waveform_->samplingRateChanged();
+    };
     settings_ = std::make_unique<TfrmSettings>(generator_, binding_, notices_, std::move(hooks));
 
     binding_.mirrorAll();
@@ -254,6 +275,9 @@ void GeneratorController::FormClose()
     // The program ends with its main window.
     for (QWidget* other : std::initializer_list<QWidget*>{settings_.get(), about_.get(), help_.get()})
         if (other->isVisible()) other->close();
+    // Hidden, not closed: their menu check marks still tell whether they were open.
+    slider_->hide();
+    waveform_->hide();
 }
 
 void GeneratorController::Recheckoutputdevices1Click()

@@ -22,6 +22,8 @@
 namespace velmora::ui {
 
 class AboutWindow;
+class TfrmFreqSlider;
+class TfrmWaveForm;
 class HelpWindow;
 class PresetController;
 class ScriptController;
@@ -50,6 +52,8 @@ public:
     TfrmSettings& settingsDialog() { return *settings_; }
     HelpWindow& help() { return *help_; }
     AboutWindow& about() { return *about_; }
+    TfrmFreqSlider& freqSlider() { return *slider_; }
+    TfrmWaveForm& waveform() { return *waveform_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
     PresetController& presets() { return *presets_; }
     ScriptController& scripts() { return *scripts_; }
@@ -93,6 +97,8 @@ private:
     std::unique_ptr<TfrmSettings> settings_;
     std::unique_ptr<PresetController> presets_;
     std::unique_ptr<ScriptController> scripts_;
+    std::unique_ptr<TfrmFreqSlider> slider_;
+    std::unique_ptr<TfrmWaveForm> waveform_;
 };
 
 } // namespace velmora::ui

@@ -56,12 +56,14 @@ MainMenu buildMainMenu(QMainWindow* window)
 
     m.View1 = addMenu(bar, "View1", QStringLiteral("&View"));
     m.FreqSlider1 = addItem(m.View1, "FreqSlider1", QStringLiteral("&Frequency Slider"), keys(Qt::CTRL | Qt::Key_F));
+    m.FreqSlider1->setCheckable(true);
     m.FrequencyDisplay1 = addItem(m.View1, "FrequencyDisplay1", QStringLiteral("Frequency &Display"),
                                   keys(Qt::CTRL | Qt::Key_D));
     // A hidden menu item would take its shortcut with it, so this one lives on the window.
     m.WaveformDisplay1 = new QAction(QStringLiteral("&Waveform Display"), window);
     m.WaveformDisplay1->setObjectName(QStringLiteral("WaveformDisplay1"));
     m.WaveformDisplay1->setShortcut(keys(Qt::CTRL | Qt::Key_W));
+    m.WaveformDisplay1->setCheckable(true);
     window->addAction(m.WaveformDisplay1);
     m.View1->addSeparator();
     m.WindowsVolumeControl1 = addItem(m.View1, "WindowsVolumeControl1", QStringLiteral("&Volume Control"));
