@@ -8,6 +8,9 @@
 #include "ui/main_window/generator_window.h"
 #include "ui/main_window/preset_controller.h"
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/dialogs/wait_window.h"
+#include "ui/frequency_display/frequency_display.h"
+#include "ui/main_window/wave_export_command.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/splash/start_splash.h"
 #include "ui/startup/start_sequence.h"
@@ -16,6 +19,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLocale>
+#include <QDir>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTimer>
 
@@ -32,8 +37,11 @@ using velmora::Field;
 // VELMORA_SCREENSHOT=<file.png> saves a picture of a window once it is on screen and quits;
 // VELMORA_SCREENSHOT_WINDOW picks what: "main" (the default; mono with a sine), "stereo"
 // (white noise left, a sweep right, the generator on), "settings", "about", "waves" (the
-// left waveform list opened), or "splash" (the start-up splash, fully faded in). Pictures
-// play through a silent fake device, so they need no sound card. Used by tools/screenshots.sh.
+// left waveform list opened), "export" (the progress window half way through saving a long
+// stereo sweep, which is then cancelled), "frequency" or "frequency-stereo" (the frequency
+// display of a playing generator), or "splash" (the start-up splash, fully faded in).
+// Pictures play through a silent fake device, so they need no sound card. Used by
+// tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
     QTimer::singleShot(500, window, [window, file] { QApplication::exit(window->grab().save(file) ? 0 : 1); });
@@ -47,6 +55,53 @@ void setUpStereoPicture(velmora::ui::GeneratorController& controller)
     select({Field::WaveForm, Channel::Left}, velmora::kWhiteNoise);
     controller.binding().run([&] { g.setChecked({Field::chkConstant, Channel::Right}, false); });
     controller.switching().btnONClick();
+}
+
+// The progress window is pictured once the bar passes half way; the export is then cancelled,
+// which leaves no file.
+void shootExport(velmora::ui::GeneratorController& controller, const QString& file)
+{
+    velmora::Generator& g = controller.generator();
+    velmora::ui::TfrmSettings& output = controller.settingsDialog();
+    output.cboFsList->setCurrentIndex(output.cboFsList->findText(QStringLiteral("44100")));
+    output.cboFsListChange();
+    output.cboQuant->setCurrentIndex(output.cboQuant->findText(QStringLiteral("24")));
+    output.cboBuffersChange();
+    auto& binding = controller.binding();
+    binding.run([&] {
+        g.selectIndex({Field::cboChannels}, 1);
+        g.setText({Field::Duration}, "600");
+        g.setChecked({Field::chkConstant, Channel::Left}, false);
+        g.setText({Field::fFinal, Channel::Left}, "20000");
+    });
+    velmora::ui::WaveExportCommand& save = controller.waveExport();
+    save.runSaveDialog = [](QFileDialog&) { return QDir::temp().filePath(QStringLiteral("velmora-screenshot.wav")); };
+    auto shot = std::make_shared<bool>(false);
+    save.progressed = [&save, shot, file](int percent) {
+        if (*shot || percent < 50) return;
+        *shot = true;
+        save.wait().grab().save(file);
+        save.CancelSave = true;
+    };
+    QTimer::singleShot(300, &controller, [&controller, shot] {
+        controller.waveExport().SaveWaveFile1Click();
+        QApplication::exit(*shot ? 0 : 1);
+    });
+}
+
+void shootFrequencyDisplay(velmora::ui::GeneratorController& controller, bool stereo, const QString& file)
+{
+    velmora::Generator& g = controller.generator();
+    controller.binding().run([&] {
+        g.selectIndex({Field::cboChannels}, stereo ? 1 : 0);
+        g.setText({Field::fInit, Channel::Left}, "1000");
+        g.setText({Field::fInit, Channel::Right}, "500");
+    });
+    velmora::ui::TfrmFrequencyDisplay& display = controller.frequencyDisplay();
+    display.resize(display.width(), 60);
+    display.setShown(true);
+    controller.switching().btnONClick();
+    scheduleScreenshot(&display, file);
 }
 
 char localeDecimalSeparator()
@@ -123,6 +178,10 @@ int main(int argc, char** argv)
             auto* list = window.widgets().left().WaveForm;
             QTimer::singleShot(200, list, [list] { list->showPopup(); });
             scheduleScreenshot(list->view()->window(), shot);
+        } else if (shotWindow == QLatin1String("export")) {
+            shootExport(*controller, shot);
+        } else if (shotWindow.startsWith(QLatin1String("frequency"))) {
+            shootFrequencyDisplay(*controller, shotWindow.endsWith(QLatin1String("stereo")), shot);
         } else if (shotWindow == QLatin1String("stereo")) {
             setUpStereoPicture(*controller);
             scheduleScreenshot(&window, shot);

@@ -26,6 +26,7 @@ config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 mkdir -p "$config/Karvell"
 echo 'Welcome = boolean true' >"$config/Karvell/Velmora.conf"
+echo 'CDformat = boolean true' >>"$config/Karvell/Velmora.conf"
 
 # VELMORA_SCREENSHOT=<file> makes velmora save the window it names and quit.
 shoot() {
@@ -40,3 +41,6 @@ shoot stereo "$out/main-window-stereo-on.png"
 shoot settings "$out/output-settings.png"
 shoot about "$out/about-window.png"
 shoot waves "$out/waveform-list.png"
+shoot export "$out/export-progress.png"
+shoot frequency "$out/frequency-display-mono.png"
+shoot frequency-stereo "$out/frequency-display-stereo.png"

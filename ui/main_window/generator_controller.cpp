@@ -8,6 +8,8 @@
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/frequency_slider/freq_slider_window.h"
 #include "ui/waveform_display/waveform_window.h"
+#include "ui/frequency_display/frequency_display.h"
+#include "ui/main_window/wave_export_command.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/up_down.h"
 #include "ui/main_window/window_notices.h"
@@ -267,6 +269,7 @@ void GeneratorController::FormCreate()
 
     binding_.mirrorAll();
     refreshOutputLabels();
+    createExportAndFrequencyDisplay();
 }
 
 void GeneratorController::FormClose()

@@ -27,8 +27,10 @@ class TfrmWaveForm;
 class HelpWindow;
 class PresetController;
 class ScriptController;
+class TfrmFrequencyDisplay;
 class TfrmGenerator;
 class TfrmSettings;
+class WaveExportCommand;
 class WindowNotices;
 
 class GeneratorController final : public QObject {
@@ -57,6 +59,8 @@ public:
     ScreensaverInhibit& screensaver() { return screensaver_; }
     PresetController& presets() { return *presets_; }
     ScriptController& scripts() { return *scripts_; }
+    TfrmFrequencyDisplay& frequencyDisplay() { return *frequencyDisplay_; }
+    WaveExportCommand& waveExport() { return *waveExport_; }
 
     // Lists the output devices into WaveDevice and selects "System Default".
     void Recheckoutputdevices1Click();
@@ -77,6 +81,9 @@ private:
     void plugHooks();
     void FormCreate();
     void FormClose();
+    // The wave export and the frequency display, made last and wired to the menus, the
+    // fill and the frequency recomputes (wave_export_wiring.cpp).
+    void createExportAndFrequencyDisplay();
 
     TfrmGenerator& window_;
     std::unique_ptr<WindowNotices> ownNotices_;
@@ -99,6 +106,8 @@ private:
     std::unique_ptr<ScriptController> scripts_;
     std::unique_ptr<TfrmFreqSlider> slider_;
     std::unique_ptr<TfrmWaveForm> waveform_;
+    std::unique_ptr<WaveExportCommand> waveExport_;
+    std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
 };
 
 } // namespace velmora::ui

@@ -59,6 +59,7 @@ MainMenu buildMainMenu(QMainWindow* window)
     m.FreqSlider1->setCheckable(true);
     m.FrequencyDisplay1 = addItem(m.View1, "FrequencyDisplay1", QStringLiteral("Frequency &Display"),
                                   keys(Qt::CTRL | Qt::Key_D));
+    m.FrequencyDisplay1->setCheckable(true); // checked while the display is visible
     // A hidden menu item would take its shortcut with it, so this one lives on the window.
     m.WaveformDisplay1 = new QAction(QStringLiteral("&Waveform Display"), window);
     m.WaveformDisplay1->setObjectName(QStringLiteral("WaveformDisplay1"));
