@@ -3,6 +3,7 @@
 #include "audio/device_list.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
 #include "ui/main_window/window_notices.h"
 
 #include <QAction>
@@ -189,6 +190,6 @@ void PersistedWindows::resetCurrentSettings()
     hooks.aboveNyquist = notice;
 }
 
-void PersistedWindows::fillMemoriesFromSettings() {}
+void PersistedWindows::fillMemoriesFromSettings() { controller_.presets().bank().storeAllFromCurrent(); }
 
 } // namespace velmora::ui

@@ -27,6 +27,8 @@ public:
     // The auxiliary windows whose place and visibility are kept; either may be null while
     // the program has no such window.
     void setAuxiliaryWindows(QWidget* frequencyDisplay, QWidget* frequencySlider);
+    QWidget* frequencyDisplayWindow() const { return display_; }
+    QWidget* frequencySliderWindow() const { return slider_; }
 
     // Reads the store and applies it; the last step of making the windows at start.
     RestoreOutcome restore();

@@ -1,9 +1,13 @@
 #include "ui/startup/start_sequence.h"
 
 #include "audio/audio_device.h"
+#include "ui/frequency_display/frequency_display.h"
+#include "ui/frequency_slider/freq_slider_window.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
+#include "ui/main_window/preset_controller.h"
 #include "ui/main_window/window_notices.h"
+#include "ui/script_window/script_controller.h"
 #include "ui/splash/start_splash.h"
 #include "ui/startup/persisted_windows.h"
 
@@ -38,6 +42,7 @@ std::optional<int> StartSequence::run()
     }
     controller_ = std::make_unique<GeneratorController>(*window_, std::move(device_), notices_);
     persisted_ = new PersistedWindows(*window_, *controller_, *notices_);
+    persisted_->setAuxiliaryWindows(&controller_->frequencyDisplay(), &controller_->freqSlider());
 
     if (splash_) {
         splash_->fadeIn();
@@ -48,16 +53,31 @@ std::optional<int> StartSequence::run()
     }
 
     persisted_->restore();
-    handleStartFiles();
-    return std::nullopt;
+    return handleStartFiles();
 }
 
-void StartSequence::handleStartFiles()
+std::optional<int> StartSequence::handleStartFiles()
 {
-    const QString argument = QString::fromStdString(arguments_.argument);
+    const QString argument = QString::fromLocal8Bit(arguments_.argument.c_str());
     const bool exists = !argument.isEmpty() && QFileInfo(argument).isFile();
     const StartFiles files = ChooseStartFiles(arguments_.argument, exists);
-    (void)files;
+    if (files.loadExamples) controller_->presets().loadExamples();
+    switch (files.action) {
+    case StartFiles::Action::None: break;
+    case StartFiles::Action::LoadPresets:
+        // Into the memories only: nothing is recalled, the controls keep the restored state.
+        controller_->presets().LoadSettings(argument);
+        break;
+    case StartFiles::Action::RunScript: {
+        // Unattended: only the script's own window shows, and the program ends with it.
+        for (QWidget* shown : std::initializer_list<QWidget*>{window_.get(), persisted_->frequencyDisplayWindow(),
+                                                              persisted_->frequencySliderWindow()})
+            if (shown) shown->hide();
+        const ScriptResult result = controller_->scripts().Runscript(argument);
+        return result.outcome == ScriptResult::Ended ? 0 : 1;
+    }
+    }
+    return std::nullopt;
 }
 
 } // namespace velmora::ui

@@ -29,9 +29,11 @@ public:
     StartSequence(StartArguments arguments, std::unique_ptr<AudioDevice> device, WindowNotices* notices = nullptr);
     ~StartSequence();
 
-    // Makes the windows and restores the window state; handles the command-line file.
-    // Returns an exit status when the program ends here, without its message loop (after a
-    // script); otherwise the caller shows the main window and runs the loop.
+    // Makes the windows and restores the window state; loads the example presets and handles
+    // the command-line file. Returns an exit status when the program ends here, without its
+    // message loop: after a script, 0 when it ended (at "end", or cancelled), 1 when it
+    // stopped on an invalid line or an error. Otherwise the caller shows the main window and
+    // runs the loop.
     std::optional<int> run();
 
     TfrmGenerator& window() { return *window_; }
@@ -47,7 +49,7 @@ public:
     TfrmStartSplash* splash() const { return splash_.get(); }
 
 private:
-    void handleStartFiles();
+    std::optional<int> handleStartFiles();
 
     StartArguments arguments_;
     std::unique_ptr<AudioDevice> device_;
