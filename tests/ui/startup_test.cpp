@@ -1,6 +1,13 @@
 // The program's start and close as a user meets them: the window state saved when the main
 // window closes and found again at the next start, on the real windows with a fake device.
+#include "files/example_presets.h"
+#include "files/preset_memory.h"
 #include "settings/settings_store.h"
+#include "ui/frequency_display/frequency_display.h"
+#include "ui/frequency_slider/freq_slider_window.h"
+#include "ui/main_window/preset_controller.h"
+#include "ui/script_window/script_controller.h"
+#include "ui/script_window/script_popup.h"
 #include "ui/main_window/channel_panel.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/startup/persisted_windows.h"
@@ -21,6 +28,8 @@
 #include <iterator>
 
 #include <sys/resource.h>
+
+#include "settings/data_files.h"
 
 namespace velmora::ui::test {
 namespace {
@@ -48,6 +57,8 @@ protected:
         auto fake = std::make_unique<FakeDevice>(std::vector<std::string>{"Fake Output", "Second Output"});
         device = fake.get();
         sequence = std::make_unique<StartSequence>(ReadStartArguments(argument), std::move(fake), &notices);
+        sequence->splashWait = [this](int) { ++splashWaits; }; // the fades themselves: ui_splash_test
+        splashWaits = 0;
         status = sequence->run();
         if (!status) window().show();
     }
@@ -117,6 +128,12 @@ protected:
     FakeDevice* device = nullptr;
     std::unique_ptr<StartSequence> sequence;
     std::optional<int> status;
+    int splashWaits = 0;
+
+    PresetBank& bank() { return sequence->controller().presets().bank(); }
+    TfrmFrequencyDisplay& display() { return sequence->controller().frequencyDisplay(); }
+    TfrmFreqSlider& slider() { return sequence->controller().freqSlider(); }
+    std::string file(const std::string& name) const { return config.path().toStdString() + "/" + name; }
 };
 
 TEST_F(StartTest, AFirstStartWithoutAStoreHasTheResetValuesAndShowsNoBox)
@@ -316,6 +333,155 @@ TEST_F(StartTest, TheMainWindowSavedAtTheRightEdgeOfALargerScreenComesBackFlushR
     ASSERT_EQ(screen.width(), 1024) << "runs on its own small screen";
     EXPECT_EQ(window().frameGeometry().right() + 1, screen.width());
     EXPECT_EQ(window().frameGeometry().top(), 12);
+}
+
+TEST_F(StartTest, TheFrequencyDisplayAndTheSliderComeBackWhereTheyWere)
+{
+    start();
+    // Opened first: showing the slider switches both channels to constant tones.
+    window().menu().FreqSlider1->trigger();
+    window().menu().FrequencyDisplay1->trigger();
+    changeEverything();
+    ASSERT_TRUE(slider().isVisible());
+    ASSERT_TRUE(display().isVisible());
+    window().move(40, 30);
+    display().move(300, 200);
+    display().resize(display().width(), 60);
+    slider().move(50, 480);
+    slider().resize(600, slider().height());
+    slider().MinFreqEdit->setText("20");
+    slider().MaxFreqEdit->setText("5000");
+    slider().txtRound->setText("10");
+    const QRect displayFrame = display().frameGeometry();
+    const QRect sliderFrame = slider().frameGeometry();
+    closeWindow();
+    EXPECT_TRUE(notices.messages.empty());
+    EXPECT_NE(contentsOf(storeFile()).find("\nDisplayW = integer 60\n"), std::string::npos) << "the display's height";
+
+    start();
+    EXPECT_TRUE(display().isVisible());
+    EXPECT_TRUE(slider().isVisible());
+    EXPECT_TRUE(window().menu().FrequencyDisplay1->isChecked());
+    EXPECT_TRUE(window().menu().FreqSlider1->isChecked());
+    EXPECT_EQ(window().frameGeometry().topLeft(), QPoint(40, 30));
+    EXPECT_EQ(display().frameGeometry(), displayFrame);
+    EXPECT_EQ(display().height(), 60);
+    EXPECT_EQ(display().width(), 12 * 60) << "stereo: two frequencies wide";
+    EXPECT_EQ(slider().frameGeometry(), sliderFrame);
+    EXPECT_EQ(slider().width(), 600);
+    EXPECT_EQ(slider().MinFreqEdit->text(), "20");
+    EXPECT_EQ(slider().MaxFreqEdit->text(), "5000") << "the stored upper end, over the one showing the window set";
+    EXPECT_EQ(slider().txtRound->text(), "10");
+    EXPECT_TRUE(ch(Channel::Left).chkSweep->isChecked()) << "the channels' own mode, restored after the slider opened";
+
+    // Closed windows are remembered closed.
+    display().close();
+    slider().close();
+    closeWindow();
+    start();
+    EXPECT_FALSE(display().isVisible());
+    EXPECT_FALSE(slider().isVisible());
+    EXPECT_FALSE(window().menu().FreqSlider1->isChecked());
+}
+
+TEST_F(StartTest, ADisplaySavedBeyondTheRightEdgeComesBackAtTheLeft)
+{
+    start();
+    window().menu().FrequencyDisplay1->trigger();
+    closeWindow();
+    spoilStoredLine("DisplayX", "DisplayX = integer 1900");
+    spoilStoredLine("DisplayY", "DisplayY = integer 100");
+
+    start();
+    EXPECT_TRUE(display().isVisible());
+    EXPECT_EQ(display().frameGeometry().topLeft(), QPoint(0, 100));
+}
+
+TEST_F(StartTest, TheMemoriesAreFilledFromTheRestoredSettings)
+{
+    start();
+    changeEverything();
+    closeWindow();
+    start("nothing.zrx"); // a name with a '.': no example presets
+    for (int n = 1; n <= 4; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(bank().name(n), "Memory " + std::to_string(n));
+        PresetSlot current = bank().memory(n);
+        MemStore(g(), current);
+        EXPECT_EQ(current, bank().memory(n)) << "memory " << n << " holds the settings the window shows";
+        EXPECT_EQ(w().Memory[static_cast<size_t>(n - 1)]->text(), QStringLiteral("Memory %1").arg(n));
+    }
+    EXPECT_EQ(bank().memory(1).text(slot::Duration), "2.5");
+}
+
+// The first argument, as a table: the splash, the example presets, the file it names.
+TEST_F(StartTest, TheFirstArgumentDecidesTheSplashThePresetsAndTheFile)
+{
+    // The program's examples lie beside the test (copied there at build time).
+    ASSERT_TRUE(FindDataFile("Examples.zrx").has_value()) << "Examples.zrx beside " << ProgramFolder();
+    const std::string examples = ExamplePresetRecipes()[0].name;
+
+    PresetRecipes mine = ExamplePresetRecipes();
+    for (int i = 0; i < 4; ++i) mine[static_cast<size_t>(i)].name = "Mine " + std::to_string(i + 1);
+    WritePresetRecipes(file("mine.zrx"), mine);
+    WritePresetRecipes(file("CAPS.ZRX"), mine);
+
+    start();
+    changeEverything();
+    closeWindow();
+
+    struct Case {
+        std::string argument;
+        bool splash;
+        std::string memory1; // the first memory's name afterwards
+    };
+    const Case cases[] = {
+        {"", true, examples},
+        {"/nosplash", false, examples},
+        {"--nosplash", false, examples},
+        {file("mine.zrx"), true, "Mine 1"},
+        {file("CAPS.ZRX"), true, "Memory 1"},    // the tests are case-sensitive: nothing loaded
+        {file("missing.zrx"), true, "Memory 1"}, // missing, but with a '.': no examples either
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.argument);
+        start(c.argument.empty() ? nullptr : c.argument.c_str());
+        EXPECT_FALSE(status.has_value());
+        EXPECT_EQ(sequence->splashShown(), c.splash);
+        EXPECT_EQ(splashWaits, c.splash ? 15 + 7 + 15 : 0) << "fade in, hold, fade out";
+        EXPECT_EQ(bank().name(1), c.memory1);
+        EXPECT_EQ(w().Duration->text(), "2.5") << "loading presets recalls nothing";
+        EXPECT_EQ(w().cboChannels->currentIndex(), 1);
+        EXPECT_TRUE(notices.errors.empty());
+        EXPECT_TRUE(notices.messages.empty());
+    }
+}
+
+TEST_F(StartTest, AScriptArgumentRunsUnattendedAndEndsWithItsStatus)
+{
+    start();
+    window().menu().FrequencyDisplay1->trigger();
+    window().menu().FreqSlider1->trigger();
+    closeWindow();
+    std::ofstream(file("fine.zrs")) << "rem nothing to play\nend\n";
+    std::ofstream(file("broken.zrs")) << "rem a typing error follows\nplya 1\nend\n";
+
+    struct Case {
+        const char* name;
+        int status;
+        size_t messages; // the invalid line is reported in a box
+    };
+    for (const Case& c : {Case{"fine.zrs", 0, 0}, Case{"broken.zrs", 1, 1}}) {
+        SCOPED_TRACE(c.name);
+        start(file(c.name).c_str());
+        ASSERT_TRUE(status.has_value()) << "the program ends without its message loop";
+        EXPECT_EQ(*status, c.status);
+        EXPECT_EQ(notices.messages.size(), c.messages);
+        EXPECT_FALSE(window().isVisible());
+        EXPECT_FALSE(display().isVisible());
+        EXPECT_FALSE(slider().isVisible());
+        EXPECT_FALSE(sequence->controller().scripts().popup().isVisible());
+    }
 }
 
 } // namespace
