@@ -51,9 +51,9 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
     TAudioOut engine(device);
     GeneratorOutput output(generator, engine);
     engine.setWaveDevice(request.device ? static_cast<uint32_t>(*request.device) : 0xFFFFFFFFu);
+    // The runner's own flag (see ScriptHooks): the engine's stop notice, which arrives after
+    // the engine has gone inactive, must not cut the delay after a play short.
     bool generatorRunning = false;
-    engine.OnStart = [&] { generatorRunning = true; };
-    engine.OnStop = [&] { generatorRunning = false; };
     generator.hooks.outputActive = [&] { return engine.Active(); };
     generator.hooks.stopAtOnce = [&] { engine.StopAtOnce(); };
     output.callbacks.runningBehind = [] { std::cerr << "velmora-render: " << kPerformanceMessage << "\n"; };

@@ -32,8 +32,13 @@ namespace velmora {
 namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
-// The loops over whole blocks are built for the widest vector unit the processor has.
+// The loops over whole blocks are built for the widest vector unit the processor has
+// (clang cannot clone the templates among them: there they are built once).
+#if defined(__clang__)
+#define VELMORA_VECTOR_CLONES
+#else
 #define VELMORA_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
 
 // RoundSample without branches, so that the loops below vectorise: the value is limited to
 // just beyond full scale, rounded by adding and removing 1.5 * 2^52 (to nearest, ties to

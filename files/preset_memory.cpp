@@ -176,9 +176,10 @@ void PresetBank::replaceAll(const PresetRecords& records)
     for (int n = 1; n <= kPresetCount; ++n) named(n);
 }
 
-PresetLoad PresetBank::LoadSettings(const std::filesystem::path& file)
+PresetLoad PresetBank::LoadSettings(const std::filesystem::path& file) { return load(ReadPresetFile(file)); }
+
+PresetLoad PresetBank::load(const PresetFileContents& contents)
 {
-    const PresetFileContents contents = ReadPresetFile(file);
     switch (contents.kind) {
     case PresetFileKind::Current:
         replaceAll(contents.records);

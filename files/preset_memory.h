@@ -87,6 +87,8 @@ public:
     // Loads a preset file of any known format into the memories. Throws PresetFileError
     // (cannot be read, incomplete) with the memories unchanged.
     PresetLoad LoadSettings(const std::filesystem::path& file);
+    // The same for a file already read (ReadPresetFile / ParsePresetFile).
+    PresetLoad load(const PresetFileContents& contents);
     // Writes the four memories in the current format, replacing the file atomically.
     // Throws PresetFileError; the memories are unchanged either way.
     void save(const std::filesystem::path& file) const { WritePresetFile(file, records_); }

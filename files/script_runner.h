@@ -36,8 +36,10 @@ struct ScriptHooks {
     std::function<void(bool)> setLoop;
     std::function<void()> startsignal;
     std::function<bool()> outputActive;
-    // GeneratorRunning: set by the output's start notice, cleared by its stop notice and by
-    // Next; the runner sets it at each wait step and polls it.
+    // GeneratorRunning: set by the runner at each wait step and polled by it; Next clears
+    // it. A host should not clear it on the output's stop notice when that notice can
+    // arrive after the output went inactive (the play's wait already ends then), or a
+    // stale notice cuts the following delay short.
     std::function<bool()> generatorRunning;
     std::function<void(bool)> setGeneratorRunning;
 

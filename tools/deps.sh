@@ -10,9 +10,12 @@ build_pkgs=(build-essential cmake ninja-build pkg-config git
 # with a null sink reached through ALSA's default device, and the measuring tools.
 test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
            alsa-utils sox ffmpeg python3 procps)
+# tools/fuzz.sh: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz_pkgs=(clang)
 
 want=("${build_pkgs[@]}")
 if [[ "${1:-}" == "test" ]]; then want+=("${test_pkgs[@]}"); fi
+if [[ "${1:-}" == "fuzz" ]]; then want+=("${fuzz_pkgs[@]}"); fi
 
 missing=()
 for p in "${want[@]}"; do

@@ -24,10 +24,13 @@ PY
 
 fail() { echo "FAIL: $*"; cat "$dir/err" 2>/dev/null; exit 1; }
 
-printf 'rem two tones\nplay 1 %s\ndelay 0,2\nPause Level\nplay 4 %s \nend\n' "$dir/my presets.zrx" "$dir/my presets.zrx" >"$dir/two.zrs"
-start=$(date +%s.%N)
+printf 'rem two tones\nplay 1 %s\ndelay 1,5\nPause Level\nplay 4 %s \nend\n' "$dir/my presets.zrx" "$dir/my presets.zrx" >"$dir/two.zrs"
+start=$(date +%s%N)
 "$render" --play --script "$dir/two.zrs" </dev/null >"$dir/out" 2>"$dir/err"; rc=$?
+elapsed_ms=$((($(date +%s%N) - start) / 1000000))
 [[ $rc -eq 0 ]] || fail "two presets: exit $rc"
+# 0.3 s + 1.5 s + 0.3 s at least: the delay after a play is not cut short.
+[[ $elapsed_ms -ge 2000 ]] || fail "two presets took only $elapsed_ms ms"
 grep -q "^Line 2: play 1" "$dir/out" || fail "no line 2 in $(cat "$dir/out")"
 grep -q "^Level $" "$dir/out" || fail "pause text missing: $(cat "$dir/out")"
 grep -q "^Line 6: end" "$dir/out" || fail "did not reach the end"

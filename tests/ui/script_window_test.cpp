@@ -148,6 +148,18 @@ TEST_F(ScriptWindowTest, CancelGivesTheWindowBackAtOnceAndEndsAfterTheSignal)
     EXPECT_EQ(ch(Channel::Left).fInit->text(), QStringLiteral("1000")); // line 2 never ran
 }
 
+TEST_F(ScriptWindowTest, ClosingTheMainWindowEndsTheScriptAtOnce)
+{
+    during = [this](int step) {
+        if (step == 1) window->close();
+    };
+    const ScriptResult r = scripts().Runscript(script("play 1 " + path() + "\nplay 2 " + path() + "\nend"));
+    EXPECT_EQ(r.outcome, ScriptResult::Ended);
+    EXPECT_EQ(steps, 1);
+    EXPECT_FALSE(controller->AudioOut1().Active()); // closing stopped the output
+    EXPECT_FALSE(popup().isVisible());
+}
+
 TEST_F(ScriptWindowTest, ErrorsAndInvalidLinesGiveTheWindowBack)
 {
     struct Case {

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
@@ -55,17 +56,24 @@ ScriptController::ScriptController(const Parts& parts)
     connect(window_.menu().RunScript1, &QAction::triggered, this, [this] { RunScript1Click(); });
     connect(window_.menu().OpenScriptEditor1, &QAction::triggered, this, [this] { OpenScriptEditor1Click(); });
 
-    // The output's stop notice clears GeneratorRunning too.
-    auto previous = switching_.runningChanged;
-    switching_.runningChanged = [this, previous](bool on) {
-        if (previous) previous(on);
-        generatorRunning_ = on;
-    };
-    // A program that quits (its main window closed) must not stay inside a script's wait.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+    // GeneratorRunning is the runner's own: set at each wait step, cleared by Next. The
+    // output's stop notice does not clear it: the engine stops being active when it closes
+    // the device, and its stop notice follows later, so a notice left over from a play
+    // that has ended would cut the next delay short. A play's wait ends on the output
+    // being inactive instead.
+    // A main window that closes ends the script at once: once the application quits, the
+    // waits' event loops no longer run, and a wait for a signal to end would never end.
+    window_.installEventFilter(this);
+}
+
+bool ScriptController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &window_ && event->type() == QEvent::Close && running_) {
+        next_ = true;
         generatorRunning_ = false;
         popup_->hide();
-    });
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 ScriptController::~ScriptController() = default;

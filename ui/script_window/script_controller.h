@@ -57,9 +57,11 @@ public:
     std::function<QString()> chooseScriptFile;
     std::function<void()> waitStep;
 
-    // GeneratorRunning as the runner sees it: set at each wait step, cleared by the
-    // output's stop notice and by Next.
+    // GeneratorRunning as the runner sees it: set at each wait step, cleared by Next.
     bool generatorRunning() const { return generatorRunning_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     ScriptHooks hooks();
