@@ -11,11 +11,15 @@
 #include "ui/dialogs/wait_window.h"
 #include "ui/frequency_display/frequency_display.h"
 #include "ui/main_window/wave_export_command.h"
+#include "ui/frequency_slider/freq_slider_window.h"
+#include "ui/main_window/main_menu.h"
+#include "ui/waveform_display/waveform_window.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/splash/start_splash.h"
 #include "ui/startup/start_sequence.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLocale>
@@ -39,9 +43,10 @@ using velmora::Field;
 // (white noise left, a sweep right, the generator on), "settings", "about", "waves" (the
 // left waveform list opened), "export" (the progress window half way through saving a long
 // stereo sweep, which is then cancelled), "frequency" or "frequency-stereo" (the frequency
-// display of a playing generator), or "splash" (the start-up splash, fully faded in).
-// Pictures play through a silent fake device, so they need no sound card. Used by
-// tools/screenshots.sh.
+// display of a playing generator), "slider" (the frequency slider), "scope" (the waveform
+// display with a 1 kHz sine at 44100 Hz, 500 µs/div) or "splash" (the start-up splash,
+// fully faded in). Pictures play through a silent fake device, so they need no sound card.
+// Used by tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
     QTimer::singleShot(500, window, [window, file] { QApplication::exit(window->grab().save(file) ? 0 : 1); });
@@ -102,6 +107,21 @@ void shootFrequencyDisplay(velmora::ui::GeneratorController& controller, bool st
     display.setShown(true);
     controller.switching().btnONClick();
     scheduleScreenshot(&display, file);
+}
+
+void setUpScopePicture(velmora::ui::GeneratorController& controller, velmora::ui::TfrmGenerator& window)
+{
+    velmora::Generator& g = controller.generator();
+    auto& rates = *controller.settingsDialog().cboFsList;
+    rates.setCurrentIndex(rates.findText(QStringLiteral("44100")));
+    controller.settingsDialog().cboFsListChange();
+    controller.binding().run([&] {
+        g.setText({Field::fInit, Channel::Left}, "1000");
+        g.setChecked({Field::Loop}, true);
+    });
+    window.menu().WaveformDisplay1->trigger();
+    // The start fills the whole ring, which the scope shows (the fake device plays nothing).
+    controller.switching().btnONClick();
 }
 
 char localeDecimalSeparator()
@@ -182,6 +202,12 @@ int main(int argc, char** argv)
             shootExport(*controller, shot);
         } else if (shotWindow.startsWith(QLatin1String("frequency"))) {
             shootFrequencyDisplay(*controller, shotWindow.endsWith(QLatin1String("stereo")), shot);
+        } else if (shotWindow == QLatin1String("slider")) {
+            window.menu().FreqSlider1->trigger();
+            scheduleScreenshot(&controller->freqSlider(), shot);
+        } else if (shotWindow == QLatin1String("scope")) {
+            setUpScopePicture(*controller, window);
+            scheduleScreenshot(&controller->waveform(), shot);
         } else if (shotWindow == QLatin1String("stereo")) {
             setUpStereoPicture(*controller);
             scheduleScreenshot(&window, shot);

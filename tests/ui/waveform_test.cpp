@@ -144,6 +144,37 @@ TEST(ScopeTraceTest, WithoutACrossingTheNewestScreenRunsFree)
     EXPECT_EQ(TracePoints(few, Channel::Left, 0, s).size(), 10);
 }
 
+// The trace's own line drawing: one-pixel lines, clipped however far the zoom throws them.
+TEST(ScopeTraceTest, DrawingATraceSetsItsPixelsOnly)
+{
+    QImage image(10, 10, QImage::Format_RGB32);
+    const QRgb black = qRgb(0, 0, 0), lime = qRgb(0, 255, 0);
+    auto count = [&] {
+        int n = 0;
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x) n += image.pixel(x, y) == lime;
+        return n;
+    };
+
+    image.fill(black);
+    DrawTrace(image, QPolygonF({QPointF(2, -1e7), QPointF(2.2, 1e7)}), lime); // 32768x zoom
+    for (int y = 0; y < 10; ++y) EXPECT_EQ(image.pixel(2, y), lime) << y;
+    EXPECT_EQ(count(), 10);
+
+    image.fill(black);
+    DrawTrace(image, QPolygonF({QPointF(-5, -5), QPointF(9, 9), QPointF(9.4, 30)}), lime);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(image.pixel(i, i), lime) << i;
+    EXPECT_EQ(count(), 10);
+
+    image.fill(black);
+    DrawTrace(image, QPolygonF({QPointF(0, 20), QPointF(9, 40), QPointF(-3, 4)}), lime); // all outside
+    DrawTrace(image, QPolygonF(), lime);
+    EXPECT_EQ(count(), 0);
+    DrawTrace(image, QPolygonF({QPointF(4.4, 5.6)}), lime);
+    EXPECT_EQ(image.pixel(4, 6), lime);
+    EXPECT_EQ(count(), 1);
+}
+
 class WaveformTest : public WindowHarness {
 protected:
     void SetUp() override

@@ -10,6 +10,9 @@
 #include "ui/waveform_display/waveform_window.h"
 #include "ui/frequency_display/frequency_display.h"
 #include "ui/main_window/wave_export_command.h"
+#include "ui/performance_test/message_box_dialogs.h"
+#include "ui/performance_test/performance_test.h"
+#include "settings/data_files.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/up_down.h"
 #include "ui/main_window/window_notices.h"
@@ -63,7 +66,8 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
       binding_(generator_, notices_),
       commands_(generator_, binding_, window.widgets()),
       switching_({window, AudioOut1_, output_, route_, notices_, rules_}),
-      sync_(std::make_unique<LocalSync>(*this))
+      sync_(std::make_unique<LocalSync>(*this)),
+      presetBank_(generator_)
 {
     switching_.setSync(sync_.get());
     bindWindow();
@@ -165,6 +169,10 @@ void GeneratorController::plugHooks()
     };
 
     switching_.openOutputSettings = [this] { Compatibilitysettings1Click(); };
+    presetBank_.hooks.startsignal = [this] { switching_.startsignal(); };
+    presetBank_.hooks.notice = [this](std::string_view text) {
+        notices_.messageBox(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    };
     switching_.runningChanged = [this](bool running) {
         screensaver_.setActive(running && settings_ && settings_->chkDisableSS->isChecked());
         if (waveform_) waveform_->setGeneratorRunning(running);
@@ -190,6 +198,7 @@ void GeneratorController::connectCommands()
     });
     connect(m.Compatibilitysettings1, &QAction::triggered, this, [this] { Compatibilitysettings1Click(); });
     connect(m.Recheckoutputdevices1, &QAction::triggered, this, [this] { Recheckoutputdevices1Click(); });
+    connect(m.CompatibilityTest1, &QAction::triggered, this, [this] { CompatibilityTest1Click(); });
     connect(m.Introduction1, &QAction::triggered, this, [this] { openHelp(10); });
     connect(m.Help1, &QAction::triggered, this, [this] { openHelp(1); });
     connect(m.About2, &QAction::triggered, this, [this] {
@@ -274,6 +283,7 @@ void GeneratorController::FormCreate()
 
 void GeneratorController::FormClose()
 {
+    closed_ = true;
     AudioOut1_.StopAtOnce();
     // The program ends with its main window.
     for (QWidget* other : std::initializer_list<QWidget*>{settings_.get(), about_.get(), help_.get()})
@@ -323,6 +333,35 @@ void GeneratorController::FormActivate()
 }
 
 void GeneratorController::openHelp(int context) { help_->showTopic(context); }
+
+GeneratorTestActions::Parts GeneratorController::performanceTestParts()
+{
+    return {generator_,
+            AudioOut1_,
+            switching_,
+            *settings_,
+            window_.widgets().WaveDevice,
+            notices_,
+            FindDataFile(kCompatibilityTestFile).value_or(DataFileBesideProgram(kCompatibilityTestFile)),
+            [this](const std::filesystem::path& file) { presetBank_.LoadSettings(file); },
+            [this](int n) { presetBank_.MemRecall(n); },
+            [this] { return !closed_; },
+            {}};
+}
+
+void GeneratorController::CompatibilityTest1Click()
+{
+    // The test keeps the window live while its signals play: one test at a time.
+    if (testRunning_) return;
+    testRunning_ = true;
+    window_.menu().CompatibilityTest1->setEnabled(false);
+    MessageBoxTestDialogs dialogs(&window_, [this](int topic) { openHelp(topic); });
+    GeneratorTestActions actions(performanceTestParts());
+    PerformanceTest test(dialogs, actions);
+    binding_.run([&] { test.run(); });
+    window_.menu().CompatibilityTest1->setEnabled(true);
+    testRunning_ = false;
+}
 
 bool GeneratorController::eventFilter(QObject* watched, QEvent* event)
 {

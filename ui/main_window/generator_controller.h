@@ -9,11 +9,13 @@
 #include "audio/live/generator_output.h"
 #include "audio/qt/qt_notice_route.h"
 #include "engine/generator.h"
+#include "files/preset_memory.h"
 #include "ui/main_window/channel_commands.h"
 #include "ui/main_window/control_binding.h"
 #include "ui/main_window/desktop_commands.h"
 #include "ui/main_window/switching_controller.h"
 #include "ui/main_window/visibility_rules.h"
+#include "ui/performance_test/generator_test_actions.h"
 
 #include <QObject>
 
@@ -56,6 +58,8 @@ public:
     AboutWindow& about() { return *about_; }
     TfrmFreqSlider& freqSlider() { return *slider_; }
     TfrmWaveForm& waveform() { return *waveform_; }
+    // The four preset memories.
+    PresetBank& presetBank() { return presetBank_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
     PresetController& presets() { return *presets_; }
     ScriptController& scripts() { return *scripts_; }
@@ -70,6 +74,11 @@ public:
     void FormActivate();
     void refreshOutputLabels();
     void openHelp(int context);
+    // Tools > "Performance Test": the guided test in message boxes (nothing while it runs).
+    void CompatibilityTest1Click();
+    // What the performance test works on: this window, its memories and output settings,
+    // and "Compatibility Test.zrx" beside the program.
+    GeneratorTestActions::Parts performanceTestParts();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -108,6 +117,9 @@ private:
     std::unique_ptr<TfrmWaveForm> waveform_;
     std::unique_ptr<WaveExportCommand> waveExport_;
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
+    PresetBank presetBank_;
+    bool testRunning_ = false;
+    bool closed_ = false;
 };
 
 } // namespace velmora::ui

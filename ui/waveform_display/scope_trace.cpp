@@ -158,6 +158,75 @@ QPolygonF TracePoints(const ScopeRing& ring, Channel c, double start, const Scop
     return points;
 }
 
+namespace {
+// Liang-Barsky: cuts the segment a-b to the box; false when nothing of it is inside.
+bool clip(QPointF& a, QPointF& b, double left, double top, double right, double bottom)
+{
+    double t0 = 0, t1 = 1;
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x() - left, right - a.x(), a.y() - top, bottom - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0) {
+            if (r > t1) return false;
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0) return false;
+            t1 = std::min(t1, r);
+        }
+    }
+    const QPointF from = a;
+    a = {from.x() + t0 * dx, from.y() + t0 * dy};
+    b = {from.x() + t1 * dx, from.y() + t1 * dy};
+    return true;
+}
+} // namespace
+
+void DrawTrace(QImage& image, const QPolygonF& points, QRgb colour)
+{
+    const int w = image.width(), h = image.height();
+    if (points.isEmpty() || w == 0 || h == 0) return;
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const auto pixel = [](double v) { return static_cast<int>(std::floor(v + 0.5)); };
+    if (points.size() == 1) {
+        QPointF a = points[0], b = points[0];
+        if (clip(a, b, 0, 0, w - 1, h - 1))
+            reinterpret_cast<QRgb*>(bits + pixel(a.y()) * stride)[pixel(a.x())] = colour;
+        return;
+    }
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        QPointF a = points[i - 1], b = points[i];
+        if (!clip(a, b, 0, 0, w - 1, h - 1)) continue;
+        // Bresenham between the rounded ends, which the clip keeps on the image.
+        int x = pixel(a.x()), y = pixel(a.y());
+        const int x1 = pixel(b.x()), y1 = pixel(b.y());
+        const int dx = std::abs(x1 - x), dy = -std::abs(y1 - y);
+        const int sx = x < x1 ? 1 : -1;
+        const qsizetype sy = y < y1 ? stride : -stride;
+        uchar* row = bits + y * stride;
+        int error = dx + dy;
+        for (;;) {
+            reinterpret_cast<QRgb*>(row)[x] = colour;
+            if (x == x1 && row == bits + y1 * stride) break;
+            const int twice = 2 * error;
+            if (twice >= dy) {
+                error += dy;
+                x += sx;
+            }
+            if (twice <= dx) {
+                error += dx;
+                row += sy;
+            }
+        }
+    }
+}
+
 QPolygonF ZeroLine(const ScopeScale& scale)
 {
     const double zero = scale.height / 2;

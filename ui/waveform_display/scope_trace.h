@@ -6,6 +6,7 @@
 
 #include "engine/settings.h"
 
+#include <QImage>
 #include <QPolygonF>
 
 #include <array>
@@ -94,5 +95,10 @@ QPolygonF TracePoints(const ScopeRing& ring, Channel c, double start, const Scop
 
 // The trace of silence: the zero line across the screen.
 QPolygonF ZeroLine(const ScopeScale& scale);
+
+// Joins `points` with one-pixel lines of `colour` in a 32-bit image, clipped to it: the
+// painter's general line drawing costs some nanoseconds a pixel, too much for a screen of
+// full-height strokes many times a second.
+void DrawTrace(QImage& image, const QPolygonF& points, QRgb colour);
 
 } // namespace velmora::ui

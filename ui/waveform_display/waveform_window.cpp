@@ -11,6 +11,7 @@
 #include <QSlider>
 
 #include <cmath>
+#include <cstring>
 
 namespace velmora::ui {
 
@@ -172,7 +173,8 @@ void TfrmWaveForm::samplingRateChanged()
 
 void TfrmWaveForm::pbxScopePaint(QPainter& painter)
 {
-    painter.drawImage(0, 0, imgPhantomScopeGrid);
+    if (frame_.size() != imgPhantomScopeGrid.size()) frame_ = QImage(imgPhantomScopeGrid.size(), QImage::Format_RGB32);
+    std::memcpy(frame_.bits(), imgPhantomScopeGrid.constBits(), static_cast<size_t>(frame_.sizeInBytes()));
     const ScopeScale s = scale();
     if (!running_ || ring_.held() == 0) {
         trace_[0] = ZeroLine(s);
@@ -183,12 +185,9 @@ void TfrmWaveForm::pbxScopePaint(QPainter& painter)
         trace_[1] = ring_.stereo() ? TracePoints(ring_, Channel::Right, trigger.start, s) : QPolygonF();
     }
     // Left over right, so that two equal channels show in the left's colour.
-    if (!trace_[1].isEmpty()) {
-        painter.setPen(kRightColour);
-        painter.drawPolyline(trace_[1]);
-    }
-    painter.setPen(kLeftColour);
-    painter.drawPolyline(trace_[0]);
+    DrawTrace(frame_, trace_[1], kRightColour.rgb());
+    DrawTrace(frame_, trace_[0], kLeftColour.rgb());
+    painter.drawImage(0, 0, frame_);
     sincePaint_.start();
 }
 

@@ -78,6 +78,7 @@ private:
     std::array<QPolygonF, 2> trace_;
     QElapsedTimer sincePaint_;
     QTimer repaintTimer_;
+    QImage frame_; // the picture being made: the grid, then the traces
 };
 
 } // namespace velmora::ui
