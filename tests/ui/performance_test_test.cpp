@@ -6,6 +6,7 @@
 
 #include "files/compatibility_test_presets.h"
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/main_window/preset_controller.h"
 #include "ui/performance_test/generator_test_actions.h"
 #include "ui/performance_test/performance_test.h"
 
@@ -88,7 +89,7 @@ protected:
         testFile = std::filesystem::path(config.path().toStdString()) / kCompatibilityTestFile;
         WritePresetRecipes(testFile, CompatibilityTestRecipes());
         choose(controller->settingsDialog().cboFsList, 4); // 48000 Hz, the rate before the test
-        controller->presetBank().storeAllFromCurrent();
+        controller->presets().bank().storeAllFromCurrent();
         // The device plays whatever is queued, as a sound card would, while the test waits.
         QObject::connect(&player, &QTimer::timeout, [this] { device->completeAll(); });
         player.start(0);
@@ -117,7 +118,7 @@ protected:
     std::vector<std::string> memoryNames()
     {
         std::vector<std::string> names;
-        for (int n = 1; n <= 4; ++n) names.push_back(controller->presetBank().name(n));
+        for (int n = 1; n <= 4; ++n) names.push_back(controller->presets().bank().name(n));
         return names;
     }
     int rate() const { return controller->generator().settings.output.SamplingRate; }
@@ -173,7 +174,7 @@ TEST_F(PerformanceTestTest, TheTestFileHoldsTheAnnouncedSignals)
         {true, "5", "1000", "1000", true},
         {true, "10", "1000", "1000", false},
     };
-    PresetBank& bank = controller->presetBank();
+    PresetBank& bank = controller->presets().bank();
     bank.LoadSettings(testFile);
     for (int n = 1; n <= 4; ++n) {
         SCOPED_TRACE(n);

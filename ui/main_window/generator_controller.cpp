@@ -66,8 +66,7 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
       binding_(generator_, notices_),
       commands_(generator_, binding_, window.widgets()),
       switching_({window, AudioOut1_, output_, route_, notices_, rules_}),
-      sync_(std::make_unique<LocalSync>(*this)),
-      presetBank_(generator_)
+      sync_(std::make_unique<LocalSync>(*this))
 {
     switching_.setSync(sync_.get());
     bindWindow();
@@ -169,10 +168,6 @@ void GeneratorController::plugHooks()
     };
 
     switching_.openOutputSettings = [this] { Compatibilitysettings1Click(); };
-    presetBank_.hooks.startsignal = [this] { switching_.startsignal(); };
-    presetBank_.hooks.notice = [this](std::string_view text) {
-        notices_.messageBox(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    };
     switching_.runningChanged = [this](bool running) {
         screensaver_.setActive(running && settings_ && settings_->chkDisableSS->isChecked());
         if (waveform_) waveform_->setGeneratorRunning(running);
@@ -343,8 +338,9 @@ GeneratorTestActions::Parts GeneratorController::performanceTestParts()
             window_.widgets().WaveDevice,
             notices_,
             FindDataFile(kCompatibilityTestFile).value_or(DataFileBesideProgram(kCompatibilityTestFile)),
-            [this](const std::filesystem::path& file) { presetBank_.LoadSettings(file); },
-            [this](int n) { presetBank_.MemRecall(n); },
+            // A file that cannot be loaded ends the test with its error.
+            [this](const std::filesystem::path& file) { presets_->bank().LoadSettings(file); },
+            [this](int n) { presets_->MemRecall(n); },
             [this] { return !closed_; },
             {}};
 }

@@ -9,7 +9,6 @@
 #include "audio/live/generator_output.h"
 #include "audio/qt/qt_notice_route.h"
 #include "engine/generator.h"
-#include "files/preset_memory.h"
 #include "ui/main_window/channel_commands.h"
 #include "ui/main_window/control_binding.h"
 #include "ui/main_window/desktop_commands.h"
@@ -58,8 +57,6 @@ public:
     AboutWindow& about() { return *about_; }
     TfrmFreqSlider& freqSlider() { return *slider_; }
     TfrmWaveForm& waveform() { return *waveform_; }
-    // The four preset memories.
-    PresetBank& presetBank() { return presetBank_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
     PresetController& presets() { return *presets_; }
     ScriptController& scripts() { return *scripts_; }
@@ -111,15 +108,14 @@ private:
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<TfrmSettings> settings_;
-    std::unique_ptr<PresetController> presets_;
-    std::unique_ptr<ScriptController> scripts_;
     std::unique_ptr<TfrmFreqSlider> slider_;
     std::unique_ptr<TfrmWaveForm> waveform_;
     std::unique_ptr<WaveExportCommand> waveExport_;
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
-    PresetBank presetBank_;
     bool testRunning_ = false;
     bool closed_ = false;
+    std::unique_ptr<PresetController> presets_;
+    std::unique_ptr<ScriptController> scripts_;
 };
 
 } // namespace velmora::ui
