@@ -2,6 +2,7 @@
 #include "audio/alsa/alsa_device.h"
 #include "audio/fake_device.h"
 #include "engine/numbers.h"
+#include "files/start_files.h"
 #include "ui/dialogs/about_window.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_link.h"
@@ -15,6 +16,8 @@
 #include "ui/main_window/main_menu.h"
 #include "ui/waveform_display/waveform_window.h"
 #include "ui/widgets/picture_combo_box.h"
+#include "ui/splash/start_splash.h"
+#include "ui/startup/start_sequence.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -26,7 +29,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -36,13 +41,13 @@ using velmora::Field;
 
 // VELMORA_SCREENSHOT=<file.png> saves a picture of a window once it is on screen and quits;
 // VELMORA_SCREENSHOT_WINDOW picks what: "main" (the default; mono with a sine), "stereo"
-// (white noise left, a sweep right, the generator on), "stereo-off" (a sweep left and a
-// sequence right, off), "settings", "about", "waves" (the left waveform list opened),
-// "export" (the progress window half way through saving a long stereo sweep, which is then
-// cancelled), "frequency" or "frequency-stereo" (the frequency display of a playing
-// generator), "slider" (the frequency slider) or "scope" (the waveform display with a 1 kHz
-// sine at 44100 Hz, 500 µs/div). Pictures play through a silent fake device, so they need no
-// sound card. Used by tools/screenshots.sh.
+// (white noise left, a sweep right, the generator on), "settings", "about", "waves" (the
+// left waveform list opened), "export" (the progress window half way through saving a long
+// stereo sweep, which is then cancelled), "frequency" or "frequency-stereo" (the frequency
+// display of a playing generator), "slider" (the frequency slider), "scope" (the waveform
+// display with a 1 kHz sine at 44100 Hz, 500 µs/div) or "splash" (the start-up splash,
+// fully faded in). Pictures play through a silent fake device, so they need no sound card.
+// Used by tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
     QTimer::singleShot(500, window, [window, file] { QApplication::exit(window->grab().save(file) ? 0 : 1); });
@@ -137,15 +142,40 @@ char localeDecimalSeparator()
     return point == QLatin1String(",") ? ',' : '.';
 }
 
+// --help, --version and unknown options are answered before any window (or display) is needed.
+std::optional<int> answerWithoutWindows(const velmora::StartArguments& arguments, const char* program)
+{
+    using Mode = velmora::StartArguments::Mode;
+    switch (arguments.mode) {
+    case Mode::Help: std::fputs(velmora::StartUsage(program).c_str(), stdout); return 0;
+    case Mode::Version: std::fputs(velmora::StartVersion().c_str(), stdout); return 0;
+    case Mode::BadOption:
+        std::fprintf(stderr, "%s: unknown option '%s'\nTry '%s --help'.\n", program, arguments.argument.c_str(),
+                     program);
+        return 2;
+    case Mode::Start: break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (const auto status = answerWithoutWindows(velmora::ReadStartArguments(argc > 1 ? argv[1] : nullptr), "velmora"))
+        return *status;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Desktops match the running window to the installed velmora.desktop by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
     velmora::SetDecimalSeparator(localeDecimalSeparator());
+    // The first argument once Qt has taken its own options (-platform, -display ...) away.
+    const QStringList arguments = QApplication::arguments();
+    velmora::StartArguments start =
+        velmora::ReadStartArguments(arguments.size() > 1 ? arguments[1].toLocal8Bit().constData() : nullptr);
+    if (const auto status = answerWithoutWindows(start, "velmora"))
+        return *status;
 
     const QString shot = qEnvironmentVariable("VELMORA_SCREENSHOT");
     const QString shotWindow = qEnvironmentVariable("VELMORA_SCREENSHOT_WINDOW");
@@ -155,17 +185,27 @@ int main(int argc, char** argv)
     else
         device = std::make_unique<velmora::FakeDevice>(std::vector<std::string>{"Built-in Audio"});
 
-    velmora::ui::TfrmGenerator window;
-    // Boxes raised by a message from another program wait until its sender has its answer.
-    velmora::ui::MessageBoxNotices boxes(&window);
-    velmora::ui::DeferredNotices notices(boxes);
-    auto controller = std::make_unique<velmora::ui::GeneratorController>(window, std::move(device), &notices);
-    auto link = std::make_unique<velmora::ui::GeneratorLink>(window, *controller, notices);
-    controller->presets().loadExamples();
+    if (!shot.isEmpty())
+        start.splash = false; // pictures of the windows, not of the splash
+
+    auto sequence = std::make_unique<velmora::ui::StartSequence>(start, std::move(device));
+    if (const auto status = sequence->run())
+        return *status;
+    velmora::ui::TfrmGenerator& window = sequence->window();
+    velmora::ui::GeneratorController* controller = &sequence->controller();
+    // Other programs reach the generator from here on: remote messages, the generators kept in
+    // step, the global hot key. Boxes raised by a message wait until its sender has its answer.
+    auto link = std::make_unique<velmora::ui::GeneratorLink>(window, *controller, *sequence->deferredNotices());
     window.show();
 
+    std::unique_ptr<velmora::ui::TfrmStartSplash> splash;
     if (!shot.isEmpty()) {
-        if (shotWindow == QLatin1String("about")) {
+        if (shotWindow == QLatin1String("splash")) {
+            splash = std::make_unique<velmora::ui::TfrmStartSplash>();
+            splash->setWindowOpacity(1.0);
+            splash->show();
+            scheduleScreenshot(splash.get(), shot);
+        } else if (shotWindow == QLatin1String("about")) {
             controller->about().show();
             scheduleScreenshot(&controller->about(), shot);
         } else if (shotWindow == QLatin1String("settings")) {
@@ -197,6 +237,6 @@ int main(int argc, char** argv)
     }
     const int result = app.exec();
     link.reset();
-    controller.reset(); // before the window it is wired to
+    sequence.reset(); // the windows go before the application
     return result;
 }

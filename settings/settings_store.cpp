@@ -72,6 +72,7 @@ SettingsStore SettingsStore::openForReading(const std::filesystem::path& file)
     } catch (const std::system_error& e) {
         // Unreadable counts as absent: the caller falls back to its defaults.
         warnUnreadable(e);
+        store.openFailure_ = e.what();
     }
     return store;
 }
@@ -87,6 +88,7 @@ SettingsStore SettingsStore::openForWriting(const std::filesystem::path& file)
     } catch (const std::system_error& e) {
         // Stays unopened; the first write reports it, naming its value.
         warnUnreadable(e);
+        store.openFailure_ = e.what();
     }
     return store;
 }
@@ -106,7 +108,8 @@ SettingsStore::SettingsStore(SettingsStore&& other) noexcept
     : file_(std::move(other.file_)),
       access_(std::exchange(other.access_, Access::Unopened)),
       document_(std::move(other.document_)),
-      pending_(std::move(other.pending_))
+      pending_(std::move(other.pending_)),
+      openFailure_(std::move(other.openFailure_))
 {
 }
 
@@ -121,6 +124,7 @@ SettingsStore& SettingsStore::operator=(SettingsStore&& other) noexcept
         access_ = std::exchange(other.access_, Access::Unopened);
         document_ = std::move(other.document_);
         pending_ = std::move(other.pending_);
+        openFailure_ = std::move(other.openFailure_);
     }
     return *this;
 }

@@ -45,6 +45,9 @@ public:
     ~SettingsStore();
 
     bool isOpen() const { return access_ != Access::Unopened; }
+    // Why an open failed (the system's reason, naming the file); "" after a successful open,
+    // and for a store opened for reading whose file is simply missing.
+    const std::string& openFailure() const { return openFailure_; }
     const std::filesystem::path& location() const { return file_; }
 
     // True when a value of this name exists, of any kind (even one that cannot be read).
@@ -79,6 +82,7 @@ private:
     Access access_ = Access::Unopened;
     SettingsDocument document_;
     std::vector<PendingWrite> pending_; // in the order written
+    std::string openFailure_;
 };
 
 } // namespace velmora

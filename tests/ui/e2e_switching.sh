@@ -141,7 +141,7 @@ time.sleep(0.3)
 
 data = open(capture, "rb").read()[before:]
 samples = struct.unpack("<%dh" % (len(data) // 2), data[: len(data) // 2 * 2])
-# The loud part: the default signal is a 100 Hz sine at full scale.
+# The loud part: a first start has the reset's signal, a 1000 Hz sine at full scale.
 loud = [i for i, s in enumerate(samples) if abs(s) > 16000]
 if not loud:
     print("no sound reached the sink"); sys.exit(1)
@@ -159,8 +159,8 @@ for start in range(0, len(part) - 480, 480):
 crossings = sum(1 for a, b in zip(part, part[1:]) if (a < 0) != (b < 0))
 frequency = crossings / 2 / (len(part) / 48000)
 print("heard %.1f Hz for %.2f s, peak %d" % (frequency, len(part) / 48000, max(abs(s) for s in part)))
-if abs(frequency - 100) > 3:
-    print("the tone is not the 100 Hz set in the window"); sys.exit(1)
+if abs(frequency - 1000) > 5:
+    print("the tone is not the 1000 Hz of a first start"); sys.exit(1)
 PY
 if [[ $status -ne 0 ]]; then
   echo "--- velmora's output:"; cat "$work/velmora.log"

@@ -10,6 +10,8 @@
 #include "ui/main_window/wave_export_command.h"
 #include "ui/frequency_slider/freq_slider_window.h"
 #include "ui/waveform_display/waveform_window.h"
+#include "ui/frequency_display/frequency_display.h"
+#include "ui/main_window/wave_export_command.h"
 #include "ui/performance_test/message_box_dialogs.h"
 #include "ui/performance_test/performance_test.h"
 #include "settings/data_files.h"

@@ -109,10 +109,10 @@ private:
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<TfrmSettings> settings_;
-    std::unique_ptr<WaveExportCommand> waveExport_;
-    std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
     std::unique_ptr<TfrmFreqSlider> slider_;
     std::unique_ptr<TfrmWaveForm> waveform_;
+    std::unique_ptr<WaveExportCommand> waveExport_;
+    std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
     bool testRunning_ = false;
     bool closed_ = false;
     std::unique_ptr<PresetController> presets_;

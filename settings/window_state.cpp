@@ -1,0 +1,258 @@
+#include "settings/window_state.h"
+
+#include <array>
+#include <exception>
+
+namespace velmora {
+namespace {
+
+constexpr Channel L = Channel::Left;
+constexpr Channel R = Channel::Right;
+using K = StoredKind;
+
+struct Sources {
+    const Generator& g;
+    const WindowStateHost& host;
+};
+
+// One value as the save takes it: text, or a number for integers and booleans.
+struct Taken {
+    std::string text;
+    std::int32_t number = 0;
+};
+
+struct SavedValue {
+    StoredValue value;
+    Taken (*take)(const Sources&);
+};
+
+Taken text(const Sources& s, Control c) { return {s.g.text(c), 0}; }
+Taken checked(const Sources& s, Control c) { return {{}, s.g.checked(c) ? 1 : 0}; }
+Taken index(const Sources& s, Control c) { return {{}, s.g.index(c)}; }
+Taken number(std::int32_t n) { return {{}, n}; }
+
+// The save's order. Checked by the tests against the restore, which reads the same names
+// with the same kinds in an order of its own.
+const std::array<SavedValue, 48> kSaved{{
+    {{"fInitLeft", K::Text}, [](const Sources& s) { return text(s, {Field::fInit, L}); }},
+    {{"fFinalLeft", K::Text}, [](const Sources& s) { return text(s, {Field::fFinal, L}); }},
+    {{"AmplitudeLeft", K::Text}, [](const Sources& s) { return text(s, {Field::Amplitude, L}); }},
+    {{"chkConstantLeft", K::Boolean}, [](const Sources& s) { return checked(s, {Field::chkConstant, L}); }},
+    {{"LogarithmicLeft", K::Boolean}, [](const Sources& s) { return checked(s, {Field::Logarithmic, L}); }},
+    {{"BidirectionalLeft", K::Boolean}, [](const Sources& s) { return checked(s, {Field::Bidirectional, L}); }},
+    {{"ModulationOnLeft", K::Boolean}, [](const Sources& s) { return checked(s, {Field::ModulationOn, L}); }},
+    {{"WaveFormLeft", K::Integer}, [](const Sources& s) { return index(s, {Field::WaveForm, L}); }},
+    {{"fInitRight", K::Text}, [](const Sources& s) { return text(s, {Field::fInit, R}); }},
+    {{"fFinalRight", K::Text}, [](const Sources& s) { return text(s, {Field::fFinal, R}); }},
+    {{"AmplitudeRight", K::Text}, [](const Sources& s) { return text(s, {Field::Amplitude, R}); }},
+    {{"chkConstantRight", K::Boolean}, [](const Sources& s) { return checked(s, {Field::chkConstant, R}); }},
+    {{"LogarithmicRight", K::Boolean}, [](const Sources& s) { return checked(s, {Field::Logarithmic, R}); }},
+    {{"BidirectionalRight", K::Boolean}, [](const Sources& s) { return checked(s, {Field::Bidirectional, R}); }},
+    {{"AsLeft", K::Boolean}, [](const Sources& s) { return checked(s, {Field::chkAsLeft}); }},
+    {{"PeakRmsL", K::Integer}, [](const Sources& s) { return index(s, {Field::cboCrestFactor, L}); }},
+    {{"PeakRmsR", K::Integer}, [](const Sources& s) { return index(s, {Field::cboCrestFactor, R}); }},
+    {{"ModulationOnRight", K::Boolean}, [](const Sources& s) { return checked(s, {Field::ModulationOn, R}); }},
+    {{"WaveFormRight", K::Integer}, [](const Sources& s) { return index(s, {Field::WaveForm, R}); }},
+    {{"Duration", K::Text}, [](const Sources& s) { return text(s, {Field::Duration}); }},
+    {{"Loop", K::Boolean}, [](const Sources& s) { return checked(s, {Field::Loop}); }},
+    // Written lower-case; the restore reads it as "Mono", names match without regard to case.
+    {{"mono", K::Boolean}, [](const Sources& s) { return number(s.g.index({Field::cboChannels}) == 0); }},
+    {{"LeftTick", K::Boolean}, [](const Sources& s) { return checked(s, {Field::Tick, L}); }},
+    {{"RightTick", K::Boolean}, [](const Sources& s) { return checked(s, {Field::Tick, R}); }},
+    {{"PhaseEdit", K::Text}, [](const Sources& s) { return text(s, {Field::PhaseEdit}); }},
+    {{"ModPeriodLeftEdit", K::Text}, [](const Sources& s) { return text(s, {Field::ModPeriodEdit, L}); }},
+    {{"ModDepthLeftEdit", K::Text}, [](const Sources& s) { return text(s, {Field::ModDepthEdit, L}); }},
+    {{"ModFunctionLeft", K::Integer}, [](const Sources& s) { return index(s, {Field::ModFunction, L}); }},
+    {{"ModPhaseLeftEdit", K::Text}, [](const Sources& s) { return text(s, {Field::ModPhaseEdit, L}); }},
+    {{"ModPeriodRightEdit", K::Text}, [](const Sources& s) { return text(s, {Field::ModPeriodEdit, R}); }},
+    {{"ModDepthRightEdit", K::Text}, [](const Sources& s) { return text(s, {Field::ModDepthEdit, R}); }},
+    {{"ModFunctionRight", K::Integer}, [](const Sources& s) { return index(s, {Field::ModFunction, R}); }},
+    {{"ModPhaseRightEdit", K::Text}, [](const Sources& s) { return text(s, {Field::ModPhaseEdit, R}); }},
+    {{"WaveDevice", K::Integer}, [](const Sources& s) { return number(s.host.waveDeviceIndex()); }},
+    {{"PresetAutoStart", K::Boolean}, [](const Sources& s) { return number(s.host.presetAutoStart()); }},
+    {{"frmFreqSlider", K::Boolean}, [](const Sources& s) { return number(s.host.frequencySliderShown()); }},
+    {{"frmFrequencyDisplay", K::Boolean}, [](const Sources& s) { return number(s.host.frequencyDisplayShown()); }},
+    {{"FormX", K::Integer}, [](const Sources& s) { return number(s.host.mainWindow().left); }},
+    {{"FormY", K::Integer}, [](const Sources& s) { return number(s.host.mainWindow().top); }},
+    {{"DisplayX", K::Integer}, [](const Sources& s) { return number(s.host.frequencyDisplay().left); }},
+    {{"DisplayY", K::Integer}, [](const Sources& s) { return number(s.host.frequencyDisplay().top); }},
+    // The display keeps its aspect ratio, so its height alone gives its size.
+    {{"DisplayW", K::Integer}, [](const Sources& s) { return number(s.host.frequencyDisplay().clientHeight); }},
+    {{"SliderX", K::Integer}, [](const Sources& s) { return number(s.host.frequencySlider().left); }},
+    {{"SliderY", K::Integer}, [](const Sources& s) { return number(s.host.frequencySlider().top); }},
+    {{"SliderW", K::Integer}, [](const Sources& s) { return number(s.host.frequencySlider().clientWidth); }},
+    {{"MinFreqEdit", K::Text}, [](const Sources& s) { return Taken{s.host.sliderText(SliderEdit::MinFreqEdit), 0}; }},
+    {{"MaxFreqEdit", K::Text}, [](const Sources& s) { return Taken{s.host.sliderText(SliderEdit::MaxFreqEdit), 0}; }},
+    {{"txtRound", K::Text}, [](const Sources& s) { return Taken{s.host.sliderText(SliderEdit::txtRound), 0}; }},
+}};
+
+const std::array<StoredValue, 48> kValues = [] {
+    std::array<StoredValue, 48> values{};
+    for (std::size_t i = 0; i < kSaved.size(); ++i) values[i] = kSaved[i].value;
+    return values;
+}();
+
+// A stored list index outside its list (a store edited by hand, or written by another
+// version) fails its step like a value of the wrong kind, instead of selecting nothing.
+class InvalidIndex final : public std::exception {
+public:
+    explicit InvalidIndex(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+class Restore final {
+public:
+    Restore(Generator& g, WindowStateHost& host, const SettingsStore& store, ScreenSize screen)
+        : g_(g), host_(host), store_(store), screen_(screen)
+    {
+    }
+
+    void run()
+    {
+        waveDevice();                                                   // 1
+        g_.setText({Field::Duration}, store_.readText("Duration"));     // 2
+        g_.DurationExit();
+        check("Loop", {Field::Loop});                                   // 3
+        check("BidirectionalLeft", {Field::Bidirectional, L});
+        check("BidirectionalRight", {Field::Bidirectional, R});
+        check("LogarithmicLeft", {Field::Logarithmic, L});
+        check("LogarithmicRight", {Field::Logarithmic, R});
+        listIndex("PeakRmsL", {Field::cboCrestFactor, L});             // 4
+        listIndex("PeakRmsR", {Field::cboCrestFactor, R});
+        g_.setIndex({Field::cboChannels}, store_.readBoolean("Mono") ? 0 : 1); // 5
+        g_.cboChannelsChange();
+        host_.monoClick();
+        check("LeftTick", {Field::Tick, L});                            // 6
+        check("RightTick", {Field::Tick, R});
+        text("PhaseEdit", {Field::PhaseEdit});                          // 7
+        text("AmplitudeLeft", {Field::Amplitude, L});
+        text("AmplitudeRight", {Field::Amplitude, R});
+        check("ModulationOnLeft", {Field::ModulationOn, L});            // 8
+        check("ModulationOnRight", {Field::ModulationOn, R});
+        for (Channel c : kChannels) {                                   // 9
+            const std::string side = c == L ? "Left" : "Right";
+            text("ModPeriod" + side + "Edit", {Field::ModPeriodEdit, c});
+            text("ModDepth" + side + "Edit", {Field::ModDepthEdit, c});
+            listIndex("ModFunction" + side, {Field::ModFunction, c});
+            text("ModPhase" + side + "Edit", {Field::ModPhaseEdit, c});
+        }
+        for (Channel c : kChannels) {                                   // 10
+            listIndex(c == L ? "WaveFormLeft" : "WaveFormRight", {Field::WaveForm, c});
+            g_.WaveFormChange(c);
+        }
+        waveDevice();                                                   // 11
+        host_.WaveDeviceChange();
+        host_.setPresetAutoStart(store_.readBoolean("PresetAutoStart")); // 12
+        if (store_.readBoolean("frmFreqSlider")) host_.FreqSlider1Click(); // 13
+        if (store_.readBoolean("frmFrequencyDisplay")) host_.FrequencyDisplay1Click();
+        mainWindow();                                                   // 14
+        frequencyDisplay();                                             // 15
+        frequencySlider();                                              // 16
+        host_.setSliderText(SliderEdit::MinFreqEdit, store_.readText("MinFreqEdit")); // 17
+        host_.setSliderText(SliderEdit::MaxFreqEdit, store_.readText("MaxFreqEdit"));
+        host_.setSliderText(SliderEdit::txtRound, store_.readText("txtRound"));
+        for (Channel c : kChannels) {                                   // 18
+            g_.setChecked({Field::chkConstant, c}, store_.readBoolean(c == L ? "chkConstantLeft" : "chkConstantRight"));
+            g_.chkConstantClick(c);
+        }
+        for (Channel c : kChannels) {                                   // 19
+            const std::string side = c == L ? "Left" : "Right";
+            for (Field f : {Field::fInit, Field::fFinal}) {
+                text((f == Field::fInit ? "fInit" : "fFinal") + side, {f, c});
+                g_.FrequencyExit(c, f); // above half the sampling rate: the Nyquist notice
+            }
+        }
+        g_.setChecked({Field::chkAsLeft}, store_.readBoolean("AsLeft")); // 20
+        g_.chkAsLeftClick();
+    }
+
+private:
+    void check(std::string_view name, Control c) { g_.setChecked(c, store_.readBoolean(name)); }
+    void text(std::string_view name, Control c) { g_.setText(c, store_.readText(name)); }
+
+    void listIndex(std::string_view name, Control c)
+    {
+        const std::int32_t i = store_.readInteger(name);
+        if (i < 0 || i >= InfoOf(c).count)
+            throw InvalidIndex("'" + std::string(name) + "' holds " + std::to_string(i) + ", not an item of its list");
+        g_.setIndex(c, i);
+    }
+
+    void waveDevice()
+    {
+        // The device list is the system's, and may have shrunk since the save (a device
+        // unplugged): an entry that is gone falls back to the first, the system default.
+        const std::int32_t i = store_.readInteger("WaveDevice");
+        host_.setWaveDeviceIndex(i >= 0 && i < host_.waveDeviceCount() ? i : 0);
+    }
+
+    void mainWindow()
+    {
+        const WindowPlace saved{store_.readInteger("FormX"), store_.readInteger("FormY")};
+        const WindowBounds now = host_.mainWindow();
+        host_.moveMainWindow(PlaceMainWindow(saved, now.width, now.height, screen_));
+    }
+
+    void frequencyDisplay()
+    {
+        const WindowPlace saved{store_.readInteger("DisplayX"), store_.readInteger("DisplayY")};
+        host_.setFrequencyDisplayHeight(store_.readInteger("DisplayW"));
+        host_.moveFrequencyDisplay(PlaceToolWindow(saved, host_.frequencyDisplay().height, screen_));
+    }
+
+    void frequencySlider()
+    {
+        const WindowPlace saved{store_.readInteger("SliderX"), store_.readInteger("SliderY")};
+        host_.setFrequencySliderWidth(store_.readInteger("SliderW"));
+        host_.moveFrequencySlider(PlaceToolWindow(saved, host_.frequencySlider().height, screen_));
+    }
+
+    Generator& g_;
+    WindowStateHost& host_;
+    const SettingsStore& store_;
+    ScreenSize screen_;
+};
+
+} // namespace
+
+std::span<const StoredValue> WindowStateValues() { return kValues; }
+
+RestoreOutcome RestoreWindowState(Generator& generator, WindowStateHost& host, const SettingsStore& store)
+{
+    const ScreenSize screen = host.primaryScreen();
+    host.limitFrequencyDisplayWidth(screen.width);
+
+    RestoreOutcome outcome;
+    try {
+        Restore(generator, host, store, screen).run();
+    } catch (const std::exception& e) {
+        outcome.complete = false;
+        outcome.failure = e.what();
+        host.resetCurrentSettings();
+    }
+
+    generator.fConstChange(Channel::Left);
+    generator.fConstChange(Channel::Right);
+    generator.ModulationOnClick(Channel::Left);
+    generator.ModulationOnClick(Channel::Right);
+    host.fillMemoriesFromSettings();
+    return outcome;
+}
+
+void SaveWindowState(const Generator& generator, const WindowStateHost& host, SettingsStore& store)
+{
+    const Sources sources{generator, host};
+    for (const SavedValue& saved : kSaved) {
+        const Taken value = saved.take(sources);
+        switch (saved.value.kind) {
+        case StoredKind::Text: store.writeText(saved.value.name, value.text); break;
+        case StoredKind::Integer: store.writeInteger(saved.value.name, value.number); break;
+        case StoredKind::Boolean: store.writeBoolean(saved.value.name, value.number != 0); break;
+        }
+    }
+}
+
+} // namespace velmora
