@@ -14,13 +14,24 @@ fi
 command -v python3 >/dev/null || { echo "skipped: python3 missing"; exit 77; }
 
 work=$(mktemp -d)
-app_pid=""
+app_pid="" x_pid=""
 cleanup() {
   [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n "$x_pid" ]] && kill "$x_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# An X server of its own where one can be started: another test's splash on a shared
+# display would mix into the opacities watched here.
+if command -v Xvfb >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  x_pid=$!
+  for _ in $(seq 200); do [[ -s "$work/display" ]] && break; sleep 0.05; done
+  [[ -s "$work/display" ]] || { cat "$work/xvfb.log"; echo "the X server did not start"; exit 1; }
+  export DISPLAY=":$(head -n1 "$work/display")"
+fi
 
 # The welcome question would wait for a click.
 mkdir -p "$work/config/Karvell"
