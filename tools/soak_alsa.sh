@@ -24,12 +24,9 @@ if [[ -z "${PULSE_SERVER:-}" ]] || ! pactl info >/dev/null 2>&1; then
   started_services=1
 fi
 
-cpus=$(nproc)
 player_cpu=0
-other_cpu=$(( cpus > 1 ? 1 : 0 ))
-# The other core stays busy for the whole soak.
-taskset -c "$other_cpu" bash -c 'while :; do :; done' &
-busy_pid=$!
+source "$root/tools/soak_lib.sh"
+soak_busy_core
 
 echo "== 384000 Hz, 24-bit stereo, 4 x 65536-byte buffers, ${seconds} s, core $other_cpu busy"
 taskset -c "$player_cpu" "$player" --rate 384000 --bits 24 --channels 2 --seconds "$seconds" \

@@ -24,17 +24,9 @@ if [[ -z "${PULSE_SERVER:-}" ]] || ! pactl info >/dev/null 2>&1; then
   started_services=1
 fi
 
-figures() {
-  local pid=$1
-  printf 'resident %s kB, %s open files, %s threads' \
-    "$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status")" \
-    "$(ls "/proc/$pid/fd" | wc -l)" "$(awk '/^Threads/ { print $2 }' "/proc/$pid/status")"
-}
+source "$root/tools/soak_lib.sh"
 
-cpus=$(nproc)
-other_cpu=$(( cpus > 1 ? 1 : 0 ))
-taskset -c "$other_cpu" bash -c 'while :; do :; done' &
-busy_pid=$!
+soak_busy_core
 
 log=$(mktemp)
 "$render" --play SamplingRate=384000 Quantisation=24 cboChannels=1 chkAsLeft=1 chkConstantLeft=0 \
@@ -42,9 +34,9 @@ log=$(mktemp)
   BufferSize=65536 2>"$log" &
 play_pid=$!
 sleep 5
-echo "start (after 5 s): $(figures "$play_pid")"
+echo "start (after 5 s): $(soak_figures "$play_pid")"
 sleep $((seconds > 10 ? seconds - 5 : 5))
-echo "end (after $seconds s): $(figures "$play_pid")"
+echo "end (after $seconds s): $(soak_figures "$play_pid")"
 kill -INT "$play_pid"
 status=0; wait "$play_pid" || status=$?
 play_pid=""

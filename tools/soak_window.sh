@@ -29,12 +29,7 @@ source "$root/tools/services.sh"
 velmora_services_start
 started_services=1
 
-figures() {
-  local pid=$1
-  printf 'resident %s kB, %s open files, %s threads' \
-    "$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status")" \
-    "$(ls "/proc/$pid/fd" | wc -l)" "$(awk '/^Threads/ { print $2 }' "/proc/$pid/status")"
-}
+source "$root/tools/soak_lib.sh"
 
 # The output settings as stored values: 384000 Hz (list entry 9), 24 bits, 4 buffers of
 # 65536 bytes. The signal is set through messages once the window is up.
@@ -76,15 +71,12 @@ message 1034 100 0
 message 1035 1 0
 message 1024 0 0
 
-cpus=$(nproc)
-other_cpu=$(( cpus > 1 ? 1 : 0 ))
-taskset -c "$other_cpu" bash -c 'while :; do :; done' &
-busy_pid=$!
+soak_busy_core
 
 sleep 5
-echo "start (after 5 s): $(figures "$app_pid")"
+echo "start (after 5 s): $(soak_figures "$app_pid")"
 sleep $((seconds > 10 ? seconds - 5 : 5))
-echo "end (after $seconds s): $(figures "$app_pid")"
+echo "end (after $seconds s): $(soak_figures "$app_pid")"
 import -window root -crop 640x640+0+0 "$picture"
 echo "status line: $picture"
 message 1025 0 0
