@@ -1,6 +1,6 @@
 #include "render_presets.h"
 
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 #include "render_cli.h"
 
 namespace velmora {

@@ -14,8 +14,8 @@
 #include "audio/live/generator_output.h"
 #include "audio/notice_queue.h"
 #include "engine/generator.h"
-#include "files/preset_memory.h"
-#include "files/script_runner.h"
+#include "control/preset_memory.h"
+#include "control/script_runner.h"
 
 namespace velmora {
 

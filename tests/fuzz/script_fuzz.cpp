@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "files/script.h"
-#include "files/script_runner.h"
+#include "control/script_runner.h"
 
 using namespace velmora;
 

@@ -4,7 +4,7 @@
 #include "window_harness.h"
 #include "user_input.h"
 
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 #include "ui/main_window/preset_controller.h"
 #include "ui/script_window/script_controller.h"
 #include "ui/script_window/script_popup.h"

@@ -5,7 +5,7 @@
 // engine into it. Window thread; Runscript runs nested event loops while it waits.
 
 #include "engine/generator.h"
-#include "files/script_runner.h"
+#include "control/script_runner.h"
 
 #include <QObject>
 #include <QString>

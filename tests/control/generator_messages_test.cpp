@@ -1,6 +1,6 @@
 // The message table: what each message number does to the generator's controls and to the
 // window it reaches, on a plain generator with a recording window.
-#include "audio/sync/generator_messages.h"
+#include "control/generator_messages.h"
 #include "engine/numbers.h"
 
 #include <gtest/gtest.h>

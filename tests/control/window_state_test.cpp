@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/window_state.h"
+#include "control/window_state.h"
 #include "temp_config.h"
 
 namespace {

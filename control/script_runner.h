@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "script.h"
+#include "files/script.h"
 
 namespace velmora {
 

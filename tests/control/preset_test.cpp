@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/generator.h"
-#include "files/example_presets.h"
+#include "control/example_presets.h"
 #include "files/preset_file.h"
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 #include "files/windows1252.h"
 
 namespace velmora {
