@@ -76,6 +76,10 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
             if (i + 1 >= args.size()) throw RenderUsageError(std::string(option) + " needs a value");
             return args[++i];
         };
+        // An option that takes one value, given a second time: which one was meant?
+        auto once = [&](bool seen, const char* option) {
+            if (seen) throw RenderUsageError(std::string(option) + " is given twice");
+        };
         if (a == "--help" || a == "-h") {
             r.help = true;
         } else if (a == "--play") {
@@ -83,21 +87,25 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
         } else if (a == "--list-devices") {
             r.listDevices = true;
         } else if (a == "--seed") {
+            once(r.seed.has_value(), "--seed");
             const std::string v = optionValue("--seed");
             int64_t seed = 0;
             if (!ParseInt(v, seed) || seed < 0 || seed > UINT32_MAX)
                 throw RenderUsageError("--seed: '" + v + "' is not a whole number from 0 to 4294967295");
             r.seed = static_cast<uint32_t>(seed);
         } else if (a == "--device") {
+            once(r.device.has_value(), "--device");
             const std::string v = optionValue("--device");
             int64_t id = 0;
             if (!ParseInt(v, id) || id < -1 || id > 1000000)
                 throw RenderUsageError("--device: '" + v + "' is not a device id (-1 for the default)");
             r.device = static_cast<int>(id);
         } else if (a == "--preset") {
+            once(!r.preset.empty(), "--preset");
             r.preset = optionValue("--preset");
             ParsePresetReference(r.preset); // refuses a memory outside 1-4 at once
         } else if (a == "--script") {
+            once(!r.script.empty(), "--script");
             r.script = optionValue("--script");
         } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
             throw RenderUsageError("unknown option '" + a + "'");
@@ -204,6 +212,20 @@ void PrepareRender(Generator& g, bool keepLoop)
         if (used && g.settings[c].ModulationOn && g[c].ModPeriod == 0)
             throw RenderUsageError(std::string(InfoOf({Field::ModPeriodEdit, c}).name) +
                                    ": a modulation period of 0 has no modulation frequency");
+    }
+}
+
+void PrepareRender(Generator& g, bool keepLoop, const RenderRequest& request)
+{
+    try {
+        PrepareRender(g, keepLoop);
+    } catch (const RenderUsageError& e) {
+        if (request.preset.empty()) throw;
+        const std::string field = UnusableTextField(g);
+        for (const auto& given : request.settings)
+            if (given.first == field) throw; // given on the command line, not by the preset
+        const PresetReference p = ParsePresetReference(request.preset);
+        throw RenderUsageError(PresetOrigin(p.file, p.memory) + ": " + e.what());
     }
 }
 

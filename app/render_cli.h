@@ -44,6 +44,8 @@ void ApplyRenderSettings(Generator& generator, const RenderRequest& request);
 // Prepares the signal as a start or an export does (Repeat off unless keepLoop) and checks
 // that it can be produced: frequencies in range, at least one frame, numbers that convert.
 void PrepareRender(Generator& generator, bool keepLoop);
+// The same, naming the preset file and memory when the field at fault came from --preset.
+void PrepareRender(Generator& generator, bool keepLoop, const RenderRequest& request);
 
 std::string RenderUsage();
 

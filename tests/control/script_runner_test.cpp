@@ -29,6 +29,9 @@ struct Host {
     int maxSteps = 2000; // a runaway script is a test failure, not a hang
     std::map<int, std::string> at; // wait step -> "next" / "cancel"
     bool enabled = true; // the main window
+    std::map<int, PlayStart> startAs; // the n-th start (1-based) -> what became of it
+    int starts = 0;
+    bool pauseWaits = true;
 
     ScriptHooks hooks()
     {
@@ -40,6 +43,7 @@ struct Host {
         h.showLine = [this](const std::string& s) { log.push_back(s); };
         h.message = [this](const std::string& s) { log.push_back("message " + s); };
         h.pause = [this](const std::string& s) { log.push_back("pause " + s); };
+        h.pauseWaits = [this] { return pauseWaits; };
         h.fileExists = [this](const std::string& p) { return files.count(p) > 0; };
         h.loadSettings = [this](const std::string& p) { log.push_back("load " + p); };
         h.memRecall = [this](int n) { log.push_back("recall " + std::to_string(n)); };
@@ -47,8 +51,11 @@ struct Host {
         h.setLoop = [this](bool on) { loop = on; };
         h.startsignal = [this] {
             log.push_back(std::string("start, loop ") + (loop ? "on" : "off"));
+            const auto as = startAs.find(++starts);
+            if (as != startAs.end() && as->second != PlayStart::Playing) return as->second;
             active = running = true;
             signalLeft = signalSteps;
+            return PlayStart::Playing;
         };
         h.outputActive = [this] { return active; };
         h.generatorRunning = [this] { return running; };
@@ -66,10 +73,10 @@ struct Host {
         return h;
     }
 
-    ScriptResult run(const std::string& text)
+    ScriptResult run(const std::string& text, const std::filesystem::path& folder = {})
     {
         ScriptRunner runner(hooks());
-        return runner.run(ScriptFile::FromBytes(text));
+        return runner.run(ScriptFile::FromBytes(text), folder);
     }
 };
 
@@ -112,6 +119,13 @@ TEST(ScriptRunner, TableOfScripts)
          ScriptResult::Invalid, 5, ""},
         {"missing file goes on", "play 1 missing.zrx\nrem fine\nend", {"message FILE NOT FOUND: 'missing.zrx'."},
          ScriptResult::Ended, 0, ""},
+        {"loop of nothing", "rem a\nrem b\nrepeat",
+         {"message Endless loop in line 3: the script repeats without a play, delay or pause"}, ScriptResult::Looping,
+         0, ""},
+        {"loop of missing files", "play 1 missing.zrx\nrepeat",
+         {"message FILE NOT FOUND: 'missing.zrx'.",
+          "message Endless loop in line 2: the script repeats without a play, delay or pause"},
+         ScriptResult::Looping, 0, ""},
         {"not a whole number", "play x a.zrx\nend", {"load a.zrx"}, ScriptResult::Failed, 0,
          "'x' is not a valid integer value"},
         {"preset number outside 1-4", "play 7 a.zrx\nend", {"load a.zrx", "message Invalid preset number in line 1"},
@@ -145,7 +159,7 @@ TEST(ScriptRunner, RepeatStartsAgainAtLineOne)
     Host host;
     host.at[23] = "next"; // during the fifth play
     const ScriptResult r = host.run("play 1 a.zrx\nrepeat");
-    EXPECT_EQ(r.outcome, ScriptResult::Ended);
+    EXPECT_EQ(r.outcome, ScriptResult::Stopped);
     int plays = 0;
     for (const std::string& e : host.log) {
         EXPECT_NE(e, "Line 3: play 1");
@@ -180,7 +194,9 @@ TEST(ScriptRunner, CancelAndNextDuringWaits)
         Host host;
         host.at[c.step] = c.action;
         const ScriptResult r = host.run(c.script);
-        EXPECT_EQ(r.outcome, ScriptResult::Ended);
+        EXPECT_EQ(r.outcome, ScriptResult::Stopped); // not the end: no success
+        EXPECT_EQ(r.line, 1);
+        EXPECT_FALSE(r.succeeded());
         EXPECT_EQ(host.steps, c.steps);
         EXPECT_EQ(host.active, c.stillActive);
         for (const std::string& e : host.log) EXPECT_NE(e, "recall 2"); // the next line never runs
@@ -230,6 +246,90 @@ TEST(ScriptRunner, LoadErrorsEndTheScript)
     EXPECT_EQ(r.line, 1);
     EXPECT_EQ(r.error, "The preset file a.zrx is incomplete");
     EXPECT_TRUE(host.enabled);
+}
+
+// Success is the end line reached with every play played; an error ends the script at its
+// line.
+TEST(ScriptRunner, ResultsAndWhereTheyStop)
+{
+    struct Case {
+        std::string name;
+        std::string script;
+        std::map<int, PlayStart> startAs;
+        ScriptResult::Outcome outcome;
+        int line;
+        bool succeeded;
+        int missingFiles;
+    };
+    const std::vector<Case> cases{
+        {"all played", "play 1 a.zrx\nplay 2 a.zrx\nend", {}, ScriptResult::Ended, 3, true, 0},
+        {"a missing file", "play 1 gone.zrx\nplay 2 a.zrx\nend", {}, ScriptResult::Ended, 3, false, 1},
+        {"two missing files", "play 1 gone.zrx\nplay 1 gone.zrx\nend", {}, ScriptResult::Ended, 3, false, 2},
+        {"signal not prepared", "play 1 a.zrx\nplay 2 a.zrx\nend", {{1, PlayStart::NotPlayed}},
+         ScriptResult::NotPlayed, 1, false, 0},
+        {"second not prepared", "play 1 a.zrx\nplay 2 a.zrx\nend", {{2, PlayStart::NotPlayed}},
+         ScriptResult::NotPlayed, 2, false, 0},
+        {"device cannot play", "play 1 a.zrx\nplay 2 a.zrx\nend", {{1, PlayStart::DeviceFailed}},
+         ScriptResult::DeviceFailed, 1, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host;
+        host.startAs = c.startAs;
+        const ScriptResult r = host.run(c.script);
+        EXPECT_EQ(r.outcome, c.outcome);
+        EXPECT_EQ(r.line, c.line);
+        EXPECT_EQ(r.succeeded(), c.succeeded);
+        EXPECT_EQ(r.missingFiles, c.missingFiles);
+        // Nothing after the failed line runs.
+        EXPECT_EQ(host.starts, c.outcome == ScriptResult::Ended ? 2 - c.missingFiles : c.line);
+        EXPECT_TRUE(host.enabled);
+        EXPECT_FALSE(host.visible);
+    }
+}
+
+TEST(ScriptRunner, PresetErrorsFromTheHostEndTheScriptAtTheirLine)
+{
+    Host host;
+    ScriptHooks h = host.hooks();
+    h.memRecall = [](int n) {
+        if (n == 2) throw ScriptPlayError("Memory 2 of 'a.zrx' is empty");
+    };
+    ScriptRunner runner(h);
+    const ScriptResult r = runner.run(ScriptFile::FromBytes("play 1 a.zrx\nplay 2 a.zrx\nplay 3 a.zrx\nend"));
+    EXPECT_EQ(r.outcome, ScriptResult::Failed);
+    EXPECT_EQ(r.line, 2);
+    EXPECT_EQ(r.error, "Memory 2 of 'a.zrx' is empty");
+}
+
+TEST(ScriptRunner, RelativePresetPathsAreFoundBesideTheScript)
+{
+    Host host;
+    host.files = {"a.zrx", "/scripts/b.zrx", "/scripts/sub/c.zrx"};
+    const ScriptResult r = host.run("play 1 a.zrx\nplay 1 b.zrx\nplay 1 sub/c.zrx\nplay 1 /b.zrx\nend", "/scripts");
+    std::vector<std::string> loads;
+    for (const std::string& e : host.log)
+        if (e.starts_with("load ") || e.starts_with("message ")) loads.push_back(e);
+    EXPECT_EQ(loads, (std::vector<std::string>{"load a.zrx", "load /scripts/b.zrx", "load /scripts/sub/c.zrx",
+                                               "message FILE NOT FOUND: '/b.zrx'."}));
+    EXPECT_EQ(r.missingFiles, 1);
+}
+
+// A repeat loops only after something that plays or waits; a pause that does not wait (no
+// terminal) is not enough.
+TEST(ScriptRunner, LoopsThatNeverWaitAreStopped)
+{
+    Host host;
+    host.pauseWaits = false;
+    const ScriptResult r = host.run("rem\npause hello\nrepeat");
+    EXPECT_EQ(r.outcome, ScriptResult::Looping);
+    EXPECT_EQ(r.line, 3);
+
+    // A delay of 0 still waits one step each time round: the loop runs until Next.
+    Host waits;
+    waits.at[7] = "next";
+    EXPECT_EQ(waits.run("rem\ndelay 0\nrepeat").outcome, ScriptResult::Stopped);
+    EXPECT_EQ(waits.steps, 7);
 }
 
 } // namespace

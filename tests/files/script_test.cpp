@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,7 +87,9 @@ TEST(ScriptFile, CheckFindsWhatTheRunnerRefuses)
 {
     const ScriptFile f = ScriptFile::FromBytes("play 1 a.zrx\nplay 7 a.zrx\nplay x a.zrx\nplay 1 missing.zrx\n"
                                                "delay 2,5\ndelay soon\nfly\n\n pause\nrem ok");
-    const auto issues = CheckScript(f, [](const std::string& p) { return p == "a.zrx"; });
+    const auto issues = CheckScript(f, [](const std::string& p) {
+        return p == "a.zrx" ? ScriptPreset::Found : ScriptPreset::Missing;
+    });
     std::vector<std::string> got;
     for (const ScriptIssue& i : issues) got.push_back(std::to_string(i.line) + (i.stops ? " " : " ~") + i.text);
     EXPECT_EQ(got, (std::vector<std::string>{
@@ -96,6 +103,74 @@ TEST(ScriptFile, CheckFindsWhatTheRunnerRefuses)
                        "11 Invalid command in line 11",
                    }));
     EXPECT_TRUE(CheckScript(ScriptFile::FromBytes("play 1 a.zrx\nrepeat"), {}).empty());
+}
+
+// What the runner does with each line, with its severity: it stops at an error, goes on
+// past a warning, and never reaches what follows the first end or repeat.
+TEST(ScriptFile, CheckSaysWhatTheRunnerWillDo)
+{
+    const auto preset = [](const std::string& p) {
+        if (p == "notes.txt") return ScriptPreset::NotAPreset;
+        if (p == "old.zrx") return ScriptPreset::Obsolete;
+        if (p == "locked.zrx") return ScriptPreset::Unreadable;
+        return p == "a.zrx" ? ScriptPreset::Found : ScriptPreset::Missing;
+    };
+    struct Case {
+        const char* script;
+        std::vector<std::string> issues; // "line ~text" for a warning, "line text" for an error
+    };
+    const std::vector<Case> cases{
+        {"play 1 a.zrx\nend", {}},
+        {"play 1 gone.zrx\nend", {"1 ~FILE NOT FOUND: 'gone.zrx'."}},
+        {"play 1 notes.txt\nend", {"1 'notes.txt' is not a preset file"}},
+        {"play 1 old.zrx\nend", {"1 'old.zrx': Obsolete file format, sorry."}},
+        {"play 1 locked.zrx\nend", {"1 'locked.zrx' cannot be read"}},
+        // After the end nothing runs, not even an invalid line: one warning for the lot.
+        {"play 1 a.zrx\nend\nplay 2 a.zrx\nfly\n", {"3 ~Lines 3 to 4 are never run: line 2 ends the script"}},
+        {"play 1 a.zrx\nrepeat\nrem\n\n", {"3 ~Line 3 is never run: line 2 repeats the script"}},
+        {"end\n\n\n", {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> got;
+        for (const ScriptIssue& i : CheckScript(ScriptFile::FromBytes(c.script), preset))
+            got.push_back(std::to_string(i.line) + (i.stops ? " " : " ~") + i.text);
+        EXPECT_EQ(got, c.issues) << c.script;
+    }
+}
+
+// A relative path is looked up as written, then beside the script; an absolute one only
+// as written.
+TEST(ScriptFile, PresetPathsAsWrittenThenBesideTheScript)
+{
+    const std::set<std::string> files{"here.zrx", "/s/there.zrx", "/s/sub/deep.zrx", "/abs.zrx"};
+    const auto exists = [&](const std::string& p) { return files.count(p) > 0; };
+    EXPECT_EQ(FindScriptPreset("here.zrx", "/s", exists), "here.zrx");
+    EXPECT_EQ(FindScriptPreset("there.zrx", "/s", exists), "/s/there.zrx");
+    EXPECT_EQ(FindScriptPreset("sub/deep.zrx", "/s", exists), "/s/sub/deep.zrx");
+    EXPECT_EQ(FindScriptPreset("/abs.zrx", "/s", exists), "/abs.zrx");
+    EXPECT_EQ(FindScriptPreset("/there.zrx", "/s", exists), "");
+    EXPECT_EQ(FindScriptPreset("there.zrx", "", exists), "");
+    EXPECT_EQ(FindScriptPreset("", "/s", exists), "");
+}
+
+// The check reads what the file is, beside the script too.
+TEST(ScriptFile, CheckScriptPresetReadsTheHeader)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("velmora-script-check-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto write = [&](const char* name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+    };
+    write("good.zrx", std::string("\x14ZRX Preset File V4.1") + std::string(4 * 3880, '\0'));
+    write("old.zrx", "ZRX Preset File V3.2\r\nwhatever\r\n");
+    write("notes.txt", "shopping list\n");
+    EXPECT_EQ(CheckScriptPreset("good.zrx", dir), ScriptPreset::Found);
+    EXPECT_EQ(CheckScriptPreset((dir / "good.zrx").string(), "/elsewhere"), ScriptPreset::Found);
+    EXPECT_EQ(CheckScriptPreset("old.zrx", dir), ScriptPreset::Obsolete);
+    EXPECT_EQ(CheckScriptPreset("notes.txt", dir), ScriptPreset::NotAPreset);
+    EXPECT_EQ(CheckScriptPreset("missing.zrx", dir), ScriptPreset::Missing);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

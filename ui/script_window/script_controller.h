@@ -79,6 +79,7 @@ private:
     bool running_ = false;
     bool generatorRunning_ = false;
     bool next_ = false; // Next was pressed during this run
+    std::string scriptPreset_; // the preset file of the play line being run
 };
 
 } // namespace velmora::ui
