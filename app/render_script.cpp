@@ -93,6 +93,12 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
     std::string presetFile;
     int presetMemory = 0;
 
+    // Messages about a line say which (stdout and stderr may go to different places).
+    const ScriptRunner* runner = nullptr;
+    auto sayAtLine = [&](const std::string& text) {
+        Say("line " + std::to_string(runner ? runner->currentLine() : 0) + ": " + text);
+    };
+
     ScriptHooks h;
     h.windowVisible = [&] { return visible && !g_stop.load(); };
     h.hideWindow = [&] { visible = false; };
@@ -132,13 +138,13 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
         case StartOutcome::Started:
         case StartOutcome::AlreadyRunning: return PlayStart::Playing;
         case StartOutcome::DeviceError:
-            Say("Sound Device Error: " + engine.ErrorMessage());
+            sayAtLine("Sound Device Error: " + engine.ErrorMessage());
             return PlayStart::DeviceFailed;
         case StartOutcome::NotPrepared:
-            Say(ExplainPresetFailure(generator, presetFile, presetMemory, started.message));
+            sayAtLine(ExplainPresetFailure(generator, presetFile, presetMemory, started.message));
             return PlayStart::NotPlayed;
         case StartOutcome::ShortSignal:
-            Say(PresetOrigin(presetFile, presetMemory) + ": " + started.message);
+            sayAtLine(PresetOrigin(presetFile, presetMemory) + ": " + started.message);
             return PlayStart::NotPlayed;
         }
         return PlayStart::NotPlayed;
@@ -149,9 +155,10 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
     h.waitStep = [&] { serve(std::chrono::milliseconds(100)); };
     h.processEvents = [&] { serve(std::chrono::milliseconds(0)); };
 
-    ScriptRunner runner(h);
+    ScriptRunner scriptRunner(h);
+    runner = &scriptRunner;
     // Relative preset paths not found as written are looked up beside the script.
-    const ScriptResult result = runner.run(script, std::filesystem::path(request.script).parent_path());
+    const ScriptResult result = scriptRunner.run(script, std::filesystem::path(request.script).parent_path());
     if (engine.Active()) engine.StopAtOnce();
     device.waitClosed();
     queue.processPending();
@@ -162,7 +169,7 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
             Say("the script ended, but " + std::to_string(result.missingFiles) +
                 (result.missingFiles == 1 ? " play line found no preset file" : " play lines found no preset file"));
         return result.succeeded() ? 0 : 1;
-    case ScriptResult::Failed: Say(result.error + " (line " + std::to_string(result.line) + ")"); return 1;
+    case ScriptResult::Failed: Say("line " + std::to_string(result.line) + ": " + result.error); return 1;
     case ScriptResult::DeviceFailed: return 3;
     case ScriptResult::Stopped:
     case ScriptResult::Invalid:

@@ -70,6 +70,7 @@ bool ScriptRunner::step(const ScriptFile& script, size_t& lineNumber, ScriptResu
 {
     ++lineNumber;
     result.line = static_cast<int>(lineNumber);
+    currentLine_ = result.line;
     const ScriptLine line = SplitScriptLine(script.line(lineNumber));
     if (hooks_.showLine) hooks_.showLine(ScriptLabel(static_cast<int>(lineNumber), line));
 

@@ -95,6 +95,9 @@ public:
     // The same for lines already read from a file in `folder`.
     ScriptResult run(const ScriptFile& script, const std::filesystem::path& folder = {});
 
+    // The number of the line being run (for a host's messages); 0 before the first.
+    int currentLine() const { return currentLine_; }
+
 private:
     ScriptResult runLines(const ScriptFile* script, const std::filesystem::path* file);
     bool step(const ScriptFile& script, size_t& lineNumber, ScriptResult& result);
@@ -108,6 +111,7 @@ private:
     }
     ScriptHooks hooks_;
     std::filesystem::path folder_;
+    int currentLine_ = 0;
     bool waitedSinceTop_ = false; // a play played, or a delay or pause waited, since line 1
 };
 
