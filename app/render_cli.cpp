@@ -271,7 +271,9 @@ std::string RenderUsage()
          "--preset FILE.zrx:N  recalls memory N (1-4) of a preset file first, as the window does;\n"
          "            the settings given then change it\n"
          "--script FILE.zrs    runs a script with --play: 'pause' waits for Enter on a terminal;\n"
-         "            exit status 0 at its end, 1 when it stops on an invalid line or an error\n";
+         "            relative preset paths are looked up as written, then beside the script;\n"
+         "            exit status 0 at its end with every play played, 1 when it stops short\n"
+         "            or a preset file was not found, 3 when the sound device cannot play\n";
     return u;
 }
 
