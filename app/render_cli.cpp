@@ -25,7 +25,7 @@ bool ParseInt(const std::string& text, int64_t& value)
 bool IsOutputParameter(const std::string& name)
 {
     return name == "SamplingRate" || name == "Quantisation" || name == "Buffers" ||
-           name == "BufferSize";
+           name == "BufferSize" || name == "Dither";
 }
 
 bool IsSettingArgument(const std::string& arg)
@@ -49,9 +49,16 @@ void ApplyOutputParameter(RenderRequest& r, const std::string& name, const std::
                                    "96000, 176400, 192000, 384000");
         r.samplingRate = static_cast<int32_t>(v);
     } else if (name == "Quantisation") {
-        if (!number || (v != 16 && v != 24))
-            throw RenderUsageError("Quantisation: '" + value + "' is not 16 or 24");
-        r.quantisation = static_cast<int>(v);
+        if (value == "32f")
+            r.quantisation = kFloatQuantisation;
+        else if (number && (v == 16 || v == 24))
+            r.quantisation = static_cast<int>(v);
+        else
+            throw RenderUsageError("Quantisation: '" + value + "' is not 16, 24 or 32f");
+    } else if (name == "Dither") {
+        if (!number || (v != kDitherNone && v != kDitherTpdf))
+            throw RenderUsageError("Dither: '" + value + "' is not 0 (none) or 1 (TPDF)");
+        r.dither = static_cast<int>(v);
     } else if (name == "Buffers") {
         if (!number || v < 2 || v > 4) throw RenderUsageError("Buffers: '" + value + "' is not 2, 3 or 4");
         r.buffers = static_cast<int>(v);
@@ -132,6 +139,7 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
 {
     g.settings.output.SamplingRate = r.samplingRate;
     g.settings.output.Quantisation = r.quantisation;
+    g.settings.output.Dither = r.dither;
     g.settings.output.Buffers = r.buffers;
     g.settings.output.BufferSize = r.bufferSize;
     g.fConstChange(Channel::Left);
@@ -217,11 +225,13 @@ std::string RenderUsage()
         "\n"
         "Renders the signal that the generator's wave export writes for the same settings:\n"
         "the whole duration once, Repeat off. Settings are applied in the order given, after\n"
-        "SamplingRate and Quantisation; settings not named keep their initial values.\n"
+        "the output parameters; settings not named keep their initial values.\n"
         "\n"
         "Output parameters:\n"
         "  SamplingRate=HZ     8000 11025 22050 44100 48000 88200 96000 176400 192000 384000 (44100)\n"
-        "  Quantisation=BITS   16 or 24 (16)\n"
+        "  Quantisation=BITS   16 or 24, or 32f for 32-bit float samples in -1..1 (16)\n"
+        "  Dither=N            0 none, 1 TPDF: triangular dither of +-1 LSB before rounding\n"
+        "                      16- and 24-bit samples; silent channels stay silent (0)\n"
         "  Buffers=N           2, 3 or 4 ring buffers when playing (4)\n"
         "  BufferSize=BYTES    2048 to 65536, a power of two, when playing (8192)\n"
         "\n"

@@ -45,14 +45,14 @@ struct OptionInfo {
     Takes takes;
 };
 
-constexpr std::array<OptionInfo, 16> kOptions{{
+constexpr std::array<OptionInfo, 17> kOptions{{
     {"--wave", Takes::Value},      {"--freq", Takes::Value},   {"--sweep", Takes::Value},
     {"--log", Takes::Nothing},     {"--bidirectional", Takes::Nothing},
     {"--level", Takes::Value},     {"--crest", Takes::Value},  {"--duration", Takes::Value},
     {"--rate", Takes::Value},      {"--bits", Takes::Value},   {"--phase", Takes::Value},
     {"--repeat", Takes::Nothing},  {"--right", Takes::Nothing},
     {"--quiet", Takes::Nothing},   {"-q", Takes::Nothing},
-    {"--version", Takes::Nothing},
+    {"--version", Takes::Nothing}, {"--dither", Takes::Value},
 }};
 
 std::optional<OptionInfo> FindOption(std::string_view name)
@@ -207,8 +207,13 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
         } else if (name == "--rate") {
             set("SamplingRate", std::to_string(SamplingRate(value)));
         } else if (name == "--bits") {
-            if (value != "16" && value != "24") throw RenderUsageError("--bits: '" + value + "' is not 16 or 24");
+            if (value != "16" && value != "24" && value != "32f")
+                throw RenderUsageError("--bits: '" + value + "' is not 16, 24 or 32f");
             set("Quantisation", value);
+        } else if (name == "--dither") {
+            const std::string v = Lower(value);
+            if (v != "none" && v != "tpdf") throw RenderUsageError("--dither: '" + value + "' is not none or tpdf");
+            set("Dither", v == "tpdf" ? "1" : "0");
         } else if (name == "--phase") {
             Number(name, value, "a phase in degrees");
             set("PhaseEdit", value);
@@ -260,7 +265,9 @@ std::string RenderOptionsUsage()
            "  --repeat           with --play, repeats until stopped (Loop=1); a file holds one\n"
            "                     repetition\n"
            "  --rate HZ          the sampling rate, also as 48k (SamplingRate)\n"
-           "  --bits 16|24       the sample size (Quantisation)\n"
+           "  --bits 16|24|32f   the sample size; 32f writes 32-bit float samples (Quantisation)\n"
+           "  --dither none|tpdf triangular dither of +-1 LSB before rounding 16- and 24-bit\n"
+           "                     samples (Dither=1); --seed repeats it exactly\n"
            "  -q, --quiet        no progress display\n"
            "  --version          prints the version\n"
            "\n"

@@ -331,7 +331,11 @@ void Generator::PrepareSignal()
     AmplitudeExit(Channel::Right);
     const int bits = settings.output.Quantisation;
     state.BytesPerFrame = bits / 8 * (settings.stereo() ? 2 : 1);
-    state.FullScale = static_cast<int32_t>((int64_t{1} << bits) / 2 - 1);
+    // Float samples are the values before rounding, scaled to -1..1.
+    state.FullScale = settings.output.floatSamples() ? 1 : static_cast<int32_t>((int64_t{1} << bits) / 2 - 1);
+    // The dither's source starts from the uniform source's state, so a seeded render
+    // repeats dither and all, and draws nothing from it.
+    state.DitherState = uniform.state();
 }
 
 void Generator::restartSweep(Channel c, bool bidirectional)

@@ -133,6 +133,9 @@ public:
     // --- Samples.
     int32_t WaveFunc(int n);
     int32_t WaveFuncMono(int n);
+    // The same sample before rounding: full scale x level x modulation x waveform value.
+    double WaveValue(int n);
+    double WaveValueMono(int n);
     FrameChoices readChoices() const;
     // Writes `frames` frames of the current signal into `out` as the buffer fill does:
     // samples of the signal while it lasts (or forever with loop), silent frames after
@@ -168,13 +171,14 @@ private:
     void restartSweep(Channel c, bool bidirectional);
     void setSweep(ChannelState& s, double totalSamples, bool logarithmic);
     double modFactor(const ChannelState& s, int function) const;
-    int32_t waveSample(Channel c, int w);
+    double waveValue(Channel c, int w);
     double whiteNoise(Channel c);
     double pinkNoise(Channel c, int64_t n);
     template <int W>
     void oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void randomPass(FrameBlock& block);
+    void ditherPass(FrameBlock& block);
     int copyDepth_ = 0;
 };
 

@@ -53,15 +53,25 @@ struct ChannelSettings {
     std::string txtMLSSeed;            // "1" left, "34757" right
 };
 
+// The quantisation that means 32-bit IEEE float samples in -1..1.
+inline constexpr int kFloatQuantisation = 32;
+inline constexpr int kDitherNone = 0;
+inline constexpr int kDitherTpdf = 1;
+
 // Output parameters (the output settings dialog).
 struct OutputSettings {
     int32_t SamplingRate = 44100;       // Hz
-    int Quantisation = 16;              // bits: 16 or 24
+    int Quantisation = 16;              // bits: 16, 24, or 32 for 32-bit float samples
+    int Dither = 0;                     // 0 "None", 1 "TPDF" (16 and 24 bits)
     int Buffers = 4;                    // ring length, 2..4
     int BufferSize = 8192;              // bytes per ring buffer
     std::string txtCorrectionFactor = "0";
     int cboCorrectionUnits = 0;         // 0 "%", 1 "cent"
     double FrequencyCorrection = 1.0;   // multiplier applied to every frequency
+
+    bool floatSamples() const { return Quantisation == kFloatQuantisation; }
+    // Triangular dither before rounding: integer samples only.
+    bool dithered() const { return Dither == kDitherTpdf && !floatSamples(); }
 };
 
 inline constexpr std::array<int32_t, 10> kSamplingRates{8000,  11025, 22050,  44100,  48000,

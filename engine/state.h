@@ -36,10 +36,11 @@ struct GeneratorState {
     // 64-bit so that long and repeating signals never overflow the counter.
     int64_t SampleCounter = 0; // frames since the start of the signal or repetition
     int64_t TotalSamples = 0;  // frames of the signal or of one repetition
-    int32_t FullScale = 0;     // 32767 or 8388607
+    int32_t FullScale = 0;     // 32767 or 8388607; 1 for float samples
     int32_t BytesPerFrame = 0; // 2, 3, 4 or 6
     std::array<double, 13> PinkRows{};
     std::array<double, 14> PinkPartial{}; // running sums of rows k..12 (see the pink source)
+    uint64_t DitherState = 0;  // the dither's own random source (see TpdfSource)
     bool AliveFlag = false;
     bool FillBusy = false;
     bool CancelSave = false;
