@@ -1,6 +1,7 @@
 #include "render_cli.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <iostream>
 
@@ -193,6 +194,16 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
 void PrepareRender(Generator& g, bool keepLoop)
 {
     if (!keepLoop) g.settings.Loop = false;
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || (g.settings.stereo() && !g.settings.chkAsLeft);
+        const std::string& length = g.settings[c].txtMLSLength;
+        double k = 0;
+        if (used && IsPeriodicNoise(g.settings[c].WaveForm) &&
+            (!TryIntlStrToFloat(length, k) || Generator::PeriodLength(length) < kPeriodMinLength ||
+             Generator::PeriodLength(length) > kPeriodMaxLength))
+            throw RenderUsageError(std::string(InfoOf({Field::txtMLSLength, c}).name) + ": '" + length +
+                                   "' is not a period length of 10 to 24 (2^10 to 2^24 samples)");
+    }
     try {
         g.PrepareSignal();
     } catch (const std::exception& e) {
@@ -213,6 +224,21 @@ void PrepareRender(Generator& g, bool keepLoop)
             throw RenderUsageError(std::string(InfoOf({Field::ModPeriodEdit, c}).name) +
                                    ": a modulation period of 0 has no modulation frequency");
     }
+}
+
+std::string LevelLimitNotes(const Generator& g)
+{
+    std::string notes;
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || (g.settings.stereo() && !g.settings.chkAsLeft);
+        if (!used || !g.levelLimited(c)) continue;
+        const double dbfs = 20 * std::log10(g[c].Amplitude * g[c].PeriodScale);
+        char level[32];
+        std::snprintf(level, sizeof level, "%.2f", dbfs);
+        notes += std::string(InfoOf({Field::Amplitude, c}).name) + ": " + g.settings[c].Amplitude +
+                 " dBFS would take the noise's peaks past full scale; it plays at " + level + " dBFS\n";
+    }
+    return notes;
 }
 
 std::string RenderUsage()
@@ -249,7 +275,8 @@ std::string RenderUsage()
     }
     u += "\n"
          "Lists: WaveForm* 0 Sine, 1 Square, 2 Triangular, 3 Sawtooth, 4 White Noise, 5 Pink Noise,\n"
-         "6 Sine Pulse, 7 Dirac Pulse, 8 Silence, 9 MLS; ModFunction* 0 Sine, 1 Cosine, 2 Square,\n"
+         "6 Sine Pulse, 7 Dirac Pulse, 8 Silence, 9 MLS, 10 White Noise (periodic), 11 Pink Noise\n"
+         "(periodic), 12 Brown Noise (periodic); ModFunction* 0 Sine, 1 Cosine, 2 Square,\n"
          "3 Triangular; cboCrestFactor* 0 1.42:1, 1 2:1, 2 3:1, 3 4:1, 4 6:1, 5 8:1, 6 10:1;\n"
          "cboChannels 0 Mono, 1 Stereo; cboCorrectionUnits 0 %, 1 cent. chkConstant*=0 selects Sweep.\n"
          "\n"

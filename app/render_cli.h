@@ -46,6 +46,10 @@ void ApplyRenderSettings(Generator& generator, const RenderRequest& request);
 // that it can be produced: frequencies in range, at least one frame, numbers that convert.
 void PrepareRender(Generator& generator, bool keepLoop);
 
+// One line per channel whose periodic noise plays below its level, so that its peaks stay
+// within full scale; empty when none does.
+std::string LevelLimitNotes(const Generator& generator);
+
 std::string RenderUsage();
 
 } // namespace velmora

@@ -20,7 +20,7 @@ struct WaveName {
 };
 
 // The names sox users know come first; "whitenoise" and "pinknoise" are sox's own spellings.
-constexpr std::array<WaveName, 12> kWaveNames{{
+constexpr std::array<WaveName, 15> kWaveNames{{
     {"sine", kSine},
     {"square", kSquare},
     {"triangle", kTriangular},
@@ -33,6 +33,9 @@ constexpr std::array<WaveName, 12> kWaveNames{{
     {"mls", kMLS},
     {"whitenoise", kWhiteNoise},
     {"pinknoise", kPinkNoise},
+    {"white-periodic", kWhiteNoisePeriodic},
+    {"pink-periodic", kPinkNoisePeriodic},
+    {"brown-periodic", kBrownNoisePeriodic},
 }};
 
 // The crest factor list's ratios, in list order.
@@ -45,7 +48,7 @@ struct OptionInfo {
     Takes takes;
 };
 
-constexpr std::array<OptionInfo, 17> kOptions{{
+constexpr std::array<OptionInfo, 18> kOptions{{
     {"--wave", Takes::Value},      {"--freq", Takes::Value},   {"--sweep", Takes::Value},
     {"--log", Takes::Nothing},     {"--bidirectional", Takes::Nothing},
     {"--level", Takes::Value},     {"--crest", Takes::Value},  {"--duration", Takes::Value},
@@ -53,6 +56,7 @@ constexpr std::array<OptionInfo, 17> kOptions{{
     {"--repeat", Takes::Nothing},  {"--right", Takes::Nothing},
     {"--quiet", Takes::Nothing},   {"-q", Takes::Nothing},
     {"--version", Takes::Nothing}, {"--dither", Takes::Value},
+    {"--length", Takes::Value},
 }};
 
 std::optional<OptionInfo> FindOption(std::string_view name)
@@ -210,6 +214,8 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
             if (value != "16" && value != "24" && value != "32f")
                 throw RenderUsageError("--bits: '" + value + "' is not 16, 24 or 32f");
             set("Quantisation", value);
+        } else if (name == "--length") {
+            set("txtMLSLength" + side, value);
         } else if (name == "--dither") {
             const std::string v = Lower(value);
             if (v != "none" && v != "tpdf") throw RenderUsageError("--dither: '" + value + "' is not none or tpdf");
@@ -249,7 +255,10 @@ std::string RenderOptionsUsage()
            "(* is Left, or Right after --right), may come before or after OUTPUT and mixes\n"
            "with NAME=VALUE; --freq=1000 works as well as --freq 1000:\n"
            "  --wave NAME        sine, square, triangle, sawtooth, white, pink, sine-pulse,\n"
-           "                     dirac, silence or mls (WaveForm*)\n"
+           "                     dirac, silence, mls, white-periodic, pink-periodic or\n"
+           "                     brown-periodic (WaveForm*)\n"
+           "  --length K         2^K samples: an MLS's register length (1 to 32), a periodic\n"
+           "                     noise's period (10 to 24) (txtMLSLength*)\n"
            "  --freq HZ          a constant frequency (fInit*)\n"
            "  --sweep START:END  a sweep from START to END Hz (fInit*, fFinal*, chkConstant*=0)\n"
            "  --log              the sweep is logarithmic (Logarithmic*=1)\n"

@@ -170,6 +170,8 @@ void Generator::oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& fr,
         }
         if constexpr (W == kDiracPulse) b.direct[i] = fr.counter[i] == 0 ? state.FullScale * polarity : 0;
         if constexpr (W == kMLS) b.value[i] = 2.0 * MlsStep(reg, s.MlsTaps, s.MlsMask) - 1;
+        if constexpr (IsPeriodicNoise(W))
+            b.value[i] = s.Period ? s.Period[static_cast<uint64_t>(fr.counter[i] + s.PeriodOffset) & s.PeriodMask] : 0.0;
         if constexpr (W == kSilence || W < 0 || W >= kWaveFormCount) b.direct[i] = 0;
         if (restarts && fr.restartAfter[i] && !constant) {
             // The repetition's restart of this channel's sweep.
@@ -203,6 +205,9 @@ void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlo
     case kSinePulse: oscillatorPass<kSinePulse>(c, b, fr, restarts); break;
     case kDiracPulse: oscillatorPass<kDiracPulse>(c, b, fr, restarts); break;
     case kMLS: oscillatorPass<kMLS>(c, b, fr, restarts); break;
+    case kWhiteNoisePeriodic: oscillatorPass<kWhiteNoisePeriodic>(c, b, fr, restarts); break;
+    case kPinkNoisePeriodic: oscillatorPass<kPinkNoisePeriodic>(c, b, fr, restarts); break;
+    case kBrownNoisePeriodic: oscillatorPass<kBrownNoisePeriodic>(c, b, fr, restarts); break;
     default: oscillatorPass<kSilence>(c, b, fr, restarts); break;
     }
 }
@@ -338,6 +343,9 @@ double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b,
     case kWhiteNoise:
     case kPinkNoise:
     case kMLS:
+    case kWhiteNoisePeriodic:
+    case kPinkNoisePeriodic:
+    case kBrownNoisePeriodic:
         if (s.dithered) {
             if (modulated)
                 ScaleModulatedDithered(b.value.data(), level, b.mod.data(), d, full, b.sample.data(), n);
@@ -378,6 +386,9 @@ double SampleChannelFloat(const ChannelBlockParams& s, ChannelBlock& b, int n)
     case kWhiteNoise:
     case kPinkNoise:
     case kMLS:
+    case kWhiteNoisePeriodic:
+    case kPinkNoisePeriodic:
+    case kBrownNoisePeriodic:
         if (modulated)
             ScaleModulatedFloat(b.value.data(), level, b.mod.data(), b.fsample.data(), n);
         else
@@ -427,12 +438,13 @@ VELMORA_VECTOR_CLONES void PackStereo(uint8_t* p, const int32_t* l, int32_t lf, 
 
 bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
 {
+    adoptReadyPeriods();
     const bool right = f.stereo && !f.asLeft;
-    // A wave number of 10 or more computes the right channel, as WaveFunc does; numbers
-    // outside a channel's list still advance that channel's oscillator.
-    const Channel chans[2] = {f.wl < 10 ? Channel::Left : Channel::Right,
-                              f.wr < 10 ? Channel::Left : Channel::Right};
-    const int waves[2] = {f.wl < 10 ? f.wl : f.wl - 10, f.wr < 10 ? f.wr : f.wr - 10};
+    // A right wave number computes the right channel, as WaveFunc does; numbers outside a
+    // channel's list still advance that channel's oscillator.
+    const Channel chans[2] = {WaveIsRight(f.wl) ? Channel::Right : Channel::Left,
+                              WaveIsRight(f.wr) ? Channel::Right : Channel::Left};
+    const int waves[2] = {WaveIndex(f.wl), WaveIndex(f.wr)};
     fr.count = right ? 2 : 1;
     // Oscillators run one channel at a time, which is the same as frame by frame only when
     // the two passes are over different channels.
@@ -448,7 +460,8 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
     for (int k = 0; k < fr.count; ++k) {
         const ChannelState& s = (*this)[chans[k]];
         const ChannelSettings& cs = settings[chans[k]];
-        fr.params[k] = {static_cast<int>(chans[k]), waves[k], cs.ModulationOn, cs.ModFunction, s.Amplitude,
+        const double amplitude = IsPeriodicNoise(waves[k]) ? s.Amplitude * s.PeriodScale : s.Amplitude;
+        fr.params[k] = {static_cast<int>(chans[k]), waves[k], cs.ModulationOn, cs.ModFunction, amplitude,
                         s.ModFactor, s.NoiseExponent, s.ModDepth, s.ModPeriod, s.ModPhase,
                         settings.output.dithered() && waves[k] >= 0 && waves[k] < kWaveFormCount &&
                             waves[k] != kSilence};

@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "controls.h"
 #include "frame_block.h"
+#include "periodic.h"
 #include "settings.h"
 #include "sources.h"
 #include "state.h"
@@ -54,7 +56,7 @@ struct FrameChoices {
     bool loop = false;
     bool asLeft = false;
     int wl = 0;  // left wave number
-    int wr = 10; // right wave number
+    int wr = 10; // right wave number (WaveNumber)
     bool wholeSignal = false; // export: every frame is a signal frame, no silent padding
 };
 
@@ -67,6 +69,8 @@ public:
     GeneratorState state;
     UniformSource uniform;
     GeneratorHooks hooks;
+    // Periodic noises' periods, made on workers (shared by copies of the generator).
+    std::shared_ptr<PeriodCache> periods = std::make_shared<PeriodCache>();
 
     ChannelState& operator[](Channel c) { return channels[static_cast<size_t>(c)]; }
     const ChannelState& operator[](Channel c) const { return channels[static_cast<size_t>(c)]; }
@@ -157,11 +161,21 @@ public:
     static bool MakesBlocks(const FrameChoices& choices)
     {
         const bool right = choices.stereo && !choices.asLeft;
-        return !(right && (choices.wl < 10) == (choices.wr < 10));
+        return !(right && WaveIsRight(choices.wl) == WaveIsRight(choices.wr));
     }
     void settleBlock(const FrameBlock& block);
 
     double samplingRate() const { return settings.output.SamplingRate; }
+
+    // --- Periodic noise.
+    // The period a channel's settings ask for: its kind, 2^K from the length field (10..24),
+    // the seed field, the sampling rate.
+    PeriodKey periodKey(Channel c) const;
+    // Whether the channel's level would take its period's peak past full scale, so that it
+    // plays at the highest level that does not.
+    bool levelLimited(Channel c) const;
+    // The length field as a number of bits, rounded (16 when it is no number).
+    static int PeriodLength(const std::string& text);
 
 private:
     void written(Control c);
@@ -178,6 +192,13 @@ private:
     void oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void randomPass(FrameBlock& block);
+    void requestPeriod(Channel c);
+    void adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table);
+    // Takes up a period that a worker finished after the settings changed; never waits.
+    void adoptReadyPeriods();
+    void updatePeriodScale(Channel c);
+    void updatePeriodOffset();
+    std::array<std::shared_ptr<const PeriodTable>, 2> heldPeriods_;
     void ditherPass(FrameBlock& block);
     int copyDepth_ = 0;
 };

@@ -14,7 +14,7 @@ inline constexpr std::array<Channel, 2> kChannels{Channel::Left, Channel::Right}
 inline constexpr int index(Channel c) { return static_cast<int>(c); }
 inline constexpr Channel other(Channel c) { return c == Channel::Left ? Channel::Right : Channel::Left; }
 
-// Waveform list indexes (the right channel's wave number is the index + 10).
+// Waveform list indexes.
 enum WaveForm : int {
     kSine = 0,
     kSquare = 1,
@@ -26,8 +26,24 @@ enum WaveForm : int {
     kDiracPulse = 7,
     kSilence = 8,
     kMLS = 9,
+    // Periods of 2^K samples with exact spectra, repeated sample for sample.
+    kWhiteNoisePeriodic = 10,
+    kPinkNoisePeriodic = 11,
+    kBrownNoisePeriodic = 12,
 };
-inline constexpr int kWaveFormCount = 10;
+inline constexpr int kWaveFormCount = 13;
+
+inline constexpr bool IsPeriodicNoise(int index) { return index >= kWhiteNoisePeriodic && index <= kBrownNoisePeriodic; }
+
+// The wave function's number for a channel's list index: the first ten entries of the left
+// list are 0-9 and of the right list 10-19 (a right index of -1, nothing selected, is 9);
+// the later entries are 20-29 on the left and 30-39 on the right.
+inline constexpr int WaveNumber(bool right, int index)
+{
+    return index < 10 ? index + (right ? 10 : 0) : index + (right ? 20 : 10);
+}
+inline constexpr bool WaveIsRight(int n) { return (n >= 10 && n < 20) || n >= 30; }
+inline constexpr int WaveIndex(int n) { return n < 10 ? n : n < 20 ? n - 10 : n < 30 ? n - 10 : n - 20; }
 
 // Modulation function list indexes.
 enum ModFunction : int { kModSine = 0, kModCosine = 1, kModSquare = 2, kModTriangular = 3 };

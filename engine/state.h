@@ -30,6 +30,13 @@ struct ChannelState {
     uint32_t MlsMask = 0;      // where the feedback bit enters: 2^(L-1)
     uint32_t MlsTaps = 0x3;    // register bits whose parity is fed back
     int32_t OnFactor = 1;      // 1 when the channel is on
+    // A periodic noise: its period (owned by the generator), 2^K - 1, where the right
+    // channel reads ahead of the counter (its phase offset), and a scale below 1 when the
+    // level would take the period's peak past full scale.
+    const double* Period = nullptr;
+    uint32_t PeriodMask = 0;
+    int64_t PeriodOffset = 0;
+    double PeriodScale = 1.0;
 };
 
 struct GeneratorState {

@@ -90,6 +90,13 @@ double Generator::waveValue(Channel c, int w)
         const uint32_t b = MlsStep(s.MlsRegister, s.MlsTaps, s.MlsMask);
         return (2.0 * b - 1) * g;
     }
+    case kWhiteNoisePeriodic:
+    case kPinkNoisePeriodic:
+    case kBrownNoisePeriodic: {
+        if (!s.Period) return 0; // its period is still being made
+        const double v = s.Period[static_cast<uint64_t>(state.SampleCounter + s.PeriodOffset) & s.PeriodMask];
+        return v * (full * (s.Amplitude * s.PeriodScale) * s.ModFactor);
+    }
     default: return 0; // nothing selected: the oscillator still advances
     }
 }
@@ -100,11 +107,10 @@ int32_t Generator::WaveFuncMono(int n) { return RoundSample(WaveValueMono(n), st
 
 double Generator::WaveValue(int n)
 {
-    if (n < 10) return waveValue(Channel::Left, n);
-    return waveValue(Channel::Right, n - 10);
+    return waveValue(WaveIsRight(n) ? Channel::Right : Channel::Left, WaveIndex(n));
 }
 
-double Generator::WaveValueMono(int n) { return waveValue(Channel::Left, n < 10 ? n : -1); }
+double Generator::WaveValueMono(int n) { return waveValue(Channel::Left, WaveIsRight(n) ? -1 : WaveIndex(n)); }
 
 FrameChoices Generator::readChoices() const
 {
@@ -112,8 +118,8 @@ FrameChoices Generator::readChoices() const
     f.stereo = settings.stereo();
     f.loop = settings.Loop;
     f.asLeft = settings.chkAsLeft;
-    f.wl = settings[Channel::Left].WaveForm;
-    f.wr = settings[Channel::Right].WaveForm + 10;
+    f.wl = WaveNumber(false, settings[Channel::Left].WaveForm);
+    f.wr = WaveNumber(true, settings[Channel::Right].WaveForm);
     return f;
 }
 
@@ -122,13 +128,14 @@ namespace {
 // selection) stays digital silence.
 bool DitherWave(int n)
 {
-    const int w = n < 10 ? n : n - 10;
+    const int w = WaveIndex(n);
     return w >= 0 && w < kWaveFormCount && w != kSilence;
 }
 } // namespace
 
 int64_t Generator::writeFramesReference(uint8_t* out, int64_t frames, const FrameChoices& f)
 {
+    adoptReadyPeriods();
     const OutputSettings& o = settings.output;
     const bool floating = o.floatSamples();
     const int bytesPerSample = o.Quantisation / 8;

@@ -179,7 +179,7 @@ ExportResult Export(Generator& g, const Open& open, const ExportProgress& progre
 
     // Only noise is worth a second thread: its frames take long to make and to finish;
     // for the oscillators, handing every frame's arguments across is dearer than the work.
-    const auto noise = [](int wave) { return wave % 10 == kWhiteNoise || wave % 10 == kPinkNoise; };
+    const auto noise = [](int wave) { return WaveIndex(wave) == kWhiteNoise || WaveIndex(wave) == kPinkNoise; };
     const bool noisy = noise(choices.wl) || (choices.stereo && !choices.asLeft && noise(choices.wr));
     const bool pipelined = noisy && total >= kPipelineFrom && std::thread::hardware_concurrency() > 1 &&
                            Generator::MakesBlocks(choices);
