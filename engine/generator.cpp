@@ -589,6 +589,7 @@ void Generator::updatePeriodScale(Channel c)
     const PeriodTable* t = heldPeriods_[static_cast<size_t>(c)].get();
     const double peak = t ? t->peak * s.Amplitude : 0;
     s.PeriodScale = peak > 1 ? 1 / peak : 1.0;
+    if (hooks.periodLevelChanged) hooks.periodLevelChanged();
 }
 
 void Generator::updatePeriodOffset()
@@ -598,6 +599,17 @@ void Generator::updatePeriodOffset()
     const double period = r.Period ? static_cast<double>(r.PeriodMask) + 1 : 0;
     r.PeriodOffset = period > 0 ? RoundToInt64(std::fmod(r.PhaseOffset / kTwoPi, 1.0) * period) : 0;
     if (r.PeriodOffset < 0) r.PeriodOffset += static_cast<int64_t>(period);
+}
+
+double Generator::periodLevelLimit(Channel c) const
+{
+    if (!IsPeriodicNoise(settings[c].WaveForm)) return std::nan("");
+    const PeriodKey key = periodKey(c);
+    std::shared_ptr<const PeriodTable> t = heldPeriods_[static_cast<size_t>(c)];
+    if (!t || t->key != key) t = periods->ready(key);
+    const double amplitude = (*this)[c].Amplitude;
+    if (!t || !(t->peak * amplitude > 1)) return std::nan("");
+    return 20 * std::log10(1 / t->peak);
 }
 
 bool Generator::levelLimited(Channel c) const
@@ -614,6 +626,7 @@ void Generator::WaveFormChange(Channel c)
     const int w = settings[c].WaveForm;
     if (w == kWhiteNoise || w == kPinkNoise) cboCrestFactorChange(c);
     requestPeriod(c);
+    if (hooks.periodLevelChanged) hooks.periodLevelChanged();
     if (w == kSinePulse || w == kDiracPulse) {
         setChecked({Field::chkConstant, c}, true); // the pulses always run at a constant frequency
         chkConstantClick(c);

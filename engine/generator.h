@@ -41,6 +41,8 @@ struct GeneratorHooks {
     std::function<void(Channel)> aboveNyquist;       // a frequency field was above fs / 2
     std::function<void(Control)> controlWritten;     // a handler wrote a control's value
     std::function<void(WindowRule, Channel)> windowRule;
+    // a periodic noise's level or period changed: whether it plays below its level may too
+    std::function<void()> periodLevelChanged;
 };
 
 // Outcome of a frequency recompute: the window ignores it, the renderer reports it.
@@ -174,6 +176,9 @@ public:
     // Whether the channel's level would take its period's peak past full scale, so that it
     // plays at the highest level that does not.
     bool levelLimited(Channel c) const;
+    // The level (dBFS, AES17) the channel's periodic noise plays at when its set level would
+    // take the period's peak past full scale, as far as the period is made; NaN otherwise.
+    double periodLevelLimit(Channel c) const;
     // The length field as a number of bits, rounded (16 when it is no number).
     static int PeriodLength(const std::string& text);
 
