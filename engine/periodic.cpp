@@ -54,8 +54,11 @@ double Peak(const std::vector<double>& x)
 }
 } // namespace
 
-PeriodTable BuildPeriod(const PeriodKey& key)
+PeriodTable BuildPeriod(const PeriodKey& key, const std::atomic<bool>* cancel)
 {
+    const auto check = [cancel] {
+        if (cancel && cancel->load(std::memory_order_relaxed)) throw PeriodCancelled{};
+    };
     if (key.length < kPeriodMinLength || key.length > kPeriodMaxLength)
         throw std::invalid_argument("a periodic noise's length is 2^10 to 2^24 samples");
     const size_t n = size_t{1} << key.length;
@@ -77,6 +80,7 @@ PeriodTable BuildPeriod(const PeriodKey& key)
     constexpr int kRounds = 200;
     constexpr double kClipAt = 3.7;
     for (int round = 0; round < kRounds && Peak(x) > 3.95 * Rms(x); ++round) {
+        check();
         const double limit = kClipAt * Rms(x);
         for (size_t i = 0; i < n; ++i) work[i] = Complex(std::clamp(x[i], -limit, limit), 0);
         forward.transform(work.data(), spectrum.data());
@@ -101,6 +105,7 @@ PeriodTable BuildPeriod(const PeriodKey& key)
 
 PeriodCache::~PeriodCache()
 {
+    closing_ = true;
     for (Worker& w : workers_)
         if (w.thread.joinable()) w.thread.join();
 }
@@ -112,6 +117,7 @@ void PeriodCache::request(const PeriodKey& key)
         entries_[key].used = ++clock_;
         return;
     }
+    if (!makeAhead_) return;
     entries_[key] = Entry{nullptr, ++clock_};
     trim(lock);
     // Workers that have finished are joined here, on the generator's thread.
@@ -124,7 +130,7 @@ void PeriodCache::request(const PeriodKey& key)
     workers_.push_back({std::thread([this, key, done] {
                             std::shared_ptr<const PeriodTable> table;
                             try {
-                                table = std::make_shared<const PeriodTable>(BuildPeriod(key));
+                                table = std::make_shared<const PeriodTable>(BuildPeriod(key, &closing_));
                             } catch (...) {
                                 // get() makes it again on its own thread and sees the error.
                             }
@@ -155,6 +161,17 @@ std::shared_ptr<const PeriodTable> PeriodCache::get(const PeriodKey& key)
 {
     request(key);
     std::unique_lock lock(mutex_);
+    if (!entries_.count(key)) {
+        // Nobody is making it: made here, and kept.
+        lock.unlock();
+        auto table = std::make_shared<const PeriodTable>(BuildPeriod(key));
+        lock.lock();
+        Entry& e = entries_[key];
+        if (!e.table) e.table = table;
+        e.used = ++clock_;
+        trim(lock);
+        return table;
+    }
     built_.wait(lock, [&] {
         auto it = entries_.find(key);
         return it == entries_.end() || it->second.table != nullptr;

@@ -39,9 +39,12 @@ struct PeriodTable {
     double peak = 0; // the largest |sample|
 };
 
+// Thrown by BuildPeriod when it is called off.
+struct PeriodCancelled {};
+
 // Makes the period. Pure; any thread; allocates. Throws std::invalid_argument for a length
-// outside 10..24.
-PeriodTable BuildPeriod(const PeriodKey& key);
+// outside 10..24, and PeriodCancelled once `cancel` is set (checked between transforms).
+PeriodTable BuildPeriod(const PeriodKey& key, const std::atomic<bool>* cancel = nullptr);
 
 // Periods made on worker threads and kept while they may be asked for again. get() and
 // request() are called on the generator's thread; a worker only builds.
@@ -52,8 +55,11 @@ public:
     PeriodCache(const PeriodCache&) = delete;
     PeriodCache& operator=(const PeriodCache&) = delete;
 
-    // Starts making the period on a worker unless it is made or being made.
+    // Starts making the period on a worker unless it is made or being made; only when
+    // making ahead is on (the window turns it on: a settings change there starts the work
+    // before ON is pressed; elsewhere a period is made when the signal is prepared).
     void request(const PeriodKey& key);
+    void setMakeAhead(bool on) { makeAhead_ = on; }
     // The period when it is finished, else null; never waits.
     std::shared_ptr<const PeriodTable> ready(const PeriodKey& key);
     // The period, made now (or waited for) when it is not finished.
@@ -75,6 +81,8 @@ private:
     };
     std::vector<Worker> workers_;
     uint64_t clock_ = 0;
+    bool makeAhead_ = false;
+    std::atomic<bool> closing_{false}; // the workers give up: the cache is going
 };
 
 } // namespace velmora

@@ -158,6 +158,8 @@ void GeneratorController::refreshLevelLimits()
 
 void GeneratorController::plugHooks()
 {
+    // A periodic noise chosen in the window is made while the user goes on, before ON.
+    generator_.periods->setMakeAhead(true);
     GeneratorHooks& h = generator_.hooks;
     h.outputActive = [this] { return AudioOut1_.Active(); };
     h.stopAtOnce = [this] { AudioOut1_.StopAtOnce(); };
