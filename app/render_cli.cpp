@@ -1,6 +1,7 @@
 #include "render_cli.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <iostream>
 
@@ -25,7 +26,7 @@ bool ParseInt(const std::string& text, int64_t& value)
 bool IsOutputParameter(const std::string& name)
 {
     return name == "SamplingRate" || name == "Quantisation" || name == "Buffers" ||
-           name == "BufferSize";
+           name == "BufferSize" || name == "Dither";
 }
 
 bool IsSettingArgument(const std::string& arg)
@@ -49,9 +50,16 @@ void ApplyOutputParameter(RenderRequest& r, const std::string& name, const std::
                                    "96000, 176400, 192000, 384000");
         r.samplingRate = static_cast<int32_t>(v);
     } else if (name == "Quantisation") {
-        if (!number || (v != 16 && v != 24))
-            throw RenderUsageError("Quantisation: '" + value + "' is not 16 or 24");
-        r.quantisation = static_cast<int>(v);
+        if (value == "32f")
+            r.quantisation = kFloatQuantisation;
+        else if (number && (v == 16 || v == 24))
+            r.quantisation = static_cast<int>(v);
+        else
+            throw RenderUsageError("Quantisation: '" + value + "' is not 16, 24 or 32f");
+    } else if (name == "Dither") {
+        if (!number || (v != kDitherNone && v != kDitherTpdf))
+            throw RenderUsageError("Dither: '" + value + "' is not 0 (none) or 1 (TPDF)");
+        r.dither = static_cast<int>(v);
     } else if (name == "Buffers") {
         if (!number || v < 2 || v > 4) throw RenderUsageError("Buffers: '" + value + "' is not 2, 3 or 4");
         r.buffers = static_cast<int>(v);
@@ -140,6 +148,7 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
 {
     g.settings.output.SamplingRate = r.samplingRate;
     g.settings.output.Quantisation = r.quantisation;
+    g.settings.output.Dither = r.dither;
     g.settings.output.Buffers = r.buffers;
     g.settings.output.BufferSize = r.bufferSize;
     g.fConstChange(Channel::Left);
@@ -193,6 +202,16 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
 void PrepareRender(Generator& g, bool keepLoop)
 {
     if (!keepLoop) g.settings.Loop = false;
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || (g.settings.stereo() && !g.settings.chkAsLeft);
+        const std::string& length = g.settings[c].txtMLSLength;
+        double k = 0;
+        if (used && IsPeriodicNoise(g.settings[c].WaveForm) &&
+            (!TryIntlStrToFloat(length, k) || Generator::PeriodLength(length) < kPeriodMinLength ||
+             Generator::PeriodLength(length) > kPeriodMaxLength))
+            throw RenderUsageError(std::string(InfoOf({Field::txtMLSLength, c}).name) + ": '" + length +
+                                   "' is not a period length of 10 to 24 (2^10 to 2^24 samples)");
+    }
     try {
         g.PrepareSignal();
     } catch (const std::exception& e) {
@@ -229,6 +248,21 @@ void PrepareRender(Generator& g, bool keepLoop, const RenderRequest& request)
     }
 }
 
+std::string LevelLimitNotes(const Generator& g)
+{
+    std::string notes;
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || (g.settings.stereo() && !g.settings.chkAsLeft);
+        if (!used || !g.levelLimited(c)) continue;
+        const double dbfs = 20 * std::log10(g[c].Amplitude * g[c].PeriodScale);
+        char level[32];
+        std::snprintf(level, sizeof level, "%.2f", dbfs);
+        notes += std::string(InfoOf({Field::Amplitude, c}).name) + ": " + g.settings[c].Amplitude +
+                 " dBFS would take the noise's peaks past full scale; it plays at " + level + " dBFS\n";
+    }
+    return notes;
+}
+
 std::string RenderUsage()
 {
     std::string u =
@@ -239,11 +273,13 @@ std::string RenderUsage()
         "\n"
         "Renders the signal that the generator's wave export writes for the same settings:\n"
         "the whole duration once, Repeat off. Settings are applied in the order given, after\n"
-        "SamplingRate and Quantisation; settings not named keep their initial values.\n"
+        "the output parameters; settings not named keep their initial values.\n"
         "\n"
         "Output parameters:\n"
         "  SamplingRate=HZ     8000 11025 22050 44100 48000 88200 96000 176400 192000 384000 (44100)\n"
-        "  Quantisation=BITS   16 or 24 (16)\n"
+        "  Quantisation=BITS   16 or 24, or 32f for 32-bit float samples in -1..1 (16)\n"
+        "  Dither=N            0 none, 1 TPDF: triangular dither of +-1 LSB before rounding\n"
+        "                      16- and 24-bit samples; silent channels stay silent (0)\n"
         "  Buffers=N           2, 3 or 4 ring buffers when playing (4)\n"
         "  BufferSize=BYTES    2048 to 65536, a power of two, when playing (8192)\n"
         "\n"
@@ -261,7 +297,8 @@ std::string RenderUsage()
     }
     u += "\n"
          "Lists: WaveForm* 0 Sine, 1 Square, 2 Triangular, 3 Sawtooth, 4 White Noise, 5 Pink Noise,\n"
-         "6 Sine Pulse, 7 Dirac Pulse, 8 Silence, 9 MLS; ModFunction* 0 Sine, 1 Cosine, 2 Square,\n"
+         "6 Sine Pulse, 7 Dirac Pulse, 8 Silence, 9 MLS, 10 White Noise (periodic), 11 Pink Noise\n"
+         "(periodic), 12 Brown Noise (periodic); ModFunction* 0 Sine, 1 Cosine, 2 Square,\n"
          "3 Triangular; cboCrestFactor* 0 1.42:1, 1 2:1, 2 3:1, 3 4:1, 4 6:1, 5 8:1, 6 10:1;\n"
          "cboChannels 0 Mono, 1 Stereo; cboCorrectionUnits 0 %, 1 cent. chkConstant*=0 selects Sweep.\n"
          "\n"

@@ -82,6 +82,7 @@ int PlayRequest(const RenderRequest& request, uint32_t seed)
     generator.uniform.seed(seed);
     ApplyRenderSettings(generator, request);
     PrepareRender(generator, true, request); // throws RenderUsageError for settings that cannot play
+    std::cerr << LevelLimitNotes(generator);
 
     AlsaDevice device;
     NoticeQueue queue;

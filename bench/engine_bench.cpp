@@ -74,9 +74,38 @@ void BM_FillStereo48k(benchmark::State& st)
         g.writeFrames(buffer.data(), 16384, g.readChoices());
         benchmark::DoNotOptimize(buffer.data());
     }
-    st.SetLabel(wave == kSine ? "sine" : wave == kPinkNoise ? "pink" : std::to_string(wave));
+    st.SetLabel(wave == kSine ? "sine" : wave == kPinkNoise ? "pink" : wave == kPinkNoisePeriodic ? "pink periodic"
+                                                                                                : std::to_string(wave));
 }
-BENCHMARK(BM_FillStereo48k)->Arg(kSine)->Arg(kPinkNoise)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillStereo48k)->Arg(kSine)->Arg(kPinkNoise)->Arg(kPinkNoisePeriodic)->Unit(benchmark::kMicrosecond);
+
+// One 65536-byte fill at 384000 Hz, 24-bit stereo: a sine against a periodic noise (a table
+// read) on both channels.
+void BM_Fill384k(benchmark::State& st)
+{
+    const int wave = static_cast<int>(st.range(0));
+    Generator g = Make(384000, 24, true);
+    for (Channel c : kChannels) g.selectIndex({Field::WaveForm, c}, wave);
+    g.settings.Loop = true;
+    g.PrepareSignal();
+    const int64_t frames = 65536 / g.state.BytesPerFrame;
+    std::vector<uint8_t> buffer(static_cast<size_t>(frames * g.state.BytesPerFrame));
+    for (auto _ : st) {
+        g.writeFrames(buffer.data(), frames, g.readChoices());
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    st.SetLabel(wave == kSine ? "sine" : "white periodic");
+}
+BENCHMARK(BM_Fill384k)->Arg(kSine)->Arg(kWhiteNoisePeriodic)->Unit(benchmark::kMicrosecond);
+
+// Making one period of pink periodic noise of 2^K samples at 48 kHz (on a worker, off the
+// fill).
+void BM_BuildPeriod(benchmark::State& st)
+{
+    const PeriodKey key{PeriodKind::Pink, static_cast<int>(st.range(0)), 1, 48000};
+    for (auto _ : st) benchmark::DoNotOptimize(BuildPeriod(key).peak);
+}
+BENCHMARK(BM_BuildPeriod)->Arg(16)->Arg(20)->Arg(24)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

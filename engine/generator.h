@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "controls.h"
 #include "frame_block.h"
+#include "periodic.h"
 #include "settings.h"
 #include "sources.h"
 #include "state.h"
@@ -39,6 +41,8 @@ struct GeneratorHooks {
     std::function<void(Channel)> aboveNyquist;       // a frequency field was above fs / 2
     std::function<void(Control)> controlWritten;     // a handler wrote a control's value
     std::function<void(WindowRule, Channel)> windowRule;
+    // a periodic noise's level or period changed: whether it plays below its level may too
+    std::function<void()> periodLevelChanged;
 };
 
 // Outcome of a frequency recompute: the window ignores it, the renderer reports it.
@@ -54,7 +58,7 @@ struct FrameChoices {
     bool loop = false;
     bool asLeft = false;
     int wl = 0;  // left wave number
-    int wr = 10; // right wave number
+    int wr = 10; // right wave number (WaveNumber)
     bool wholeSignal = false; // export: every frame is a signal frame, no silent padding
 };
 
@@ -67,6 +71,8 @@ public:
     GeneratorState state;
     UniformSource uniform;
     GeneratorHooks hooks;
+    // Periodic noises' periods, made on workers (shared by copies of the generator).
+    std::shared_ptr<PeriodCache> periods = std::make_shared<PeriodCache>();
 
     ChannelState& operator[](Channel c) { return channels[static_cast<size_t>(c)]; }
     const ChannelState& operator[](Channel c) const { return channels[static_cast<size_t>(c)]; }
@@ -133,6 +139,9 @@ public:
     // --- Samples.
     int32_t WaveFunc(int n);
     int32_t WaveFuncMono(int n);
+    // The same sample before rounding: full scale x level x modulation x waveform value.
+    double WaveValue(int n);
+    double WaveValueMono(int n);
     FrameChoices readChoices() const;
     // Writes `frames` frames of the current signal into `out` as the buffer fill does:
     // samples of the signal while it lasts (or forever with loop), silent frames after
@@ -154,11 +163,24 @@ public:
     static bool MakesBlocks(const FrameChoices& choices)
     {
         const bool right = choices.stereo && !choices.asLeft;
-        return !(right && (choices.wl < 10) == (choices.wr < 10));
+        return !(right && WaveIsRight(choices.wl) == WaveIsRight(choices.wr));
     }
     void settleBlock(const FrameBlock& block);
 
     double samplingRate() const { return settings.output.SamplingRate; }
+
+    // --- Periodic noise.
+    // The period a channel's settings ask for: its kind, 2^K from the length field (10..24),
+    // the seed field, the sampling rate.
+    PeriodKey periodKey(Channel c) const;
+    // Whether the channel's level would take its period's peak past full scale, so that it
+    // plays at the highest level that does not.
+    bool levelLimited(Channel c) const;
+    // The level (dBFS, AES17) the channel's periodic noise plays at when its set level would
+    // take the period's peak past full scale, as far as the period is made; NaN otherwise.
+    double periodLevelLimit(Channel c) const;
+    // The length field as a number of bits, rounded (16 when it is no number).
+    static int PeriodLength(const std::string& text);
 
 private:
     void written(Control c);
@@ -168,13 +190,21 @@ private:
     void restartSweep(Channel c, bool bidirectional);
     void setSweep(ChannelState& s, double totalSamples, bool logarithmic);
     double modFactor(const ChannelState& s, int function) const;
-    int32_t waveSample(Channel c, int w);
+    double waveValue(Channel c, int w);
     double whiteNoise(Channel c);
     double pinkNoise(Channel c, int64_t n);
     template <int W>
     void oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void randomPass(FrameBlock& block);
+    void requestPeriod(Channel c);
+    void adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table);
+    // Takes up a period that a worker finished after the settings changed; never waits.
+    void adoptReadyPeriods();
+    void updatePeriodScale(Channel c);
+    void updatePeriodOffset();
+    std::array<std::shared_ptr<const PeriodTable>, 2> heldPeriods_;
+    void ditherPass(FrameBlock& block);
     int copyDepth_ = 0;
 };
 

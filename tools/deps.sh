@@ -5,13 +5,13 @@ set -euo pipefail
 
 build_pkgs=(build-essential cmake ninja-build pkg-config git
             qt6-base-dev libasound2-dev libsleef-dev libxcb1-dev
-            libgtest-dev libgmock-dev libbenchmark-dev
+            libgtest-dev libgmock-dev libbenchmark-dev libkissfft-dev
             librsvg2-bin)
 # What the tests start or drive: an X server, a session bus, a PulseAudio server
 # with a null sink reached through ALSA's default device, and the measuring tools; the
 # validators of the installed files and the Debian package's tools.
 test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
-           alsa-utils sox ffmpeg python3 procps
+           alsa-utils sox ffmpeg python3 python3-numpy procps
            desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
            groff man-db strace dpkg-dev lintian xdotool)
 # tools/fuzz.sh: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.

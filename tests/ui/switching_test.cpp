@@ -9,6 +9,7 @@
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/shape_circle.h"
 
+#include <QGroupBox>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -310,5 +311,34 @@ TEST_F(SwitchingTest, DropoutsOfTheStreamAreCountedBesideTheSamplingRate)
     pump();
 }
 
+} // namespace
+} // namespace velmora::ui::test
+
+namespace velmora::ui::test {
+namespace {
+// A periodic noise chosen in the window: the length and seed fields in place of the
+// frequency, a period that repeats sample for sample in what the device plays, and the
+// label that says so when the level set would take its peaks past full scale.
+TEST_F(SwitchingTest, APeriodicNoisePlaysItsPeriodAgainAndAgain)
+{
+    ChannelWidgets& left = ch(Channel::Left);
+    choose(left.WaveForm, kPinkNoisePeriodic);
+    EXPECT_TRUE(left.grpMLS->isVisibleTo(window.get()));
+    EXPECT_FALSE(left.boxFrequency->isVisibleTo(window.get()));
+    type(left.txtMLSLength, QStringLiteral("12"));
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    for (int i = 0; i < 4; ++i) playQueued();
+    const std::vector<uint8_t>& bytes = device->played();
+    const size_t period = 4096 * 2; // bytes of 16-bit mono
+    ASSERT_GE(bytes.size(), 2 * period);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + period, bytes.begin() + period));
+    // At 0 dBFS (the RMS of a full-scale sine) the peaks would clip: it plays lower, and says so.
+    EXPECT_TRUE(left.lblLevelLimit->isVisibleTo(window.get()));
+    EXPECT_TRUE(left.lblLevelLimit->text().startsWith(QStringLiteral("max -")));
+    type(left.Amplitude, QStringLiteral("-20"));
+    EXPECT_FALSE(left.lblLevelLimit->isVisibleTo(window.get()));
+}
 } // namespace
 } // namespace velmora::ui::test

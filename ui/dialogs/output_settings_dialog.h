@@ -43,6 +43,7 @@ public:
 
     QComboBox* cboFsList = nullptr;
     QComboBox* cboQuant = nullptr;
+    QComboBox* cboDither = nullptr;
     QComboBox* cboBufferSize = nullptr;
     QComboBox* cboBuffers = nullptr;
     QLineEdit* txtCorrectionFactor = nullptr;

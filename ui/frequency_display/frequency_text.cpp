@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
 
 namespace velmora {
 
@@ -14,12 +15,22 @@ int64_t DisplayedFrequency(const Generator& g, Channel channel)
     return static_cast<int64_t>(std::nearbyint(f));
 }
 
+namespace {
+// A channel's reading: its frequency, or for a periodic noise (which has none) its period,
+// "2^16".
+std::string Reading(const Generator& g, Channel c)
+{
+    if (IsPeriodicNoise(g.settings[c].WaveForm)) return "2^" + std::to_string(g.periodKey(c).length);
+    return std::to_string(DisplayedFrequency(g, c)) + " Hz";
+}
+} // namespace
+
 std::string FrequencyDisplayText(const Generator& g)
 {
-    const int64_t left = DisplayedFrequency(g, Channel::Left);
-    if (!g.settings.stereo()) return std::to_string(left) + " Hz";
-    const int64_t right = g.settings.chkAsLeft ? left : DisplayedFrequency(g, Channel::Right);
-    return "L:" + std::to_string(left) + " Hz R:" + std::to_string(right) + " Hz";
+    const std::string left = Reading(g, Channel::Left);
+    if (!g.settings.stereo()) return left;
+    const std::string right = g.settings.chkAsLeft ? left : Reading(g, Channel::Right);
+    return "L:" + left + " R:" + right;
 }
 
 } // namespace velmora

@@ -109,6 +109,14 @@ void VisibilityRules::waveFormChange(Channel c)
         ch.grpMLS->setVisible(true);
         show({ch.boxFrequency, ch.grpNoise}, false);
         break;
+    case kWhiteNoisePeriodic:
+    case kPinkNoisePeriodic:
+    case kBrownNoisePeriodic:
+        // A period of 2^K samples from a seed: the sequence's length and seed fields.
+        setPhaseTrio(false);
+        ch.grpMLS->setVisible(true);
+        show({ch.boxFrequency, ch.grpNoise}, false);
+        break;
     default: // the tones, or nothing selected
         phaseRule();
         ch.boxFrequency->setVisible(true);

@@ -20,6 +20,7 @@ const QColor kAxis(0, 96, 0);
 const QColor kTrace(0, 255, 0);
 const QColor kWhiteTrace(255, 255, 255);
 const QColor kPinkTrace(255, 128, 192);
+const QColor kBrownTrace(192, 128, 64);
 const QColor kPaper(240, 240, 240);
 const QColor kInk(0, 0, 128);
 const QColor kRing(64, 64, 64);
@@ -50,6 +51,15 @@ QPolygon noiseTrace(uint32_t seed, int smoothing)
         const double swing = smoothing == 0 ? 6.5 : 6.5 * (smoothing + 1) / 2.0;
         points << QPoint(x, static_cast<int>(std::lround(8.0 - std::clamp(level * swing, -6.5, 6.5))));
     }
+    return points;
+}
+
+// A noise trace whose second half repeats its first: a period played again.
+QPolygon periodicTrace(uint32_t seed, int smoothing)
+{
+    const QPolygon first = noiseTrace(seed, smoothing);
+    QPolygon points;
+    for (int x = 1; x <= 14; ++x) points << QPoint(x, first[(x - 1) % 7].y());
     return points;
 }
 
@@ -156,6 +166,9 @@ QString pictureName(Picture picture)
     case Picture::ModTriangle: return QStringLiteral("MODTRIANGLE");
     case Picture::Mono: return QStringLiteral("MONO");
     case Picture::Stereo: return QStringLiteral("STEREO");
+    case Picture::WhitePeriodic: return QStringLiteral("WHITEPERIODIC");
+    case Picture::PinkPeriodic: return QStringLiteral("PINKPERIODIC");
+    case Picture::BrownPeriodic: return QStringLiteral("BROWNPERIODIC");
     }
     return {};
 }
@@ -178,6 +191,9 @@ QPixmap drawPicture(Picture picture)
     case Picture::ModTriangle: return keyedOut(paper(traceOf(triangle)));
     case Picture::Mono: return keyedOut(rings(QSize(14, 14), 1));
     case Picture::Stereo: return keyedOut(rings(QSize(15, 14), 2));
+    case Picture::WhitePeriodic: return keyedOut(scope(periodicTrace(12345u, 0), kWhiteTrace));
+    case Picture::PinkPeriodic: return keyedOut(scope(periodicTrace(2024u, 1), kPinkTrace));
+    case Picture::BrownPeriodic: return keyedOut(scope(periodicTrace(77u, 3), kBrownTrace));
     }
     return {};
 }
@@ -187,8 +203,9 @@ QPixmap waveFormPicture(int index)
     static constexpr Picture kByIndex[] = {
         Picture::Sine,      Picture::Square,   Picture::Triangular, Picture::Sawtooth, Picture::White,
         Picture::Pink,      Picture::SinPulseP, Picture::PulsePos,  Picture::Silence,  Picture::White,
+        Picture::WhitePeriodic, Picture::PinkPeriodic, Picture::BrownPeriodic,
     };
-    if (index < 0 || index >= 10)
+    if (index < 0 || index >= static_cast<int>(std::size(kByIndex)))
         return {};
     return drawPicture(kByIndex[index]);
 }

@@ -12,8 +12,9 @@ enum class Picture {
     Sine, Square, Triangular, Sawtooth, White, Pink, SinPulseP, PulsePos, Silence,
     ModSine, ModCos, ModSquare, ModTriangle,
     Mono, Stereo,
+    WhitePeriodic, PinkPeriodic, BrownPeriodic,
 };
-inline constexpr int kPictureCount = 15;
+inline constexpr int kPictureCount = 18;
 
 // The picture's name ("SINE", "MODCOS", "STEREO", ...).
 QString pictureName(Picture picture);
