@@ -19,6 +19,10 @@
 #include "ui/splash/start_splash.h"
 #include "ui/startup/start_sequence.h"
 
+#ifdef VELMORA_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
@@ -30,6 +34,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -149,6 +155,15 @@ void setUpScopePicture(velmora::ui::GeneratorController& controller, velmora::ui
     controller.switching().btnONClick();
 }
 
+// Fontconfig reads its configuration and caches once per process; Qt's font database then
+// finds them ready.
+void readFontConfiguration()
+{
+#ifdef VELMORA_FONTCONFIG
+    FcInit();
+#endif
+}
+
 char localeDecimalSeparator()
 {
     const QString point = QLocale().decimalPoint();
@@ -178,7 +193,24 @@ int main(int argc, char** argv)
     if (const auto status = answerWithoutWindows(velmora::ReadStartArguments(argc > 1 ? argv[1] : nullptr), "velmora"))
         return *status;
 
+    // Listing the sound devices and reading the font configuration take a good part of the
+    // start; both run on other threads while Qt connects to the display.
+    const char* shotVariable = std::getenv("VELMORA_SCREENSHOT");
+    const bool screenshot = shotVariable != nullptr && *shotVariable != '\0';
+    std::future<std::unique_ptr<velmora::AudioDevice>> deviceAhead =
+        std::async(std::launch::async, [screenshot]() -> std::unique_ptr<velmora::AudioDevice> {
+            std::unique_ptr<velmora::AudioDevice> device;
+            if (screenshot)
+                device = std::make_unique<velmora::FakeDevice>(std::vector<std::string>{"Built-in Audio"});
+            else
+                device = std::make_unique<velmora::AlsaDevice>();
+            device->listDevicesAhead();
+            return device;
+        });
+    std::future<void> fontsAhead = std::async(std::launch::async, readFontConfiguration);
+
     QApplication app(argc, argv);
+    fontsAhead.get(); // before the first text is measured
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Desktops match the running window to the installed velmora.desktop by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
@@ -192,11 +224,8 @@ int main(int argc, char** argv)
 
     const QString shot = qEnvironmentVariable("VELMORA_SCREENSHOT");
     const QString shotWindow = qEnvironmentVariable("VELMORA_SCREENSHOT_WINDOW");
-    std::unique_ptr<velmora::AudioDevice> device;
-    if (shot.isEmpty())
-        device = std::make_unique<velmora::AlsaDevice>();
-    else
-        device = std::make_unique<velmora::FakeDevice>(std::vector<std::string>{"Built-in Audio"});
+    // From here on the device is the window thread's.
+    std::unique_ptr<velmora::AudioDevice> device = deviceAhead.get();
 
     if (!shot.isEmpty())
         start.splash = false; // pictures of the windows, not of the splash

@@ -53,6 +53,15 @@ std::string AudioDevice::errorText(DeviceResult code) const {
   }
 }
 
-std::vector<std::string> AudioDevice::listDevices() { return doListDevices(); }
+std::vector<std::string> AudioDevice::listDevices() {
+  if (listedAhead_) {
+    std::vector<std::string> names = std::move(*listedAhead_);
+    listedAhead_.reset();
+    return names;
+  }
+  return doListDevices();
+}
+
+void AudioDevice::listDevicesAhead() { listedAhead_ = doListDevices(); }
 
 }  // namespace velmora

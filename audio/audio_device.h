@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,10 @@ class AudioDevice {
   std::string errorText(DeviceResult code) const;
   // Names of the output devices; id k is entry k. May allocate; owner's thread.
   std::vector<std::string> listDevices();
+  // Lists the devices now and keeps the list for the next listDevices, which returns it
+  // instead of asking again. Lets a program list on another thread while it is busy with
+  // something else (the window's start) and then hand the device to its owner.
+  void listDevicesAhead();
 
   // Blocks until the stream closed last has posted all its notices, so that nothing more
   // is posted to a receiver that is about to go away. Owner's thread.
@@ -85,6 +90,7 @@ class AudioDevice {
 
  private:
   bool open_ = false;
+  std::optional<std::vector<std::string>> listedAhead_;
 };
 
 }  // namespace velmora

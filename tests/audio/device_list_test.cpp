@@ -11,6 +11,10 @@
 #include "audio/alsa/alsa_device.h"
 #include "audio/alsa/alsa_device_list.h"
 #include "audio/device_list.h"
+#include "audio/fake_device.h"
+
+#include <future>
+#include <memory>
 
 using namespace velmora;
 
@@ -135,3 +139,32 @@ TEST_F(AlsaConfiguration, EachEntryNamesTheAlsaDeviceItOpens) {
 }
 
 }  // namespace
+
+// The window lists the devices on another thread while it starts and then takes the device
+// over: the first listing gives what was listed ahead, and every later one asks again (a
+// device plugged in since shows).
+TEST(DeviceList, AListMadeAheadOnAnotherThreadIsTheFirstListing) {
+  auto made = std::async(std::launch::async, [] {
+    auto device = std::make_unique<FakeDevice>(std::vector<std::string>{"Built-in Audio"});
+    device->listDevicesAhead();
+    return device;
+  });
+  std::unique_ptr<FakeDevice> device = made.get();
+  device->setDeviceNames({"Built-in Audio", "USB Audio"});
+  EXPECT_EQ(outputDeviceEntries(*device), (std::vector<std::string>{"System Default", "Built-in Audio"}));
+  EXPECT_EQ(outputDeviceEntries(*device),
+            (std::vector<std::string>{"System Default", "Built-in Audio", "USB Audio"}));
+}
+
+TEST_F(AlsaConfiguration, AListMadeAheadOnAnotherThreadIsTheListOfThisThread) {
+  if (!alsaCardPlaybacks().empty()) GTEST_SKIP() << "this machine has a sound card";
+  use("no_card.conf sound_server.conf");
+  auto made = std::async(std::launch::async, [] {
+    auto device = std::make_unique<AlsaDevice>();
+    device->listDevicesAhead();
+    return device;
+  });
+  std::unique_ptr<AlsaDevice> ahead = made.get();
+  AlsaDevice here;
+  EXPECT_EQ(outputDeviceEntries(*ahead), outputDeviceEntries(here));
+}

@@ -230,9 +230,10 @@ void GeneratorController::connectCommands()
     connect(m.Introduction1, &QAction::triggered, this, [this] { openHelp(10); });
     connect(m.Help1, &QAction::triggered, this, [this] { openHelp(1); });
     connect(m.About2, &QAction::triggered, this, [this] {
-        about_->show();
-        about_->raise();
-        about_->activateWindow();
+        AboutWindow& about = this->about();
+        about.show();
+        about.raise();
+        about.activateWindow();
     });
     connect(m.WindowsVolumeControl1, &QAction::triggered, this, [] { startVolumeControl(); });
 
@@ -263,9 +264,6 @@ void GeneratorController::connectCommands()
 void GeneratorController::FormCreate()
 {
     GeneratorWidgets& w = window_.widgets();
-    help_ = std::make_unique<HelpWindow>();
-    about_ = std::make_unique<AboutWindow>(&window_);
-    connect(about_.get(), &AboutWindow::helpRequested, this, [this](int context) { openHelp(context); });
 
     for (Channel c : kChannels) {
         binding_.run([&] { generator_.selectIndex({Field::WaveForm, c}, kSine); });
@@ -318,7 +316,7 @@ void GeneratorController::FormClose()
     AudioOut1_.StopAtOnce();
     // The program ends with its main window.
     for (QWidget* other : std::initializer_list<QWidget*>{settings_.get(), about_.get(), help_.get()})
-        if (other->isVisible()) other->close();
+        if (other && other->isVisible()) other->close();
     // Hidden, not closed: their menu check marks still tell whether they were open.
     slider_->hide();
     waveform_->hide();
@@ -363,7 +361,22 @@ void GeneratorController::FormActivate()
     window_.setWindowTitle(SwitchingController::titleFor(switching_.GeneratorRunning()));
 }
 
-void GeneratorController::openHelp(int context) { help_->showTopic(context); }
+void GeneratorController::openHelp(int context) { help().showTopic(context); }
+
+HelpWindow& GeneratorController::help()
+{
+    if (!help_) help_ = std::make_unique<HelpWindow>();
+    return *help_;
+}
+
+AboutWindow& GeneratorController::about()
+{
+    if (!about_) {
+        about_ = std::make_unique<AboutWindow>(&window_);
+        connect(about_.get(), &AboutWindow::helpRequested, this, [this](int context) { openHelp(context); });
+    }
+    return *about_;
+}
 
 GeneratorTestActions::Parts GeneratorController::performanceTestParts()
 {

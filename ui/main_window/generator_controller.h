@@ -54,8 +54,9 @@ public:
     ChannelCommands& commands() { return commands_; }
     ControlBinding& binding() { return binding_; }
     TfrmSettings& settingsDialog() { return *settings_; }
-    HelpWindow& help() { return *help_; }
-    AboutWindow& about() { return *about_; }
+    // Made when first wanted: nothing of them shows at the start.
+    HelpWindow& help();
+    AboutWindow& about();
     TfrmFreqSlider& freqSlider() { return *slider_; }
     TfrmWaveForm& waveform() { return *waveform_; }
     ScreensaverInhibit& screensaver() { return screensaver_; }
