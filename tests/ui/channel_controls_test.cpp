@@ -561,7 +561,8 @@ TEST_F(ChannelControlsTest, ModulationBoxesEnableTheirFieldsAndColourTheShapeLis
             for (QWidget* field : std::initializer_list<QWidget*>{p.ModFunction, p.ModDepthEdit, p.ModPeriodEdit,
                                                                   p.ModPhaseEdit, p.lblAMfunction, p.lblAMperiod,
                                                                   p.lblModDepth, p.lblModDepthUnit,
-                                                                  p.lblModPeriodUnit, p.lblModPhase})
+                                                                  p.lblModPeriodUnit, p.lblModPhase,
+                                                                  p.lblModPhaseUnit})
                 EXPECT_EQ(field->isEnabled(), usable) << field->objectName().toStdString();
             EXPECT_EQ(VisibilityRules::isGrey(p.ModFunction), !usable) << index(c);
             if (usable) {

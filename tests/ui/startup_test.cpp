@@ -327,6 +327,13 @@ TEST_F(StartTest, AFirstStartKeepsTheResetsSliderRange)
     const std::string stored = contentsOf(storeFile());
     EXPECT_NE(stored.find("\nMinFreqEdit = text \"20\"\n"), std::string::npos) << stored;
     EXPECT_NE(stored.find("\nMaxFreqEdit = text \"5512\"\n"), std::string::npos) << stored;
+
+    // A store with no window state yet (only a notice answered) is a first start too.
+    writeStore("Welcome = boolean true\n");
+    ::testing::internal::CaptureStderr();
+    start();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(notices.errors.empty());
 }
 
 TEST_F(StartTest, AStoredFrequencyAboveHalfTheRateRaisesTheNyquistNoticeAtStart)

@@ -85,7 +85,8 @@ TEST_F(SwitchingTest, UnlockingPutsTheLayoutRulesBack)
 }
 
 // The right modulation panel's labels follow its box after a stop as before the start: the
-// "Period" and "Function" labels grey with their fields while the box is off.
+// "Period" and "Function" labels (and the phase's unit) grey with their fields while the box
+// is off.
 TEST_F(SwitchingTest, UnlockingKeepsTheRightModulationLabelsWithTheirFields)
 {
     struct Case {
@@ -104,7 +105,7 @@ TEST_F(SwitchingTest, UnlockingKeepsTheRightModulationLabelsWithTheirFields)
         pump();
         ChannelWidgets& r = ch(Channel::Right);
         for (QWidget* label : std::initializer_list<QWidget*>{r.lblAMperiod, r.lblAMfunction, r.lblModDepth,
-                                                              r.lblModPhase, r.lblModPeriodUnit})
+                                                              r.lblModPhase, r.lblModPeriodUnit, r.lblModPhaseUnit})
             EXPECT_EQ(label->isEnabled(), r.ModPeriodEdit->isEnabled()) << label->objectName().toStdString();
         EXPECT_EQ(r.ModPeriodEdit->isEnabled(), k.rightOn);
     }

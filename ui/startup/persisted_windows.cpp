@@ -61,10 +61,10 @@ RestoreOutcome PersistedWindows::restore()
     RestoreOutcome outcome;
     const SettingsStore store = SettingsStore::openForReading();
     controller_.binding().run([&] { outcome = RestoreWindowState(controller_.generator(), *this, store); });
-    // A store that is there but cannot be applied (a value edited by hand, say) costs no box:
-    // the window starts from the reset, and one line says which value it was. A first start
-    // has no store and says nothing.
-    if (!outcome.complete && store.isOpen()) {
+    // A value that is there but cannot be applied (edited by hand, say) costs no box: the
+    // window starts from the reset, and one line says which value it was. A value that is
+    // missing (a first start, with no window state kept yet) says nothing.
+    if (!outcome.complete && store.isOpen() && !outcome.value.empty() && store.valueExists(outcome.value)) {
         std::string line = "velmora: the stored settings were not restored";
         if (!outcome.value.empty()) line += " from " + outcome.value;
         line += " (" + outcome.failure + "); the window starts from \"Reset current settings\"";
