@@ -41,6 +41,7 @@ bool TAudioOut::OpenDevice(NoticeRoute& TS) {
     return false;
   }
   BufIndex = 0;
+  FStreamFailed = false;
   RecalcFormat();
   if (FAllocatedBuffers < FNumBuffers || FAllocatedBufferSize < FBufferSize) {
     // NumBuffers was raised (or an allocation failed) after the last BufferSize.
@@ -86,6 +87,7 @@ bool TAudioOut::BeginPlayback(uint32_t stream) {
     const std::string why = FErrorMessage;
     CloseDevice();
     FErrorMessage = why;
+    FStreamFailed = false;  // the failed start reports it
     return false;
   }
   for (int32_t i = 1; i < FStreamBuffers; ++i) {
@@ -109,6 +111,7 @@ bool TAudioOut::QueueNextBuffer() {
   const DeviceResult written = device_.write(h.data, h.length);
   if (written != 0) {
     FErrorMessage = device_.errorText(written);
+    FStreamFailed = true;
     StopGracefully();
     return false;
   }

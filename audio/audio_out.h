@@ -63,6 +63,10 @@ class TAudioOut final : public TAudioIO {
   double ElapsedTime();
 
   bool WaveDeviceOpen() const { return FWaveDeviceOpen; }
+  // The latest stream was cut short by the device after it started (a write refused: the
+  // device was lost); ErrorMessage says why. A start that fails says so itself and leaves
+  // this false. Cleared by the next start.
+  bool StreamFailed() const { return FStreamFailed; }
   AudioOutState State() const {
     if (!FWaveDeviceOpen) return AudioOutState::Idle;
     return ContinueProcessing ? AudioOutState::Playing : AudioOutState::Draining;
@@ -93,6 +97,7 @@ class TAudioOut final : public TAudioIO {
   int32_t FStreamBuffers = 0;     // ring length of the open stream
   int32_t FStreamBufferSize = 0;  // buffer size of the open stream
   uint32_t FStreamRate = 0;
+  bool FStreamFailed = false;
 };
 
 }  // namespace velmora

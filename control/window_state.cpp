@@ -1,5 +1,6 @@
 #include "control/window_state.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -113,7 +114,7 @@ public:
     void run()
     {
         waveDevice();                                                   // 1
-        g_.setText({Field::Duration}, store_.readText("Duration"));     // 2
+        g_.setText({Field::Duration}, readText("Duration"));     // 2
         g_.DurationExit();
         check("Loop", {Field::Loop});                                   // 3
         check("BidirectionalLeft", {Field::Bidirectional, L});
@@ -122,7 +123,7 @@ public:
         check("LogarithmicRight", {Field::Logarithmic, R});
         listIndex("PeakRmsL", {Field::cboCrestFactor, L});             // 4
         listIndex("PeakRmsR", {Field::cboCrestFactor, R});
-        g_.setIndex({Field::cboChannels}, store_.readBoolean("Mono") ? 0 : 1); // 5
+        g_.setIndex({Field::cboChannels}, readBoolean("Mono") ? 0 : 1); // 5
         g_.cboChannelsChange();
         host_.monoClick();
         check("LeftTick", {Field::Tick, L});                            // 6
@@ -145,17 +146,17 @@ public:
         }
         waveDevice();                                                   // 11
         host_.WaveDeviceChange();
-        host_.setPresetAutoStart(store_.readBoolean("PresetAutoStart")); // 12
-        if (store_.readBoolean("frmFreqSlider")) host_.FreqSlider1Click(); // 13
-        if (store_.readBoolean("frmFrequencyDisplay")) host_.FrequencyDisplay1Click();
+        host_.setPresetAutoStart(readBoolean("PresetAutoStart")); // 12
+        if (readBoolean("frmFreqSlider")) host_.FreqSlider1Click(); // 13
+        if (readBoolean("frmFrequencyDisplay")) host_.FrequencyDisplay1Click();
         mainWindow();                                                   // 14
         frequencyDisplay();                                             // 15
         frequencySlider();                                              // 16
-        host_.setSliderText(SliderEdit::MinFreqEdit, store_.readText("MinFreqEdit")); // 17
-        host_.setSliderText(SliderEdit::MaxFreqEdit, store_.readText("MaxFreqEdit"));
-        host_.setSliderText(SliderEdit::txtRound, store_.readText("txtRound"));
+        host_.setSliderText(SliderEdit::MinFreqEdit, readText("MinFreqEdit")); // 17
+        host_.setSliderText(SliderEdit::MaxFreqEdit, readText("MaxFreqEdit"));
+        host_.setSliderText(SliderEdit::txtRound, readText("txtRound"));
         for (Channel c : kChannels) {                                   // 18
-            g_.setChecked({Field::chkConstant, c}, store_.readBoolean(c == L ? "chkConstantLeft" : "chkConstantRight"));
+            g_.setChecked({Field::chkConstant, c}, readBoolean(c == L ? "chkConstantLeft" : "chkConstantRight"));
             g_.chkConstantClick(c);
         }
         for (Channel c : kChannels) {                                   // 19
@@ -165,17 +166,17 @@ public:
                 g_.FrequencyExit(c, f); // above half the sampling rate: the Nyquist notice
             }
         }
-        g_.setChecked({Field::chkAsLeft}, store_.readBoolean("AsLeft")); // 20
+        g_.setChecked({Field::chkAsLeft}, readBoolean("AsLeft")); // 20
         g_.chkAsLeftClick();
     }
 
 private:
-    void check(std::string_view name, Control c) { g_.setChecked(c, store_.readBoolean(name)); }
-    void text(std::string_view name, Control c) { g_.setText(c, store_.readText(name)); }
+    void check(std::string_view name, Control c) { g_.setChecked(c, readBoolean(name)); }
+    void text(std::string_view name, Control c) { g_.setText(c, readText(name)); }
 
     void listIndex(std::string_view name, Control c)
     {
-        const std::int32_t i = store_.readInteger(name);
+        const std::int32_t i = readInteger(name);
         if (i < 0 || i >= InfoOf(c).count)
             throw InvalidIndex("'" + std::string(name) + "' holds " + std::to_string(i) + ", not an item of its list");
         g_.setIndex(c, i);
@@ -185,35 +186,73 @@ private:
     {
         // The device list is the system's, and may have shrunk since the save (a device
         // unplugged): an entry that is gone falls back to the first, the system default.
-        const std::int32_t i = store_.readInteger("WaveDevice");
+        const std::int32_t i = readInteger("WaveDevice");
         host_.setWaveDeviceIndex(i >= 0 && i < host_.waveDeviceCount() ? i : 0);
     }
 
     void mainWindow()
     {
-        const WindowPlace saved{store_.readInteger("FormX"), store_.readInteger("FormY")};
+        const WindowPlace saved{readInteger("FormX"), readInteger("FormY")};
         const WindowBounds now = host_.mainWindow();
-        host_.moveMainWindow(PlaceMainWindow(saved, now.width, now.height, screen_));
+        host_.moveMainWindow(reachable(PlaceMainWindow(saved, now.width, now.height, screen_), now));
     }
 
     void frequencyDisplay()
     {
-        const WindowPlace saved{store_.readInteger("DisplayX"), store_.readInteger("DisplayY")};
-        host_.setFrequencyDisplayHeight(store_.readInteger("DisplayW"));
-        host_.moveFrequencyDisplay(PlaceToolWindow(saved, host_.frequencyDisplay().height, screen_));
+        const WindowPlace saved{readInteger("DisplayX"), readInteger("DisplayY")};
+        host_.setFrequencyDisplayHeight(readInteger("DisplayW"));
+        const WindowBounds now = host_.frequencyDisplay();
+        host_.moveFrequencyDisplay(reachable(PlaceToolWindow(saved, now.height, screen_), now));
     }
 
     void frequencySlider()
     {
-        const WindowPlace saved{store_.readInteger("SliderX"), store_.readInteger("SliderY")};
-        host_.setFrequencySliderWidth(store_.readInteger("SliderW"));
-        host_.moveFrequencySlider(PlaceToolWindow(saved, host_.frequencySlider().height, screen_));
+        const WindowPlace saved{readInteger("SliderX"), readInteger("SliderY")};
+        host_.setFrequencySliderWidth(readInteger("SliderW"));
+        const WindowBounds now = host_.frequencySlider();
+        host_.moveFrequencySlider(reachable(PlaceToolWindow(saved, now.height, screen_), now));
     }
 
+    // Left of or above the primary screen a window may stand on another screen; when its
+    // title bar is on none (that screen is gone), it comes onto the primary screen.
+    WindowPlace reachable(WindowPlace place, const WindowBounds& window) const
+    {
+        // The frame above the client area is the title bar; without a frame the platform
+        // draws none, and a strip of a usual title bar's height counts.
+        const int title = std::max(window.height - window.clientHeight, kTitleHeight);
+        const std::vector<ScreenRect> screens = host_.screens();
+        if (screens.empty() || TitleBarOnScreen(place, window.width, title, screens)) return place;
+        return PlaceOnScreen(place, window.width, window.height, screens.front());
+    }
+    static constexpr int kTitleHeight = 20;
+
+    // Every read goes through these, so that a failure can name the value its step was about.
+    std::string readText(std::string_view name)
+    {
+        last_ = name;
+        return store_.readText(name);
+    }
+    std::int32_t readInteger(std::string_view name)
+    {
+        last_ = name;
+        return store_.readInteger(name);
+    }
+    bool readBoolean(std::string_view name)
+    {
+        last_ = name;
+        return store_.readBoolean(name);
+    }
+
+public:
+    // The value of the step that was running (the last one read).
+    const std::string& lastValue() const { return last_; }
+
+private:
     Generator& g_;
     WindowStateHost& host_;
     const SettingsStore& store_;
     ScreenSize screen_;
+    std::string last_;
 };
 
 } // namespace
@@ -226,10 +265,12 @@ RestoreOutcome RestoreWindowState(Generator& generator, WindowStateHost& host, c
     host.limitFrequencyDisplayWidth(screen.width);
 
     RestoreOutcome outcome;
+    Restore restore(generator, host, store, screen);
     try {
-        Restore(generator, host, store, screen).run();
+        restore.run();
     } catch (const std::exception& e) {
         outcome.complete = false;
+        outcome.value = restore.lastValue();
         outcome.failure = e.what();
         host.resetCurrentSettings();
     }

@@ -8,7 +8,9 @@
 // derived state (visible controls, sweeps, modulation) follows as if the user had set them.
 // The first step that fails - a missing number, a value of the wrong kind, a store that was
 // never written, an error a handler raises - ends the restore, and "Reset current settings"
-// runs instead; what earlier steps applied and the reset does not touch stays.
+// runs instead; what earlier steps applied and the reset does not touch stays. A window whose
+// title bar would come back on no screen (saved on a screen that is gone) is brought onto
+// the primary screen.
 //
 // Plain C++: the windows are reached through WindowStateHost, so a test can stand in for
 // them. Window thread only; everything here may allocate.
@@ -17,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/generator.h"
 #include "settings/screen_edges.h"
@@ -76,6 +79,12 @@ public:
     // Screen and window geometry in screen pixels. The display's height and the slider's
     // width are set as client sizes, as WindowBounds reports them.
     virtual ScreenSize primaryScreen() const = 0;
+    // The areas of every screen, the primary one first; by default the primary screen alone.
+    virtual std::vector<ScreenRect> screens() const
+    {
+        const ScreenSize primary = primaryScreen();
+        return {ScreenRect{0, 0, primary.width, primary.height}};
+    }
     virtual WindowBounds mainWindow() const = 0;
     virtual void moveMainWindow(WindowPlace place) = 0;
     virtual void limitFrequencyDisplayWidth(int width) = 0;
@@ -98,6 +107,7 @@ public:
 
 struct RestoreOutcome {
     bool complete = true;   // false: a step failed and the reset ran
+    std::string value;      // the stored value whose step failed ("fInitLeft")
     std::string failure;    // what failed, for logs and tests
 };
 

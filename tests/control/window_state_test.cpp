@@ -44,6 +44,7 @@ public:
     int resets = 0;
     int memoryFills = 0;
     std::function<void()> reset;
+    std::vector<ScreenRect> areas; // empty: the primary screen alone
 
     int waveDeviceIndex() const override { return device; }
     int waveDeviceCount() const override { return devices; }
@@ -57,6 +58,10 @@ public:
     bool frequencyDisplayShown() const override { return displayShown; }
     void FrequencyDisplay1Click() override { displayShown = !displayShown; calls.push_back("FrequencyDisplay1Click"); }
     ScreenSize primaryScreen() const override { return screen; }
+    std::vector<ScreenRect> screens() const override
+    {
+        return areas.empty() ? WindowStateHost::screens() : areas;
+    }
     WindowBounds mainWindow() const override { return main; }
     void moveMainWindow(WindowPlace p) override { main.left = p.left; main.top = p.top; }
     void limitFrequencyDisplayWidth(int width) override { displayMaxWidth = width; }
@@ -347,6 +352,7 @@ TEST_F(WindowStateTest, AnErrorRaisedByAHandlerEndsTheRestoreLikeAMissingValue)
     EXPECT_FALSE(outcome.complete);
     EXPECT_EQ(host.resets, 1);
     EXPECT_NE(outcome.failure.find("abc"), std::string::npos) << outcome.failure;
+    EXPECT_EQ(outcome.value, "fFinalRight") << "the failure names the value it was about";
     EXPECT_EQ(host.main.left, 40) << "the positions, applied before, stay";
 }
 
@@ -450,6 +456,80 @@ TEST(ScreenEdges, WindowsSavedOnALargerScreenComeBackOnASmallerOne)
         EXPECT_EQ(PlaceMainWindow(c.saved, 639, 640, small), c.main) << c.saved.left << "," << c.saved.top;
         EXPECT_EQ(PlaceToolWindow(c.saved, 80, small), c.tool) << c.saved.left << "," << c.saved.top;
     }
+}
+
+// Whether a window can still be taken by its title bar, and where it goes when not.
+TEST(ScreenEdges, ATitleBarOffEveryScreenComesOntoThePrimaryOne)
+{
+    // The primary screen, and a second one left of it.
+    const ScreenRect screens[] = {{0, 0, 1280, 1024}, {-1920, 0, 1920, 1080}};
+    struct Case {
+        WindowPlace at;
+        bool reachable;
+        WindowPlace brought; // where PlaceOnScreen puts it on the primary screen
+    };
+    // A window 600 x 400 with a title bar 24 high.
+    for (const Case& c : {
+             Case{{100, 100}, true, {100, 100}},
+             Case{{-1000, 100}, true, {0, 100}},       // on the second screen
+             Case{{-3000, 100}, false, {0, 100}},      // left of both
+             Case{{-1930, 100}, true, {0, 100}},       // 590 pixels of it on the second screen
+             Case{{-2500, 100}, false, {0, 100}},      // 20 pixels only, less than the grip of 40
+             Case{{100, -30}, false, {100, 0}},        // the title bar above the screens
+             Case{{100, -12}, true, {100, 0}},         // half the title bar still on screen
+             Case{{1250, 1010}, false, {680, 624}},    // right and below: too little of it left
+             Case{{5000, 5000}, false, {680, 624}},
+         }) {
+        EXPECT_EQ(TitleBarOnScreen(c.at, 600, 24, screens), c.reachable) << c.at.left << "," << c.at.top;
+        EXPECT_EQ(PlaceOnScreen(c.at, 600, 400, screens[0]), c.brought) << c.at.left << "," << c.at.top;
+    }
+    // A window larger than the screen keeps its top left corner on it.
+    EXPECT_EQ(PlaceOnScreen({-50, -50}, 2000, 1500, screens[0]), (WindowPlace{0, 0}));
+}
+
+// A window opened from another one: a step right and down, or back at the top left when it
+// would no longer fit.
+TEST(ScreenEdges, ANewWindowCascadesFromTheOneItWasOpenedFrom)
+{
+    const ScreenRect screen{0, 0, 1280, 1024};
+    EXPECT_EQ(CascadePlace({100, 80}, 639, 640, screen), (WindowPlace{130, 110}));
+    EXPECT_EQ(CascadePlace({700, 80}, 639, 640, screen), (WindowPlace{0, 0})) << "past the right edge";
+    EXPECT_EQ(CascadePlace({100, 380}, 639, 640, screen), (WindowPlace{0, 0})) << "past the bottom";
+    EXPECT_EQ(CascadePlace({-500, 80}, 639, 640, screen), (WindowPlace{0, 0})) << "from off the screen";
+    const ScreenRect second{1280, 0, 1920, 1080};
+    EXPECT_EQ(CascadePlace({1300, 20}, 639, 640, second), (WindowPlace{1330, 50}));
+}
+
+// Left of or above the primary screen a window may stand on another screen and stays; with
+// that screen gone, its title bar is on none, and it comes onto the primary screen.
+TEST_F(WindowStateTest, AWindowWhoseTitleBarIsOnNoScreenComesBack)
+{
+    Generator before = MakeGenerator();
+    FakeHost saved;
+    ChangeEverything(before, saved);
+    saved.main = {-1500, 200, 639, 640, 635, 618};
+    saved.display = {-1000, -500, 964, 104, 960, 80};
+    saved.slider = {200, -170, 704, 174, 700, 150};
+    save(before, saved);
+
+    FakeHost two;
+    two.areas = {{0, 0, 1920, 1080}, {-1920, -600, 1920, 1200}};
+    Generator g = MakeGenerator();
+    ASSERT_TRUE(restore(g, two).complete);
+    EXPECT_EQ(two.main.left, -1500) << "on the second screen: kept";
+    EXPECT_EQ(two.display.left, -1000);
+    EXPECT_EQ(two.display.top, -500);
+    EXPECT_EQ(two.slider.top, 0) << "its title bar above every screen";
+    EXPECT_EQ(two.slider.left, 200);
+
+    FakeHost one; // the second screen is gone
+    Generator h = MakeGenerator();
+    ASSERT_TRUE(restore(h, one).complete);
+    EXPECT_EQ(one.main.left, 0);
+    EXPECT_EQ(one.main.top, 200);
+    EXPECT_EQ(one.display.left, 0);
+    EXPECT_EQ(one.display.top, 0);
+    EXPECT_EQ(one.slider.top, 0);
 }
 
 TEST_F(WindowStateTest, TheRestoreCorrectsPositionsForTheScreenItFinds)

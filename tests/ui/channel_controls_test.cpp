@@ -4,6 +4,7 @@
 #include "user_input.h"
 
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/frequency_slider/freq_slider_window.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/up_down.h"
 #include "ui/main_window/visibility_rules.h"
@@ -478,8 +479,50 @@ TEST_F(ChannelControlsTest, ResetAtEightKilohertz)
     EXPECT_EQ(w().cboChannels->currentIndex(), 0);
     EXPECT_EQ(w().PhaseEdit->text(), QStringLiteral("0"));
     EXPECT_EQ(w().WaveDevice->currentIndex(), 0);
+    // The slider window's range: from 20 Hz to half the rate.
+    EXPECT_EQ(controller->freqSlider().MinFreqEdit->text(), QStringLiteral("20"));
+    EXPECT_EQ(controller->freqSlider().MaxFreqEdit->text(), QStringLiteral("4000"));
     EXPECT_EQ(notices.notices.size(), 2u); // the half-rate notice once per channel
     EXPECT_TRUE(notices.errors.empty());
+}
+
+// A text that is no number, in a field the reset sets anew, does not end the reset half way:
+// every value ends at the reset's own, and no box says anything about the text it replaced.
+TEST_F(ChannelControlsTest, TheResetCompletesWhateverTheFieldsHold)
+{
+    const std::pair<const char*, const char*> spoilt[] = {
+        {"fInitLeft", "abc"}, {"fInitRight", "1,2.3"}, {"fFinalLeft", "x"},
+        {"Duration", "abc"},  {"AmplitudeLeft", "loud"}, {"ModDepthRightEdit", "?"},
+    };
+    for (const auto& [field, text] : spoilt) {
+        SCOPED_TRACE(field);
+        make();
+        choose(controller->settingsDialog().cboFsList, 3); // 44100 Hz
+        choose(w().cboChannels, 1);
+        type(w().PhaseEdit, QStringLiteral("90"));
+        type(ch(Channel::Right).ModDepthEdit, QStringLiteral("50"));
+        click(w().Loop);
+        controller->freqSlider().MinFreqEdit->setText(QStringLiteral("2"));
+        type(numericFields().at(QLatin1String(field)), QLatin1String(text));
+        notices.errors.clear();
+
+        window->menu().rESETTOdEFAULT1->trigger();
+
+        EXPECT_TRUE(notices.errors.empty()) << notices.errors.front().toStdString();
+        EXPECT_EQ(w().Duration->text(), QStringLiteral("10"));
+        EXPECT_EQ(w().cboChannels->currentIndex(), 0);
+        EXPECT_EQ(w().PhaseEdit->text(), QStringLiteral("0"));
+        EXPECT_FALSE(w().Loop->isChecked());
+        EXPECT_EQ(controller->freqSlider().MinFreqEdit->text(), QStringLiteral("20"));
+        for (Channel c : kChannels) {
+            ChannelWidgets& p = ch(c);
+            EXPECT_EQ(p.fInit->text(), QStringLiteral("1000"));
+            EXPECT_EQ(p.fFinal->text(), QStringLiteral("10000"));
+            EXPECT_EQ(p.Amplitude->text(), QStringLiteral("0"));
+            EXPECT_EQ(p.ModDepthEdit->text(), QStringLiteral("100"));
+            EXPECT_NEAR(generator()[c].StartNorm * 44100, 1000, 1e-9) << "the tone a start plays";
+        }
+    }
 }
 
 struct ModulationCase {
@@ -518,7 +561,8 @@ TEST_F(ChannelControlsTest, ModulationBoxesEnableTheirFieldsAndColourTheShapeLis
             for (QWidget* field : std::initializer_list<QWidget*>{p.ModFunction, p.ModDepthEdit, p.ModPeriodEdit,
                                                                   p.ModPhaseEdit, p.lblAMfunction, p.lblAMperiod,
                                                                   p.lblModDepth, p.lblModDepthUnit,
-                                                                  p.lblModPeriodUnit, p.lblModPhase})
+                                                                  p.lblModPeriodUnit, p.lblModPhase,
+                                                                  p.lblModPhaseUnit})
                 EXPECT_EQ(field->isEnabled(), usable) << field->objectName().toStdString();
             EXPECT_EQ(VisibilityRules::isGrey(p.ModFunction), !usable) << index(c);
             if (usable) {

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # End to end: starts velmora on the test X server, presses F11 and F9 as a user would, and
 # checks the title and the sound that reached the PulseAudio null sink.
-#   e2e_switching.sh <velmora executable>
+#   e2e_switching.sh <velmora executable> [spoilt-store]
+# With "spoilt-store" the start finds a store (written by a first run's Exit) whose left
+# frequency is the text "abc": the window must start at the reset's values without a box,
+# say which value on stderr, play the reset's 1000 Hz, and write good values at its Exit.
 # Needs what tools/test.sh starts (DISPLAY, PULSE_SERVER, VELMORA_TEST_SINK); skips (77)
 # without them.
 set -euo pipefail
 velmora=$1
+mode=${2:-}
 if [[ -z "${DISPLAY:-}" || -z "${PULSE_SERVER:-}" || -z "${VELMORA_TEST_SINK:-}" ]]; then
   echo "skipped: no X server or PulseAudio null sink (run through tools/test.sh)"
   exit 77
@@ -43,6 +47,66 @@ sleep 2.2
 mkdir -p "$work/config/Karvell"
 echo 'Welcome = boolean true' >"$work/config/Karvell/Velmora.conf"
 
+store="$work/config/Karvell/Velmora.conf"
+if [[ "$mode" == spoilt-store ]]; then
+  # A first run that the user ends with Exit (Ctrl+X) writes the whole store.
+  XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$velmora" /nosplash >"$work/first.log" 2>&1 &
+  app_pid=$!
+  python3 - <<'PY'
+import ctypes, ctypes.util, sys, time
+x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11") or "libX11.so.6")
+xt = ctypes.cdll.LoadLibrary(ctypes.util.find_library("Xtst") or "libXtst.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                         ctypes.POINTER(ctypes.c_uint)]
+x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
+x.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+x.XKeysymToKeycode.restype = ctypes.c_ubyte
+x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+xt.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+d = x.XOpenDisplay(None)
+root = x.XDefaultRootWindow(d)
+
+def velmora_window():
+    r, p, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_uint()
+    kids = ctypes.POINTER(ctypes.c_ulong)()
+    if not x.XQueryTree(d, root, ctypes.byref(r), ctypes.byref(p), ctypes.byref(kids), ctypes.byref(n)):
+        return None
+    for i in range(n.value):
+        name = ctypes.c_char_p()
+        if x.XFetchName(d, kids[i], ctypes.byref(name)) and name.value == b"Velmora":
+            return kids[i]
+    return None
+
+end, w = time.time() + 20, None
+while w is None and time.time() < end:
+    w = velmora_window()
+    time.sleep(0.1)
+if w is None:
+    print("the first run showed no window"); sys.exit(1)
+time.sleep(0.5)
+x.XSetInputFocus(d, w, 1, 0)
+x.XSync(d, 0)
+time.sleep(0.5)
+ctrl, key_x = x.XKeysymToKeycode(d, 0xFFE3), x.XKeysymToKeycode(d, 0x78)
+for code, down in ((ctrl, 1), (key_x, 1), (key_x, 0), (ctrl, 0)):
+    xt.XTestFakeKeyEvent(d, code, down, 0)
+x.XSync(d, 0)
+PY
+  for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app_pid" 2>/dev/null; then echo "the first run did not end at Exit"; exit 1; fi
+  app_pid=""
+  grep -q '^fInitLeft = ' "$store" || { echo "the first run wrote no store"; cat "$store"; exit 1; }
+  # Spoilt by hand; the other values say stereo and a phase the reset must not keep.
+  sed -i -e 's/^fInitLeft = .*/fInitLeft = text "abc"/' -e 's/^mono = .*/mono = boolean false/' \
+    -e 's/^PhaseEdit = .*/PhaseEdit = text "90"/' "$store"
+fi
+
 PULSE_SINK="$sink" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$velmora" /nosplash >"$work/velmora.log" 2>&1 &
 app_pid=$!
 
@@ -52,7 +116,7 @@ rec_pid=$!
 # The user: waits for the window, presses F11, listens, presses F9. Uses Xlib and XTest
 # through ctypes so that nothing beyond the X libraries is needed.
 status=0
-python3 - "$work/capture.raw" <<'PY' || status=$?
+python3 - "$work/capture.raw" "$mode" <<'PY' || status=$?
 import ctypes, ctypes.util, struct, sys, time
 
 try:
@@ -161,9 +225,30 @@ frequency = crossings / 2 / (len(part) / 48000)
 print("heard %.1f Hz for %.2f s, peak %d" % (frequency, len(part) / 48000, max(abs(s) for s in part)))
 if abs(frequency - 1000) > 5:
     print("the tone is not the 1000 Hz of a first start"); sys.exit(1)
+if len(sys.argv) > 2 and sys.argv[2] == "spoilt-store":
+    # Exit (Ctrl+X): the store is written.
+    ctrl, key_x = x.XKeysymToKeycode(d, 0xFFE3), x.XKeysymToKeycode(d, 0x78)
+    for code, down in ((ctrl, 1), (key_x, 1), (key_x, 0), (ctrl, 0)):
+        xt.XTestFakeKeyEvent(d, code, down, 0)
+    x.XSync(d, 0)
 PY
+if [[ $status -eq 0 && "$mode" == spoilt-store ]]; then
+  for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app_pid" 2>/dev/null; then echo "velmora did not end at Exit"; status=1; fi
+  app_pid=""
+  # One line names the value; the next close wrote good values.
+  lines=$(grep -c . "$work/velmora.log" || true)
+  if [[ "$lines" -ne 1 ]] || ! grep -q 'fInitLeft' "$work/velmora.log"; then
+    echo "expected one line naming fInitLeft on stderr"; status=1
+  fi
+  for want in 'fInitLeft = text "1000"' 'mono = boolean true' 'PhaseEdit = text "0"' 'Duration = text "10"'; do
+    grep -qxF "$want" "$store" || { echo "the store lacks: $want"; status=1; }
+  done
+  [[ $status -ne 0 ]] && cat "$store"
+fi
 if [[ $status -ne 0 ]]; then
   echo "--- velmora's output:"; cat "$work/velmora.log"
   exit "$status"
 fi
+echo "--- velmora's output:"; cat "$work/velmora.log"
 echo "ok"

@@ -7,6 +7,7 @@
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/frequency_slider/freq_slider_window.h"
 #include "ui/frequency_slider/slider_scale.h"
+#include "control/generator_messages.h"
 #include "ui/widgets/picture_combo_box.h"
 
 #include <QAction>
@@ -174,6 +175,55 @@ TEST_F(FreqSliderTest, OnlyAHeldSliderSetsAFrequency)
     hold(slider().FreqSliderRight);
     slider().FreqSliderLeft->setValue(3000);
     EXPECT_EQ(fInit(Channel::Left), QStringLiteral("1000"));
+}
+
+// A frequency that arrives while a slider has the focus - by message from another program -
+// is what the field shows and what plays: the slider follows it, and does not round it to
+// its own step.
+TEST_F(FreqSliderTest, AFrequencyByMessageWhileASliderIsHeldIsShownAsItPlays)
+{
+    struct NoTarget final : MessageTarget {
+        void startsignal() override {}
+        void stopAtOnce() override {}
+        void togglePause() override {}
+        void setSync(bool) override {}
+        void selectDevice(int64_t) override {}
+        void MemRecall(int) override {}
+        void MemStore(int) override {}
+    } target;
+    struct Case {
+        const char* round;
+        uint32_t hundredths;
+        const char* expected;
+    };
+    const Case cases[] = {{"1", 123456, "1234.56"}, {"100", 123456, "1234.56"}, {"100", 44000, "440"}};
+    for (Channel c : kChannels) {
+        for (const Case& k : cases) {
+            SCOPED_TRACE(::testing::Message() << k.round << " " << k.hundredths << " channel " << index(c));
+            slider().txtRound->setText(QLatin1String(k.round));
+            hold(slider().FreqSliderLeft);
+            const uint32_t number = message::kStartFrequency + (c == Channel::Left ? 0 : 100);
+            HandleMessage(generator(), target, number, k.hundredths, 0);
+            EXPECT_EQ(fInit(c), QLatin1String(k.expected));
+            EXPECT_NEAR(generator()[c].TargetStep * 44100 / (2 * std::numbers::pi), k.hundredths / 100.0, 1e-9);
+            EXPECT_EQ(slider().slider(c)->value(), SliderPosition(k.hundredths / 100.0));
+            letGo();
+        }
+    }
+}
+
+// Enter in the upper end brings a frequency above it down to it exactly, as Tab does.
+TEST_F(FreqSliderTest, EnterInTheUpperEndKeepsItsFraction)
+{
+    open();
+    type(ch(Channel::Left).fInit, QStringLiteral("1500"));
+    QApplication::setActiveWindow(&slider());
+    slider().MaxFreqEdit->setFocus();
+    type(slider().MaxFreqEdit, QStringLiteral("1000.5"));
+    QTest::keyClick(slider().MaxFreqEdit, Qt::Key_Return);
+    ASSERT_TRUE(slider().FreqSliderLeft->hasFocus());
+    EXPECT_EQ(fInit(Channel::Left), QStringLiteral("1000.5"));
+    EXPECT_EQ(generator().text({Field::fInit, Channel::Left}), "1000.5");
 }
 
 TEST_F(FreqSliderTest, TheUpperEnd)

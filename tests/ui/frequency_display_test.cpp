@@ -17,6 +17,7 @@
 #include <QScreen>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace velmora::ui::test {
@@ -121,7 +122,59 @@ TEST_F(FrequencyDisplayTest, RoundsToTheNearestHertz)
         EXPECT_EQ(DisplayedFrequency(g, Channel::Left), expected) << hz;
     }
     g.settings.output.FrequencyCorrection = 0; // no number: the fill must not fail on it
-    EXPECT_EQ(FrequencyDisplayText(g), "0 Hz");
+    EXPECT_EQ(FrequencyDisplayText(g, true), "0 Hz");
+}
+
+// Switched off, the display reads what ON would play: the frequencies set, at the rate set,
+// whatever the oscillators made last. Switched on, what plays; switched off again, the start
+// frequency once more.
+TEST_F(FrequencyDisplayTest, OffItShowsWhatOnWouldPlay)
+{
+    rate("11025");
+    choose(w().cboChannels, 1);
+    type(ch(Channel::Left).fInit, QStringLiteral("1000"));
+    type(ch(Channel::Right).fInit, QStringLiteral("100"));
+    click(w().btnON);
+    pump();
+    click(w().btnOFF);
+    pump();
+    EXPECT_EQ(shown(), QStringLiteral("L:1000 Hz R:100 Hz"));
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a new rate", [&] { rate("48000"); }, "L:1000 Hz R:100 Hz"},
+        {"a constant frequency typed", [&] { type(ch(Channel::Left).fInit, QStringLiteral("440")); },
+         "L:440 Hz R:100 Hz"},
+        {"a frequency by message", [&] { controller->binding().run([&] { generator().setText({Field::fInit, Channel::Right}, "1234.56"); }); },
+         "L:440 Hz R:1235 Hz"},
+        {"a correction", [&] { type(output().txtCorrectionFactor, QStringLiteral("1")); }, "L:440 Hz R:1235 Hz"},
+        {"a sweep", [&] { click(ch(Channel::Left).chkSweep); }, "L:440 Hz R:1235 Hz"},
+    };
+    for (const Case& k : cases) {
+        k.change();
+        EXPECT_EQ(shown(), QLatin1String(k.expected)) << k.what;
+    }
+
+    // On: the oscillators, a sweep moving away from its start; off: the start again.
+    type(ch(Channel::Left).fFinal, QStringLiteral("10000"));
+    type(w().Duration, QStringLiteral("1"));
+    click(w().btnON);
+    pump();
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(device->complete(1), 1);
+        pump();
+    }
+    const QString playing = shown();
+
+    EXPECT_GT(playing.mid(2, playing.indexOf(QLatin1Char(' ')) - 2).toLong(), 460) << playing.toStdString();
+    EXPECT_TRUE(playing.endsWith(QLatin1String("R:1235 Hz"))) << playing.toStdString();
+    click(w().btnOFF);
+    pump();
+    EXPECT_EQ(shown(), QStringLiteral("L:440 Hz R:1235 Hz"));
 }
 
 TEST_F(FrequencyDisplayTest, KeepsItsAspectAndFitsTheScreen)

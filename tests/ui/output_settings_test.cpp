@@ -17,7 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include <QApplication>
+#include <QtTest/QTest>
 
 namespace velmora::ui::test {
 namespace {
@@ -63,6 +68,33 @@ TEST_F(OutputSettingsTest, ClosingSavesAndTheNextStartRestores)
     EXPECT_EQ(store.readInteger("Fs"), 3);
     EXPECT_EQ(store.readText("txtPort"), "1193");
     EXPECT_TRUE(store.readBoolean("DisableSS"));
+}
+
+// Tab goes round the controls the user can see, and nothing else: the hidden screensaver
+// option (there, with no height) is no stop, so Space cannot toggle it behind the user's
+// back. Escape closes the dialog as Close does, which saves.
+TEST_F(OutputSettingsTest, TabStopsAreWhatCanBeSeenAndEscapeCloses)
+{
+    TfrmSettings& d = controller->settingsDialog();
+    d.open();
+    QApplication::setActiveWindow(&d);
+    d.cboFsList->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(d.cboFsList->hasFocus());
+    std::vector<QWidget*> stops;
+    for (int i = 0; i < 20; ++i) {
+        QWidget* now = QApplication::focusWidget();
+        ASSERT_NE(now, nullptr);
+        stops.push_back(now);
+        EXPECT_TRUE(now->isVisible() && now->width() > 0 && now->height() > 0) << now->objectName().toStdString();
+        EXPECT_NE(now, d.chkDisableSS);
+        QTest::keyClick(now, Qt::Key_Tab);
+    }
+    EXPECT_TRUE(std::find(stops.begin(), stops.end(), d.Button1) != stops.end()) << "the round reaches Close";
+
+    choose(d.cboFsList, 4);
+    QTest::keyClick(d.txtCorrectionFactor, Qt::Key_Escape);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(SettingsStore::openForReading().readInteger("Fs"), 4);
 }
 
 TEST_F(OutputSettingsTest, StoredIndexOutsideItsListFallsBackToTheDefaults)

@@ -23,7 +23,9 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <csignal>
+#include <numbers>
 #include <fstream>
 #include <iterator>
 
@@ -261,6 +263,79 @@ TEST_F(StartTest, AValueOfTheWrongKindResetsLikeAMissingOne)
     EXPECT_EQ(ch(Channel::Right).cboCrestFactor->currentIndex(), 6) << "read before the failing step, untouched by the reset";
 }
 
+// A text spoilt in the store (edited by hand, written by something else) is found by the
+// restore's handlers: the reset that follows completes, whatever the fields hold then. The
+// window starts at the reset values without a box, one line on stderr names the value, a
+// start plays the reset's 1000 Hz, and the next close writes good values.
+TEST_F(StartTest, ASpoiltTextInTheStoreStartsAtTheResetValuesWithoutABox)
+{
+    const std::pair<const char*, const char*> spoilt[] = {
+        {"fInitLeft", "abc"}, {"fFinalLeft", "12,5.0"}, {"fInitRight", "x"}, {"fFinalRight", "--5"}};
+    for (const auto& [name, text] : spoilt) {
+        SCOPED_TRACE(name);
+        start();
+        changeEverything(); // stereo, phase 90, depth 40/60, 2.5 s ...
+        closeWindow();
+        spoilStoredLine(name, std::string(name) + " = text \"" + text + "\"");
+
+        ::testing::internal::CaptureStderr();
+        start();
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(notices.errors.empty()) << notices.errors.front().toStdString();
+        EXPECT_TRUE(notices.messages.empty());
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(name), std::string::npos) << said;
+
+        EXPECT_EQ(w().Duration->text(), "10");
+        EXPECT_EQ(w().cboChannels->currentIndex(), 0);
+        EXPECT_EQ(w().PhaseEdit->text(), "0");
+        for (Channel c : kChannels) {
+            EXPECT_EQ(ch(c).fInit->text(), "1000");
+            EXPECT_EQ(ch(c).fFinal->text(), "5512.5");
+            EXPECT_EQ(ch(c).ModDepthEdit->text(), "100");
+            EXPECT_EQ(ch(c).Amplitude->text(), "0");
+        }
+
+        window().menu().Off1->trigger(); // F11
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(sequence->controller().AudioOut1().Active());
+        EXPECT_NEAR(g()[Channel::Left].Step * g().samplingRate() / (2 * std::numbers::pi), 1000, 1e-6);
+        window().menu().OnOff1->trigger(); // F9
+        closeWindow();
+        const std::string stored = contentsOf(storeFile());
+        EXPECT_NE(stored.find(std::string("\n") + name + " = text \"" + (std::string(name).starts_with("fInit") ? "1000" : "5512.5") + "\"\n"),
+                  std::string::npos) << stored;
+        EXPECT_NE(stored.find("\nDuration = text \"10\"\n"), std::string::npos) << stored;
+
+        // Good values: the start after that restores them all and says nothing.
+        ::testing::internal::CaptureStderr();
+        start();
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+        EXPECT_TRUE(notices.errors.empty());
+    }
+}
+
+// The reset sets the slider window's range: a first start keeps "20" to half the rate.
+TEST_F(StartTest, AFirstStartKeepsTheResetsSliderRange)
+{
+    ::testing::internal::CaptureStderr();
+    start();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "a first start has no store to speak of";
+    EXPECT_EQ(slider().MinFreqEdit->text(), "20");
+    EXPECT_EQ(slider().MaxFreqEdit->text(), "5512");
+    closeWindow();
+    const std::string stored = contentsOf(storeFile());
+    EXPECT_NE(stored.find("\nMinFreqEdit = text \"20\"\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\nMaxFreqEdit = text \"5512\"\n"), std::string::npos) << stored;
+
+    // A store with no window state yet (only a notice answered) is a first start too.
+    writeStore("Welcome = boolean true\n");
+    ::testing::internal::CaptureStderr();
+    start();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(notices.errors.empty());
+}
+
 TEST_F(StartTest, AStoredFrequencyAboveHalfTheRateRaisesTheNyquistNoticeAtStart)
 {
     start();
@@ -395,6 +470,70 @@ TEST_F(StartTest, ADisplaySavedBeyondTheRightEdgeComesBackAtTheLeft)
     start();
     EXPECT_TRUE(display().isVisible());
     EXPECT_EQ(display().frameGeometry().topLeft(), QPoint(0, 100));
+}
+
+// A window whose title bar comes back on no screen (it stood on a screen that is gone) is
+// brought onto the screen; one still within reach stays where it was, as one left of the
+// screen always did.
+TEST_F(StartTest, AWindowWhoseTitleBarIsOffEveryScreenComesBackOnIt)
+{
+    struct Case {
+        const char* name;
+        int x, y;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"far left and above", -3000, -2000, false},
+        {"far left", -2000, 100, false},
+        {"above", 100, -900, false},
+        {"half over the left edge", -200, 100, true},
+    };
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        start();
+        window().menu().FrequencyDisplay1->trigger();
+        window().menu().FreqSlider1->trigger();
+        closeWindow();
+        for (const char* prefix : {"Form", "Display", "Slider"}) {
+            spoilStoredLine(std::string(prefix) + "X", std::string(prefix) + "X = integer " + std::to_string(k.x));
+            spoilStoredLine(std::string(prefix) + "Y", std::string(prefix) + "Y = integer " + std::to_string(k.y));
+        }
+
+        start();
+        for (QWidget* shown : std::initializer_list<QWidget*>{&window(), &display(), &slider()}) {
+            SCOPED_TRACE(shown->objectName().toStdString());
+            const QRect frame = shown->frameGeometry();
+            if (k.kept) {
+                EXPECT_EQ(frame.topLeft(), QPoint(k.x, k.y));
+            } else {
+                EXPECT_TRUE(screen.contains(frame.topLeft())) << frame.left() << "," << frame.top();
+                EXPECT_TRUE(screen.contains(QPoint(frame.center().x(), frame.top() + 5)));
+            }
+        }
+        closeWindow();
+    }
+}
+
+// A generator opened from another one opens a step below and right of it, not on top of it;
+// the place is taken once, so a copy this one starts does not inherit it.
+TEST_F(StartTest, AWindowOpenedFromAnotherOneOpensBesideIt)
+{
+    start();
+    window().move(100, 80);
+    closeWindow();
+
+    qputenv("VELMORA_OPEN_AT", "130,110");
+    start();
+    EXPECT_EQ(window().frameGeometry().topLeft(), QPoint(130, 110));
+    EXPECT_FALSE(qEnvironmentVariableIsSet("VELMORA_OPEN_AT"));
+    closeWindow();
+    start();
+    EXPECT_EQ(window().frameGeometry().topLeft(), QPoint(130, 110)) << "its own place, kept at close";
+
+    qputenv("VELMORA_OPEN_AT", "5000,4000"); // beyond the screen: kept on it
+    start();
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(window().frameGeometry()));
 }
 
 TEST_F(StartTest, TheMemoriesAreFilledFromTheRestoredSettings)

@@ -84,6 +84,33 @@ TEST_F(SwitchingTest, UnlockingPutsTheLayoutRulesBack)
     EXPECT_TRUE(ch(Channel::Left).fInit->isEnabled());
 }
 
+// The right modulation panel's labels follow its box after a stop as before the start: the
+// "Period" and "Function" labels (and the phase's unit) grey with their fields while the box
+// is off.
+TEST_F(SwitchingTest, UnlockingKeepsTheRightModulationLabelsWithTheirFields)
+{
+    struct Case {
+        int layout;
+        bool rightOn;
+    };
+    for (const Case& k : {Case{1, false}, Case{1, true}, Case{0, false}, Case{0, true}}) {
+        SCOPED_TRACE(::testing::Message() << "layout " << k.layout << " right box " << k.rightOn);
+        make();
+        choose(w().cboChannels, 1);
+        if (k.rightOn) click(ch(Channel::Right).ModulationOn);
+        choose(w().cboChannels, k.layout);
+        click(w().btnON);
+        pump();
+        click(w().btnOFF);
+        pump();
+        ChannelWidgets& r = ch(Channel::Right);
+        for (QWidget* label : std::initializer_list<QWidget*>{r.lblAMperiod, r.lblAMfunction, r.lblModDepth,
+                                                              r.lblModPhase, r.lblModPeriodUnit, r.lblModPhaseUnit})
+            EXPECT_EQ(label->isEnabled(), r.ModPeriodEdit->isEnabled()) << label->objectName().toStdString();
+        EXPECT_EQ(r.ModPeriodEdit->isEnabled(), k.rightOn);
+    }
+}
+
 TEST_F(SwitchingTest, MenuItemsKeysAndToggleSwitchAsTheButtonsDo)
 {
     MainMenu& m = window->menu();
@@ -157,6 +184,31 @@ TEST_F(SwitchingTest, ADeviceThatWillNotOpenIsReported)
     ASSERT_EQ(notices.messages.size(), 1u);
     EXPECT_TRUE(notices.messages[0].startsWith(QStringLiteral("Sound Device Error: \r")));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
+}
+
+// A device that goes away while playing switches the window off, and the device-error box
+// says why; a stream that OFF ends, or one after a new start, says nothing.
+TEST_F(SwitchingTest, ADeviceLostWhilePlayingIsReported)
+{
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    playQueued();
+    ASSERT_TRUE(controller->switching().GeneratorRunning());
+    device->disappear();
+    for (int i = 0; i < 4; ++i) pump();
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(w().LED->brushColour(), kMaroon);
+    ASSERT_EQ(notices.messages.size(), 1u);
+    EXPECT_EQ(notices.messages[0], QStringLiteral("Sound Device Error: \rThe audio device is no longer available"));
+
+    notices.messages.clear();
+    click(w().btnON);
+    pump();
+    playQueued();
+    click(w().btnOFF);
+    pump();
+    EXPECT_TRUE(notices.messages.empty());
 }
 
 TEST_F(SwitchingTest, AFieldThatIsNotANumberStopsTheStartWithItsError)
@@ -296,8 +348,19 @@ TEST_F(SwitchingTest, DropoutsOfTheStreamAreCountedBesideTheSamplingRate)
     settle();
     EXPECT_TRUE(count->isVisibleTo(window.get()));
     EXPECT_EQ(count->text(), QStringLiteral("2 underruns"));
-    EXPECT_GT(count->x(), w().lblFS->geometry().right());
-    EXPECT_EQ(count->y(), w().lblFS->y());
+    // Beside the rate, clear of it, of the status lamp and of the correction note.
+    EXPECT_LT(std::abs(count->geometry().center().y() - w().lblFS->geometry().center().y()), 20);
+    EXPECT_FALSE(count->geometry().intersects(w().lblFS->geometry()));
+    EXPECT_FALSE(count->geometry().intersects(w().LED->geometry()));
+    EXPECT_FALSE(count->geometry().intersects(w().chkSync->geometry()));
+    EXPECT_TRUE(w().client->rect().contains(count->geometry()));
+    type(controller->settingsDialog().txtCorrectionFactor, QStringLiteral("-12.3456"));
+    controller->refreshOutputLabels();
+    device->addUnderruns(12343);
+    settle();
+    EXPECT_EQ(count->text(), QStringLiteral("12345 underruns"));
+    EXPECT_FALSE(count->geometry().intersects(w().lblCorrectionAlert->geometry()));
+    EXPECT_FALSE(count->geometry().intersects(w().LED->geometry()));
 
     click(w().btnOFF);
     pump();

@@ -2,6 +2,7 @@
 // name and the save dialog, the file itself (the same bytes velmora-render writes), the
 // progress window, Cancel and the failures.
 #include "window_harness.h"
+#include "settings/settings_store.h"
 #include "launcher_listener.h"
 #include "user_input.h"
 
@@ -180,6 +181,17 @@ TEST_F(WaveExportTest, TheCdQuestionAndItsAnswers)
     saveAs({});
     EXPECT_TRUE(notices.notices.empty());
     EXPECT_EQ(dialogRuns, 1);
+
+    // Kept at once, although the output settings were never closed: the next start (here
+    // without closing the window at all, as when the program is killed) plays at 44100 Hz, 16
+    // bits.
+    const SettingsStore store = SettingsStore::openForReading();
+    EXPECT_EQ(store.readInteger("Fs"), 3);
+    EXPECT_EQ(store.readInteger("Quant"), 0);
+    make();
+    EXPECT_EQ(output().cboFsList->currentText(), QStringLiteral("44100"));
+    EXPECT_EQ(output().cboQuant->currentText(), QStringLiteral("16"));
+    EXPECT_EQ(generator().settings.output.SamplingRate, 44100);
 }
 
 TEST_F(WaveExportTest, RepeatComesBackAndTheGeneratorStaysOff)
@@ -352,8 +364,10 @@ TEST_F(WaveExportTest, AFileThatCannotBeWrittenIsReportedWithNothingLost)
     notices.answer = NoticeResult::No;
     // A folder that does not exist.
     saveAs(file("missing/folder/tone.wav"));
-    ASSERT_EQ(notices.messages.size(), 1u);
-    EXPECT_EQ(notices.messages[0], QStringLiteral("File Access Error, cannot write file."));
+    // An error box (its icon says so), not a piece of information.
+    EXPECT_TRUE(notices.messages.empty());
+    ASSERT_EQ(notices.errors.size(), 1u);
+    EXPECT_EQ(notices.errors[0], QStringLiteral("File Access Error, cannot write file."));
     EXPECT_TRUE(window->isEnabled());
     EXPECT_FALSE(save().wait().isVisible());
 
@@ -368,14 +382,14 @@ TEST_F(WaveExportTest, AFileThatCannotBeWrittenIsReportedWithNothingLost)
         ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
         earlier.write(QByteArray(20000, 'x'));
     }
-    notices.messages.clear();
+    notices.errors.clear();
     set("Duration", "5"); // 110 kB at 11025 Hz: more than the disk has left
     saveAs(target);
     const std::string left = Slurp(target);
     const QStringList entries = QDir(disk).entryList(QDir::Files | QDir::Hidden);
     ::umount(QFile::encodeName(disk).constData());
-    ASSERT_EQ(notices.messages.size(), 1u);
-    EXPECT_EQ(notices.messages[0], QStringLiteral("File Access Error, cannot write file."));
+    ASSERT_EQ(notices.errors.size(), 1u);
+    EXPECT_EQ(notices.errors[0], QStringLiteral("File Access Error, cannot write file."));
     EXPECT_EQ(left, std::string(20000, 'x'));
     EXPECT_EQ(entries, QStringList{QStringLiteral("tone.wav")});
     EXPECT_TRUE(window->isEnabled());
@@ -399,8 +413,8 @@ TEST_F(WaveExportTest, WhatCannotBecomeAWaveFileIsRefusedBeforeTheDialog)
     click(w().Loop);
     saveAs(file("never.wav"));
     EXPECT_EQ(dialogRuns, 1);
-    ASSERT_EQ(notices.messages.size(), 1u);
-    EXPECT_EQ(notices.messages[0], QStringLiteral("File Access Error, cannot write file."));
+    ASSERT_EQ(notices.errors.size(), 1u);
+    EXPECT_EQ(notices.errors[0], QStringLiteral("File Access Error, cannot write file."));
     EXPECT_TRUE(w().Loop->isChecked());
     EXPECT_FALSE(QFile::exists(file("never.wav")));
 }

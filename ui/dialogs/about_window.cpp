@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -80,6 +81,25 @@ bool AboutWindow::event(QEvent* event)
     if (event->type() == QEvent::WindowActivate && owner_)
         owner_->setEnabled(false);
     return QWidget::event(event);
+}
+
+void AboutWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+        case Qt::Key_Escape: close(); return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // A focused button is the default one, as in a dialog; otherwise OK.
+            if (help_->hasFocus())
+                help_->click();
+            else
+                ok_->click();
+            return;
+        default: break;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AboutWindow::closeEvent(QCloseEvent* event)

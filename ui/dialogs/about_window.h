@@ -34,6 +34,9 @@ signals:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Return and Enter press the default button (OK, or Help when it has the focus); Escape
+    // closes.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPointer<QWidget> owner_;

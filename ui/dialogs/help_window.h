@@ -24,6 +24,10 @@ public:
     int currentContext() const { return context_; }
     QTextBrowser* browser() const { return browser_; }
 
+protected:
+    // Escape closes the window.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QTextBrowser* browser_;
     int context_ = -1;

@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -117,6 +118,8 @@ void TfrmSettings::build()
     chkDisableSS = makeCheckBox(this, QStringLiteral("chkDisableSS"), QStringLiteral("Disable Screensaver when active"),
                                 QRect(8, 300 + kBelow, 200, 0));
     chkDisableSS->setChecked(true);
+    // Nothing the user cannot see takes the focus: Tab passes it by, Space cannot toggle it.
+    chkDisableSS->setFocusPolicy(Qt::NoFocus);
 
     HelpButton = makeButton(this, QStringLiteral("HelpButton"), QStringLiteral("Help"),
                             QRect(8, 306 + kBelow, 75, 25));
@@ -251,12 +254,28 @@ void TfrmSettings::save()
     store.close();
 }
 
-void TfrmSettings::closeEvent(QCloseEvent* event)
+void TfrmSettings::saveValues()
 {
     binding_.run([this] { save(); });
+}
+
+void TfrmSettings::closeEvent(QCloseEvent* event)
+{
+    saveValues();
     if (hooks_.enableMain) hooks_.enableMain();
     binding_.run([this] { generator_.fConstChange(Channel::Left); });
     QWidget::closeEvent(event);
+}
+
+void TfrmSettings::keyPressEvent(QKeyEvent* event)
+{
+    // Escape closes the dialog as its Close button does (which saves), wherever the focus is
+    // inside it; an open list takes its own Escape first.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)

@@ -63,9 +63,13 @@ public:
     void txtCorrectionFactorExit();
     // Shows the dialog centred on the screen, without blocking the main window.
     void open();
+    // Writes the dialog's values into the settings store now, as closing it does (an error
+    // goes to the window's error box).
+    void saveValues();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -46,7 +46,7 @@ TfrmFrequencyDisplay::TfrmFrequencyDisplay(const Generator& generator, QAction* 
 
 void TfrmFrequencyDisplay::UpdateFrequencyDisplay()
 {
-    lblDisplay->setText(QString::fromStdString(FrequencyDisplayText(generator_)));
+    lblDisplay->setText(QString::fromStdString(FrequencyDisplayText(generator_, playing && playing())));
 }
 
 void TfrmFrequencyDisplay::FormResize()

@@ -1,9 +1,12 @@
 #pragma once
 // The frequency display: a black tool window that reads out, in large lime digits, the
-// frequency each channel is producing. It follows sweeps and glides because the buffer
-// fill refreshes it once per buffer. Closing it only hides it. Window thread.
+// frequency each channel is producing (while the generator is off, the one it would start
+// with). It follows sweeps and glides because the buffer fill refreshes it once per buffer.
+// Closing it only hides it. Window thread.
 
 #include <QWidget>
+
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -22,6 +25,9 @@ public:
     TfrmFrequencyDisplay(const Generator& generator, QAction* menuItem, QWidget* parent = nullptr);
 
     QLabel* lblDisplay = nullptr;
+    // Whether the generator plays: then the display reads the oscillators, otherwise what a
+    // start would play. Empty: never playing.
+    std::function<bool()> playing;
 
     // Writes the current frequencies into lblDisplay; allocates one short string.
     void UpdateFrequencyDisplay();

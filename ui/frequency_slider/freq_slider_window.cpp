@@ -96,6 +96,14 @@ void TfrmFreqSlider::build()
         connect(edit, &QLineEdit::returnPressed, this, [this] { FreqSliderLeft->setFocus(Qt::TabFocusReason); });
 }
 
+template <typename F>
+void TfrmFreqSlider::moveFromCode(F&& change)
+{
+    ++codeMoves_;
+    change();
+    --codeMoves_;
+}
+
 double TfrmFreqSlider::halfRate() const { return generator_.settings.output.SamplingRate / 2.0; }
 
 QLineEdit* TfrmFreqSlider::frequencyField(Channel c) const
@@ -138,22 +146,28 @@ void TfrmFreqSlider::samplingRateChanged() { setMaximaFromRate(); }
 void TfrmFreqSlider::setMaximaFromRate()
 {
     const int32_t rate = generator_.settings.output.SamplingRate;
-    for (Channel c : kChannels) {
-        slider(c)->setMaximum(SliderMaximum(rate));
-        markEnds(slider(c));
-    }
+    moveFromCode([&] {
+        for (Channel c : kChannels) {
+            slider(c)->setMaximum(SliderMaximum(rate));
+            markEnds(slider(c));
+        }
+    });
     MaxFreqEdit->setText(QString::number(rate / 2));
 }
 
-void TfrmFreqSlider::setSliderPosition(Channel c, int position) { slider(c)->setValue(position); }
+void TfrmFreqSlider::setSliderPosition(Channel c, int position)
+{
+    moveFromCode([&] { slider(c)->setValue(position); });
+}
 
 void TfrmFreqSlider::FreqSliderChange(Channel c)
 {
     // Only the user's own moves set a frequency: the left slider while it has the focus, the
-    // right one while either has it.
+    // right one while either has it. A slider that follows its field (a frequency set by a
+    // message, an end of the range) sets nothing back, so the field shows what plays.
     const bool user = c == Channel::Left ? FreqSliderLeft->hasFocus()
                                          : FreqSliderRight->hasFocus() || FreqSliderLeft->hasFocus();
-    if (!user) return;
+    if (!user || codeMoves_ > 0) return;
     const int position = slider(c)->value();
     binding_.run([&] {
         const double step = IntlStrToFloat(txtRound->text().toStdString());
@@ -195,10 +209,12 @@ void TfrmFreqSlider::MinFreqEditExit()
         MinFreqEdit->setText(QString::number(RoundToInt64(SliderFrequency(FreqSliderLeft->minimum()))));
         return;
     }
-    for (Channel c : kChannels) {
-        slider(c)->setMinimum(SliderPosition(*m));
-        markEnds(slider(c));
-    }
+    moveFromCode([&] {
+        for (Channel c : kChannels) {
+            slider(c)->setMinimum(SliderPosition(*m));
+            markEnds(slider(c));
+        }
+    });
     for (Channel c : kChannels) {
         const std::optional<double> f = frequency(c);
         if (f && *f < *m) setFrequency(c, *m);
@@ -217,10 +233,12 @@ void TfrmFreqSlider::MaxFreqEditExit()
         MaxFreqEdit->setText(QString::number(RoundToInt64(SliderFrequency(FreqSliderLeft->maximum()))));
         return;
     }
-    for (Channel c : kChannels) {
-        slider(c)->setMaximum(SliderPosition(*top));
-        markEnds(slider(c));
-    }
+    moveFromCode([&] {
+        for (Channel c : kChannels) {
+            slider(c)->setMaximum(SliderPosition(*top));
+            markEnds(slider(c));
+        }
+    });
     for (Channel c : kChannels) {
         const std::optional<double> f = frequency(c);
         if (f && *f > *top) setFrequency(c, *top);

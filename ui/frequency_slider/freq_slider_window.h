@@ -49,8 +49,8 @@ public:
     void applyMenuCheck(bool checked);
     // The sampling rate changed: slider maxima and the upper end follow it.
     void samplingRateChanged();
-    // The main window's frequency recompute: the slider of `c` moves to `position` (which
-    // runs its change handler, applied only while the user holds a slider).
+    // The main window's frequency recompute: the slider of `c` moves to `position`. A
+    // position set from code sets no frequency: the field keeps what plays.
     void setSliderPosition(Channel c, int position);
 
     // Handlers, also for code that drives the window.
@@ -82,11 +82,16 @@ private:
     std::optional<double> frequency(Channel c) const;
     void setFrequency(Channel c, double hertz);
     double halfRate() const;
+    // Runs `change` (a position or range set from code) with the sliders' change handler
+    // setting no frequency.
+    template <typename F>
+    void moveFromCode(F&& change);
 
     Generator& generator_;
     ControlBinding& binding_;
     QAction* menuItem_;
     bool centred_ = false;
+    int codeMoves_ = 0;
 };
 
 } // namespace velmora::ui

@@ -7,6 +7,7 @@
 #include <QComboBox>
 
 #include <cmath>
+#include <exception>
 
 namespace velmora::ui {
 
@@ -42,32 +43,49 @@ void ChannelCommands::copySettingsFrom(Channel source)
     binding_.run([&] { generator_.CopySettingsFrom(source); });
 }
 
-void ChannelCommands::reset()
+std::string ChannelCommands::reset()
 {
-    binding_.run([&] {
-        Generator& g = generator_;
-        for (Channel c : kChannels) {
-            g.setChecked({Field::chkConstant, c}, true);
-            g.setChecked({Field::Logarithmic, c}, true);
-            g.setChecked({Field::Bidirectional, c}, false);
-            g.setPosition({Field::barAmplitude, c}, 0);
-            g.setChecked({Field::ModulationOn, c}, false);
+    Generator& g = generator_;
+    std::string firstFailure;
+    // Each step runs whatever the one before met: the reset ends with every value its own.
+    const auto step = [&](const std::function<void()>& work) {
+        try {
+            work();
+        } catch (const std::exception& e) {
+            if (firstFailure.empty()) firstFailure = e.what();
+        }
+    };
+    for (Channel c : kChannels) {
+        step([&] { g.setChecked({Field::chkConstant, c}, true); });
+        step([&] { g.setChecked({Field::Logarithmic, c}, true); });
+        step([&] { g.setChecked({Field::Bidirectional, c}, false); });
+        step([&] { g.setPosition({Field::barAmplitude, c}, 0); });
+        step([&] { g.setChecked({Field::ModulationOn, c}, false); });
+        step([&] {
             g.setIndex({Field::WaveForm, c}, kSine);
             g.WaveFormChange(c);
-        }
-        g.setText({Field::Duration}, "10");
-        g.DurationExit();
-        g.setChecked({Field::Loop}, false);
+        });
+    }
+    // Leaving Duration checks both start frequencies, which the last steps set anew.
+    step([&] { g.setText({Field::Duration}, "10"); });
+    step([&] { g.DurationExit(); });
+    step([&] { g.setChecked({Field::Loop}, false); });
+    step([&] {
         g.setIndex({Field::cboChannels}, 0);
         g.cboChannelsChange();
-        for (Channel c : kChannels) {
-            g.setText({Field::ModPeriodEdit, c}, "1");
-            g.setText({Field::ModDepthEdit, c}, "100");
-            g.setIndex({Field::ModFunction, c}, kModSine);
-            g.setText({Field::ModPhaseEdit, c}, "0");
-        }
-        widgets_.WaveDevice->setCurrentIndex(0); // the device handler does not run
-        for (Channel c : kChannels) {
+    });
+    for (Channel c : kChannels) {
+        step([&] { g.setText({Field::ModPeriodEdit, c}, "1"); });
+        step([&] { g.setText({Field::ModDepthEdit, c}, "100"); });
+        step([&] { g.setIndex({Field::ModFunction, c}, kModSine); });
+        step([&] { g.setText({Field::ModPhaseEdit, c}, "0"); });
+    }
+    widgets_.WaveDevice->setCurrentIndex(0); // the device handler does not run
+    // Half the rate the next start plays at, as showing the slider window sets it.
+    if (setSliderRange) setSliderRange("20", std::to_string(g.settings.output.SamplingRate / 2));
+    // The reset's own values from here on: a failure now is one the user must see.
+    for (Channel c : kChannels) {
+        binding_.run([&] {
             g.setText({Field::fInit, c}, "1000");
             g.FrequencyExit(c, Field::fInit);
             g.setText({Field::fFinal, c}, "10000");
@@ -75,8 +93,9 @@ void ChannelCommands::reset()
             g.FrequencyExit(c, Field::fInit);
             g.fConstChange(c);
             g.ModulationOnClick(c);
-        }
-    });
+        });
+    }
+    return firstFailure;
 }
 
 } // namespace velmora::ui

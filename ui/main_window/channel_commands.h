@@ -5,6 +5,9 @@
 
 #include "engine/generator.h"
 
+#include <functional>
+#include <string>
+
 namespace velmora::ui {
 
 class ControlBinding;
@@ -25,8 +28,15 @@ public:
     void semitone(Channel c, bool up);
     // "&Use Settings from Left/Right Channel".
     void copySettingsFrom(Channel source);
-    // rESETTOdEFAULT1Click: "&Reset current settings".
-    void reset();
+    // rESETTOdEFAULT1Click: "&Reset current settings". It completes whatever the fields
+    // hold: a step that fails on a value a later step replaces (the start frequency "abc"
+    // that leaving Duration checks, say) does not end it. Returns the first such failure's
+    // text, "" when there was none; nothing is shown.
+    std::string reset();
+
+    // The frequency slider window's range texts: the reset sets the lower end to "20" and
+    // the upper end to half the sampling rate. Empty: no slider window.
+    std::function<void(const std::string& lower, const std::string& upper)> setSliderRange;
 
 private:
     Generator& generator_;

@@ -289,6 +289,10 @@ void GeneratorController::FormCreate()
     slider_ = std::make_unique<TfrmFreqSlider>(generator_, binding_, window_.menu().FreqSlider1);
     connect(window_.menu().FreqSlider1, &QAction::triggered, this,
             [this](bool checked) { slider_->applyMenuCheck(checked); });
+    commands_.setSliderRange = [this](const std::string& lower, const std::string& upper) {
+        slider_->MinFreqEdit->setText(QString::fromStdString(lower));
+        slider_->MaxFreqEdit->setText(QString::fromStdString(upper));
+    };
     waveform_ = std::make_unique<TfrmWaveForm>(generator_.settings, window_.menu().WaveformDisplay1);
     connect(window_.menu().WaveformDisplay1, &QAction::triggered, this,
             [this](bool checked) { waveform_->applyMenuCheck(checked); });
@@ -301,6 +305,7 @@ void GeneratorController::FormCreate()
     hooks.rateChanged = [this] {
         slider_->samplingRateChanged();
         waveform_->samplingRateChanged();
+        if (frequencyDisplay_) frequencyDisplay_->UpdateFrequencyDisplay();
     };
     settings_ = std::make_unique<TfrmSettings>(generator_, binding_, notices_, std::move(hooks));
     wheelOnlyWhenFocused(settings_.get());

@@ -4,6 +4,7 @@
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
 #include "ui/main_window/preset_controller.h"
+#include "ui/startup/window_cascade.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -145,7 +146,7 @@ void GeneratorLink::broadcast(SyncCommand command)
 void GeneratorLink::OpenNewGeneratorWindow1Click()
 {
     const QString program = QCoreApplication::applicationFilePath();
-    if (!QProcess::startDetached(program, {QStringLiteral("/nosplash")}))
+    if (!StartGeneratorBeside(program, window_))
         notices_.errorBox(QStringLiteral("Cannot start a new generator window (%1).").arg(program));
 }
 

@@ -228,7 +228,7 @@ void TfrmGenerator::applyStartupState()
         for (QWidget* off : std::initializer_list<QWidget*>{c.lblAMfunction, c.ModFunction, c.lblModDepth,
                                                              c.ModDepthEdit, c.lblModDepthUnit, c.lblAMperiod,
                                                              c.ModPeriodEdit, c.lblModPeriodUnit, c.lblModPhase,
-                                                             c.ModPhaseEdit})
+                                                             c.lblModPhaseUnit, c.ModPhaseEdit})
             off->setEnabled(false);
         setTextColour(c.ModFunction, kGreyText);
     }

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMetaObject>
 #include <QPushButton>
 
 namespace velmora::ui {
@@ -145,10 +146,18 @@ void SwitchingController::AudioOut1Stop()
     running_ = false;
     lockControls(false);
     // Unlocking enabled the right channel's fields and "Bi-directional" whatever the
-    // layout and Repeat say; put their rules back.
+    // layout and Repeat say; put their rules back, the right modulation labels' last, as
+    // the layout change does.
     rules_.rightChannelEnabling();
+    rules_.modulationOnClick(Channel::Right);
     rules_.loopClick();
     if (runningChanged) runningChanged(false);
+    // A device that went away while playing ends the stream as OFF would: say why, in the
+    // box a start's device error has, once the window shows it off.
+    if (engine_.StreamFailed()) {
+        const QString text = QStringLiteral("Sound Device Error: \r") + QString::fromStdString(engine_.ErrorMessage());
+        QMetaObject::invokeMethod(&window_, [this, text] { notices_.messageBox(text); }, Qt::QueuedConnection);
+    }
 }
 
 } // namespace velmora::ui

@@ -9,6 +9,7 @@ namespace velmora::ui {
 
 namespace {
 constexpr int kLookEveryMs = 250;
+constexpr int kGap = 8;
 }
 
 UnderrunIndicator::UnderrunIndicator(QLabel* beside, const AudioDevice& device, const TAudioOut& engine)
@@ -39,8 +40,23 @@ void UnderrunIndicator::refresh()
     if (count == 0) return;
     label_->setText(count == 1 ? QStringLiteral("1 underrun") : QStringLiteral("%1 underruns").arg(count));
     label_->adjustSize();
-    label_->move(beside_->geometry().right() + 8, beside_->y());
+    place();
     label_->show();
+}
+
+void UnderrunIndicator::place()
+{
+    // Left of the rate (the status lamp is on its right), on its line; above it, ending where
+    // it ends, when a long correction note leaves no room there.
+    const QRect rate = beside_->geometry();
+    QRect at(QPoint(rate.left() - kGap - label_->width(), rate.top()), label_->size());
+    const auto* parent = label_->parentWidget();
+    bool clear = at.left() >= 0;
+    for (const QWidget* other : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (other != label_ && other != beside_ && other->isVisibleTo(parent) &&
+            other->geometry().intersects(at)) clear = false;
+    if (!clear) at.moveTopLeft(QPoint(rate.right() + 1 - label_->width(), rate.top() - label_->height()));
+    label_->move(at.topLeft());
 }
 
 } // namespace velmora::ui

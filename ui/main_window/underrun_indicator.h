@@ -15,7 +15,7 @@ class TAudioOut;
 
 namespace velmora::ui {
 
-// Shows beside lblFS how many dropouts (underruns) the device had since the generator was
+// Shows beside lblFS (left of it, clear of the status lamp) how many dropouts (underruns) the device had since the generator was
 // last switched on, once there was one: a measurement that hides a dropout is worse than
 // one that fails. The count stays after the stream ends, until the next start.
 //
@@ -31,6 +31,7 @@ public:
     QLabel* label() const { return label_; }
 
 private:
+    void place();
     // The labels belong to the window, which may go first.
     QPointer<QLabel> beside_;
     QPointer<QLabel> label_;

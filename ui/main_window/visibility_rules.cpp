@@ -216,8 +216,10 @@ void VisibilityRules::modulationOnClick(Channel c)
     ChannelWidgets& ch = w_.channel[index(c)];
     bool on = s_[c].ModulationOn;
     if (c == Channel::Right) on = on && !s_.chkAsLeft; // the right fields ignore the layout
+    // The phase's unit goes with the rest of the panel's labels.
     enable({ch.lblAMperiod, ch.lblModPeriodUnit, ch.lblModDepthUnit, ch.lblAMfunction, ch.lblModDepth,
-            ch.lblModPhase, ch.ModPeriodEdit, ch.ModDepthEdit, ch.ModFunction, ch.ModPhaseEdit},
+            ch.lblModPhase, ch.lblModPhaseUnit, ch.ModPeriodEdit, ch.ModDepthEdit, ch.ModFunction,
+            ch.ModPhaseEdit},
            on);
     setGrey(ch.ModFunction, !on);
 }

@@ -115,6 +115,9 @@ void WaveExportCommand::askForCdFormat()
     }
     s.cboQuant->setCurrentIndex(0);
     s.cboFsListChange();
+    // Kept at once: the dialog may never be opened and closed before the program ends, and
+    // the next start must find the format the file was written in.
+    s.saveValues();
 }
 
 // Refuses, with one clear box, what cannot become a wave file: frequencies that give no
@@ -157,6 +160,7 @@ void WaveExportCommand::WriteWaveData(const QString& filename)
     window.repaint();
     wait.repaint();
     QString failure;
+    bool accessError = false; // a file that could not be written: an error, not a piece of information
     {
         Finally restore([this] { restoreWindows(); });
         QElapsedTimer settle;
@@ -183,13 +187,17 @@ void WaveExportCommand::WriteWaveData(const QString& filename)
             velmora::WriteWaveData(g, QFile::encodeName(filename).toStdString(), progress);
         } catch (const FileAccessError&) {
             failure = QStringLiteral("File Access Error, cannot write file.");
+            accessError = true;
         } catch (const WaveTooLongError& e) {
             failure = QString::fromStdString(e.what());
         }
     }
     // The box comes once the main window is usable again: a box over a disabled window
     // would be disabled with it.
-    if (!failure.isEmpty()) p_.notices.messageBox(failure);
+    if (accessError)
+        p_.notices.errorBox(failure);
+    else if (!failure.isEmpty())
+        p_.notices.messageBox(failure);
 }
 
 void WaveExportCommand::restoreWindows()

@@ -23,7 +23,13 @@ void GeneratorController::createExportAndFrequencyDisplay()
     frequencyDisplay_ = std::make_unique<TfrmFrequencyDisplay>(generator_, m.FrequencyDisplay1, &window_);
     TfrmFrequencyDisplay* display = frequencyDisplay_.get();
     connect(m.FrequencyDisplay1, &QAction::triggered, display, [display] { display->FrequencyDisplay1Click(); });
+    display->playing = [this] { return AudioOut1_.Active(); };
     generator_.hooks.frequencyDisplay = [display](Channel) { display->UpdateFrequencyDisplay(); };
+    // Switched off, it reads what the next start plays (the fill refreshes it while on).
+    switching_.runningChanged = [previous = std::move(switching_.runningChanged), display](bool running) {
+        if (previous) previous(running);
+        if (!running) display->UpdateFrequencyDisplay();
+    };
     output_.callbacks.updateFrequencyDisplay = [display] { display->UpdateFrequencyDisplay(); };
     // The channel-layout change gives the display the width of one or two frequencies.
     generator_.hooks.windowRule = [previous = std::move(generator_.hooks.windowRule), display](WindowRule rule,

@@ -13,11 +13,30 @@
 #include <QLineEdit>
 #include <QScreen>
 
+#include <cstdio>
+#include <iostream>
 #include <utility>
 
 namespace velmora::ui {
 
 namespace {
+// One line on a terminal: a stored text may hold line breaks or terminal controls.
+std::string printable(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7f) {
+            out += c;
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", u);
+            out += hex;
+        }
+    }
+    return out;
+}
+
 WindowBounds boundsOf(const QWidget& w)
 {
     // move() places the outer frame's corner; resize() sets the size inside the frame.
@@ -40,9 +59,17 @@ RestoreOutcome PersistedWindows::restore()
     // tell it, and the screen-edge correction counts the frame in.
     window_.winId();
     RestoreOutcome outcome;
-    controller_.binding().run([&] {
-        outcome = RestoreWindowState(controller_.generator(), *this, SettingsStore::openForReading());
-    });
+    const SettingsStore store = SettingsStore::openForReading();
+    controller_.binding().run([&] { outcome = RestoreWindowState(controller_.generator(), *this, store); });
+    // A value that is there but cannot be applied (edited by hand, say) costs no box: the
+    // window starts from the reset, and one line says which value it was. A value that is
+    // missing (a first start, with no window state kept yet) says nothing.
+    if (!outcome.complete && store.isOpen() && !outcome.value.empty() && store.valueExists(outcome.value)) {
+        std::string line = "velmora: the stored settings were not restored";
+        if (!outcome.value.empty()) line += " from " + outcome.value;
+        line += " (" + outcome.failure + "); the window starts from \"Reset current settings\"";
+        std::cerr << printable(line) << "\n";
+    }
     return outcome;
 }
 
@@ -103,6 +130,20 @@ ScreenSize PersistedWindows::primaryScreen() const
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return {};
     return {screen->geometry().width(), screen->geometry().height()};
+}
+
+std::vector<ScreenRect> PersistedWindows::screens() const
+{
+    std::vector<ScreenRect> areas;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const auto add = [&](const QScreen* screen) {
+        const QRect a = screen->availableGeometry();
+        areas.push_back({a.left(), a.top(), a.width(), a.height()});
+    };
+    if (primary) add(primary);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen != primary) add(screen);
+    return areas;
 }
 
 WindowBounds PersistedWindows::mainWindow() const { return boundsOf(window_); }

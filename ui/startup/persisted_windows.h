@@ -48,6 +48,7 @@ public:
     bool frequencyDisplayShown() const override;
     void FrequencyDisplay1Click() override;
     ScreenSize primaryScreen() const override;
+    std::vector<ScreenRect> screens() const override;
     WindowBounds mainWindow() const override;
     void moveMainWindow(WindowPlace place) override;
     void limitFrequencyDisplayWidth(int width) override;

@@ -11,6 +11,7 @@
 #include "ui/script_window/script_controller.h"
 #include "ui/splash/start_splash.h"
 #include "ui/startup/persisted_windows.h"
+#include "ui/startup/window_cascade.h"
 
 #include <QFileInfo>
 
@@ -55,6 +56,8 @@ std::optional<int> StartSequence::run()
     }
 
     persisted_->restore();
+    // Opened from another generator window: beside it rather than on top of it.
+    if (const auto place = TakeOpeningPlace()) OpenAt(*window_, *place);
     return handleStartFiles();
 }
 
