@@ -1,6 +1,6 @@
 // velmora: the generator window.
-#include "audio/alsa/alsa_device.h"
 #include "audio/fake_device.h"
+#include "audio/system/system_device.h"
 #include "engine/numbers.h"
 #include "files/start_files.h"
 #include "ui/dialogs/about_window.h"
@@ -194,7 +194,7 @@ int main(int argc, char** argv)
     const QString shotWindow = qEnvironmentVariable("VELMORA_SCREENSHOT_WINDOW");
     std::unique_ptr<velmora::AudioDevice> device;
     if (shot.isEmpty())
-        device = std::make_unique<velmora::AlsaDevice>();
+        device = std::make_unique<velmora::SystemAudioDevice>();
     else
         device = std::make_unique<velmora::FakeDevice>(std::vector<std::string>{"Built-in Audio"});
 
