@@ -7,6 +7,8 @@
 #                                VELMORA_PIPEWIRE_PID (the server), VELMORA_PIPEWIRE_SINK (the
 #                                null sink's node name) and VELMORA_PIPEWIRE_SINK_TEXT (its
 #                                description). Returns 1 when the server did not come up.
+#   velmora_pipewire_also CMD... starts CMD in the background in the server's environment
+#                                (pipewire-pulse, for instance), stopped with the server.
 #   velmora_pipewire_stop        stops what the last start started (DIR is the caller's).
 #
 # Nothing of it is exported to the rest of the environment: a program reaches the server only
@@ -45,11 +47,11 @@ EOF
   dbus-daemon --session --fork --nopidfile --print-address=3 --print-pid=4 \
     --address="unix:path=$dir/bus" 3>"$dir/bus.addr" 4>"$dir/bus.pid"
   VELMORA_PIPEWIRE_PIDS+=" $(head -n1 "$dir/bus.pid")"
-  local -a env=(env -u DISPLAY -u PULSE_SERVER
+  VELMORA_PIPEWIRE_ENV=(env -u DISPLAY -u PULSE_SERVER
     DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$dir/bus.addr")"
     XDG_RUNTIME_DIR="$VELMORA_PIPEWIRE_RUNTIME" PIPEWIRE_RUNTIME_DIR="$VELMORA_PIPEWIRE_RUNTIME"
     XDG_CONFIG_HOME="$dir/config" XDG_STATE_HOME="$dir/state" HOME="$dir/home")
-  "${env[@]}" pipewire >"$dir/pipewire.log" 2>&1 &
+  "${VELMORA_PIPEWIRE_ENV[@]}" pipewire >"$dir/pipewire.log" 2>&1 &
   VELMORA_PIPEWIRE_PID=$!
   VELMORA_PIPEWIRE_PIDS+=" $VELMORA_PIPEWIRE_PID"
   local i
@@ -57,7 +59,7 @@ EOF
     [[ -S "$VELMORA_PIPEWIRE_RUNTIME/pipewire-0" ]] && break
     sleep 0.05
   done
-  "${env[@]}" wireplumber >"$dir/wireplumber.log" 2>&1 &
+  "${VELMORA_PIPEWIRE_ENV[@]}" wireplumber >"$dir/wireplumber.log" 2>&1 &
   VELMORA_PIPEWIRE_PIDS+=" $!"
   # Up once the session manager has made the null sink the default one.
   for i in $(seq 1 100); do
@@ -70,6 +72,11 @@ EOF
   echo "PipeWire did not start:" >&2
   cat "$dir/pipewire.log" "$dir/wireplumber.log" >&2
   return 1
+}
+
+velmora_pipewire_also() {
+  "${VELMORA_PIPEWIRE_ENV[@]}" "$@" &
+  VELMORA_PIPEWIRE_PIDS+=" $!"
 }
 
 velmora_pipewire_stop() {

@@ -254,82 +254,85 @@ void onCoreError(void* data, uint32_t id, int /*seq*/, int res, const char* mess
 void PipeWireDevice::Stream::process() {
   const int64_t now = nowNanos();
   lastProcess.store(now, std::memory_order_relaxed);
-  pw_buffer* b = pw_stream_dequeue_buffer(stream);
+  // Everything of the stream is read under the hand-over lock (its fields were set under
+  // it before the stream was connected), and nothing of it after: the owner frees the
+  // stream once it has taken the lock after the stream's end.
+  std::unique_lock lock(mutex);
+  pw_stream* const pws = stream;
+  if (pws == nullptr) return;
+  pw_buffer* b = pw_stream_dequeue_buffer(pws);
   if (b == nullptr) return;
+  const int fb = frameBytes;
   spa_data& d = b->buffer->datas[0];
   auto* dst = static_cast<uint8_t*>(d.data);
-  const uint32_t room = dst != nullptr ? d.maxsize / static_cast<uint32_t>(frameBytes) : 0;
+  const uint32_t room = dst != nullptr ? d.maxsize / static_cast<uint32_t>(fb) : 0;
   const uint32_t want = b->requested > 0 ? static_cast<uint32_t>(std::min<uint64_t>(b->requested, room)) : room;
 
   // What the server still holds of earlier periods gives the position.
   pw_time t{};
-  const bool timed = pw_stream_get_time_n(stream, &t, sizeof t) == 0 && t.rate.denom > 0;
-  const int64_t delayFrames =
-      timed ? t.delay * int64_t{t.rate.num} * int64_t{rate} / int64_t{t.rate.denom} : 0;
+  const bool timed = pw_stream_get_time_n(pws, &t, sizeof t) == 0 && t.rate.denom > 0;
+  const int64_t delayFrames = timed ? t.delay * int64_t{t.rate.num} * int64_t{rate} / int64_t{t.rate.denom} : 0;
+  auto setPosition = [&](int64_t played) {
+    position.store(static_cast<uint32_t>(std::clamp<int64_t>(played, position.load(std::memory_order_relaxed),
+                                                             static_cast<int64_t>(delivered))),
+                   std::memory_order_relaxed);
+  };
 
   uint32_t frames = 0;
   bool drain = false;
   bool first = false;
   bool pad = true;
-  {
-    std::lock_guard lock(mutex);
-    if (!paused && !failed) {
-      while (frames < want && count > 0) {
-        const Item& item = queue[head];
-        const int32_t whole = item.bytes / frameBytes * frameBytes;
-        const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>((whole - offset) / frameBytes), want - frames);
-        if (n > 0) std::memcpy(dst + std::size_t{frames} * frameBytes, item.data + offset, std::size_t{n} * frameBytes);
-        frames += n;
-        offset += static_cast<int32_t>(n) * frameBytes;
-        if (offset >= whole) {
-          head = (head + 1) % queue.size();
-          --count;
-          offset = 0;
-          notices.post(NoticeKind::Done);
-        }
+  if (!paused && !failed) {
+    while (frames < want && count > 0) {
+      const Item& item = queue[head];
+      const int32_t whole = item.bytes / fb * fb;
+      const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>((whole - offset) / fb), want - frames);
+      if (n > 0) std::memcpy(dst + std::size_t{frames} * fb, item.data + offset, std::size_t{n} * fb);
+      frames += n;
+      offset += static_cast<int32_t>(n) * fb;
+      if (offset >= whole) {
+        head = (head + 1) % queue.size();
+        --count;
+        offset = 0;
+        notices.post(NoticeKind::Done);
       }
-      if (frames > 0) {
-        if (dry) stats->underruns.fetch_add(1, std::memory_order_relaxed);
-        dry = false;
-        first = delivered == 0;
-        const int64_t played = static_cast<int64_t>(delivered) - static_cast<int64_t>(timed ? t.queued : 0) -
-                               static_cast<int64_t>(timed ? t.buffered : 0) - delayFrames;
-        position.store(static_cast<uint32_t>(std::clamp<int64_t>(played, position.load(std::memory_order_relaxed),
-                                                                 static_cast<int64_t>(delivered))),
-                       std::memory_order_relaxed);
-        delivered += frames;
-        sinceReset += frames;
-      } else if (delivered > 0) {
-        const int64_t played = static_cast<int64_t>(delivered) - delayFrames;
-        position.store(static_cast<uint32_t>(std::clamp<int64_t>(played, position.load(std::memory_order_relaxed),
-                                                                 static_cast<int64_t>(delivered))),
-                       std::memory_order_relaxed);
-      }
-      // Running out in the middle of the stream is a dropout once more data follows;
-      // running out at the end is just the end.
-      if (frames < want && count == 0 && sinceReset > 0 && !quit) dry = true;
-      if (quit && count == 0) {
-        pad = false;
-        if (!drainAsked) drain = drainAsked = true;
-      }
+    }
+    if (frames > 0) {
+      if (dry) stats->underruns.fetch_add(1, std::memory_order_relaxed);
+      dry = false;
+      first = delivered == 0;
+      setPosition(static_cast<int64_t>(delivered) - static_cast<int64_t>(timed ? t.queued + t.buffered : 0) -
+                  delayFrames);
+      delivered += frames;
+      sinceReset += frames;
+    } else if (delivered > 0) {
+      setPosition(static_cast<int64_t>(delivered) - delayFrames);
+    }
+    // Running out in the middle of the stream is a dropout once more data follows;
+    // running out at the end is just the end.
+    if (frames < want && count == 0 && sinceReset > 0 && !quit) dry = true;
+    if (quit && count == 0) {
+      pad = false;
+      if (!drainAsked) drain = drainAsked = true;
     }
   }
   // A period the stream has no data for is silence (all bits zero in every format).
   const uint32_t total = pad ? want : frames;
   if (dst != nullptr && total > frames)
-    std::memset(dst + std::size_t{frames} * frameBytes, 0, std::size_t{total - frames} * frameBytes);
+    std::memset(dst + std::size_t{frames} * fb, 0, std::size_t{total - frames} * fb);
   if (dst != nullptr) {
     d.chunk->offset = 0;
-    d.chunk->stride = frameBytes;
-    d.chunk->size = total * static_cast<uint32_t>(frameBytes);
+    d.chunk->stride = fb;
+    d.chunk->size = total * static_cast<uint32_t>(fb);
   }
   b->size = total;
-  pw_stream_queue_buffer(stream, b);
   if (first) {
     const int64_t delayNs = timed ? t.delay * int64_t{t.rate.num} * 1000000000 / int64_t{t.rate.denom} : 0;
     stats->firstFrameNanos.store(now + delayNs, std::memory_order_relaxed);
   }
-  if (drain) pw_stream_flush(stream, true);
+  lock.unlock();
+  pw_stream_queue_buffer(pws, b);
+  if (drain) pw_stream_flush(pws, true);
 }
 
 namespace {
@@ -427,10 +430,14 @@ void PipeWireDevice::onTick(void* data, uint64_t /*expirations*/) {
 }
 
 void PipeWireDevice::endStream(Stream& s) {
-  if (s.stream != nullptr) {
+  pw_stream* stream = nullptr;
+  {
+    std::lock_guard lock(s.mutex);
+    std::swap(stream, s.stream);
+  }
+  if (stream != nullptr) {
     spa_hook_remove(&s.streamHook);
-    pw_stream_destroy(s.stream);
-    s.stream = nullptr;
+    pw_stream_destroy(stream);
   }
   if (s.core != nullptr) {
     spa_hook_remove(&s.coreHook);
@@ -544,14 +551,19 @@ DeviceResult PipeWireDevice::doOpen(int32_t id, const PcmFormat& format, int32_t
     pw_properties_set(props, PW_KEY_TARGET_OBJECT, target.c_str());
     pw_properties_set(props, PW_KEY_NODE_DONT_RECONNECT, "true");
   }
-  s->stream = pw_stream_new(s->core, "Velmora", props);
-  if (s->stream == nullptr) {
+  pw_stream* stream = pw_stream_new(s->core, "Velmora", props);
+  if (stream == nullptr) {
     result = -errno;
   } else {
-    pw_stream_add_listener(s->stream, &s->streamHook, &streamEvents(), s.get());
+    {
+      // The data thread reads the stream's fields under this lock only.
+      std::lock_guard lock(s->mutex);
+      s->stream = stream;
+    }
+    pw_stream_add_listener(stream, &s->streamHook, &streamEvents(), s.get());
     const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
                                                     PW_STREAM_FLAG_RT_PROCESS);
-    const int r = pw_stream_connect(s->stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1);
+    const int r = pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1);
     if (r < 0) result = r;
   }
   if (result == 0) {
