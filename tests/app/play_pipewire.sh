@@ -15,9 +15,10 @@
 #   frozen  a server frozen (SIGSTOP) while playing is given up: exit 3, "no longer
 #           available"; a server frozen before the start: exit 3, "does not answer"
 #   killed  a server killed while playing: exit 3, "no longer available"
+#   follow  "System Default" moves to a new default sink; a sink picked by its id stays
 #
 # frames, node and list use the server of tools/services.sh (VELMORA_PIPEWIRE_RUNTIME);
-# frozen and killed start one of their own. Exit 77: no PipeWire here.
+# frozen, killed and follow start one of their own. Exit 77: no PipeWire here.
 set -euo pipefail
 render=$1
 python=$2
@@ -42,7 +43,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [[ $case_ == frozen || $case_ == killed ]]; then
+if [[ $case_ == frozen || $case_ == killed || $case_ == follow ]]; then
   own_server=1
   velmora_pipewire_start "$work/server" || exit 1
   runtime=$VELMORA_PIPEWIRE_RUNTIME
@@ -210,6 +211,42 @@ killed)
   cat "$work/play.err"
   [[ $status -eq 3 ]] || fail "exit $status, not 3"
   grep -q "The audio device is no longer available" "$work/play.err" || fail "no 'no longer available'"
+  ;;
+follow)
+  "${pw[@]}" pw-cli create-node adapter '{ factory.name = support.null-audio-sink node.name = velmora_second
+    node.description = "Second Sink" media.class = Audio/Sink object.linger = true audio.position = [ FL FR ] }' \
+    >/dev/null || fail "cannot add a second sink"
+  set_default() {
+    "${pw[@]}" pw-metadata 0 default.configured.audio.sink "{\"name\":\"$1\"}" Spa:String:JSON >/dev/null
+  }
+  # Waits until the node is linked to sink $1.
+  linked_to() {
+    local i
+    for i in $(seq 1 30); do
+      wait_for_node >"$work/node.txt" 2>/dev/null && grep -qx "linked-to=$1" "$work/node.txt" && return 0
+      sleep 0.1
+    done
+    cat "$work/node.txt"
+    return 1
+  }
+  "${player[@]}" --play Loop=1 "${noise[@]}" 2>"$work/play.err" &
+  pids+=($!)
+  linked_to "$VELMORA_PIPEWIRE_SINK" || fail "the default stream did not go to the default sink"
+  set_default velmora_second
+  linked_to velmora_second || fail "the default stream did not follow the new default sink"
+  kill -TERM "${pids[-1]}"; wait "${pids[-1]}" || true; unset 'pids[-1]'
+  # Picked by its id, the first sink keeps the stream when the default changes.
+  "${player[@]}" --list-devices >"$work/list.txt"
+  id=$(awk -F'\t' -v n="pipewire:$VELMORA_PIPEWIRE_SINK" '$3 == n { print $1 }' "$work/list.txt")
+  [[ -n "$id" ]] || { cat "$work/list.txt"; fail "the sink is not in the list"; }
+  "${player[@]}" --play --device "$id" Loop=1 "${noise[@]}" 2>"$work/play.err" &
+  pids+=($!)
+  linked_to "$VELMORA_PIPEWIRE_SINK" || fail "the picked sink did not get the stream"
+  set_default "$VELMORA_PIPEWIRE_SINK"
+  set_default velmora_second
+  sleep 1
+  linked_to "$VELMORA_PIPEWIRE_SINK" || fail "the stream left the sink it was given"
+  kill -TERM "${pids[-1]}"; wait "${pids[-1]}" || true; unset 'pids[-1]'
   ;;
 *)
   echo "unknown case $case_" >&2
