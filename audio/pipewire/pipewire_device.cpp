@@ -25,6 +25,9 @@ constexpr int64_t kAnswerWithinNs = PipeWireDevice::kAnswerWithinMs * kMs;
 // A stream the session manager has not linked (so that it never asked for data) within
 // this time after the open or a resume has no sink to play to.
 constexpr int64_t kStartWithinNs = 3000 * kMs;
+// A closed stream whose server keeps asking for data but never reports it drained (what is
+// left to play out is one period and the server's delay) is ended after this time.
+constexpr int64_t kDrainWithinNs = 2000 * kMs;
 // How often the loop looks at the streams' health.
 constexpr int64_t kTickNs = 100 * kMs;
 
@@ -184,6 +187,7 @@ struct PipeWireDevice::Stream {
   std::string error;
   int64_t expectSince = 0;  // since when the server is to ask for data; 0: paused
   bool closing = false;     // the owner has closed it
+  int64_t closedAt = 0;
   bool drained = false;
   bool ended = false;       // its objects are gone and its Close is posted
 
@@ -422,7 +426,7 @@ void PipeWireDevice::onTick(void* data, uint64_t /*expirations*/) {
       std::lock_guard lock(s.mutex);
       failed = s.failed;
     }
-    if (s.closing && (failed || s.drained)) device.endStream(s);
+    if (s.closing && (failed || s.drained || now - s.closedAt > kDrainWithinNs)) device.endStream(s);
   };
   if (device.stream_) look(*device.stream_);
   for (auto& s : device.closing_) look(*s);
@@ -648,6 +652,7 @@ DeviceResult PipeWireDevice::doClose() {
   pw_thread_loop_lock(loop_);
   Stream& s = *stream_;
   s.closing = true;
+  s.closedAt = nowNanos();
   bool playOut = false;
   {
     std::lock_guard lock(s.mutex);

@@ -2,7 +2,6 @@
 
 #include "audio/alsa/alsa_device_list.h"
 
-#include <algorithm>
 
 namespace velmora {
 
@@ -36,7 +35,9 @@ bool SystemAudioDevice::streamLost() const {
 }
 
 int64_t SystemAudioDevice::firstFrameNanos() const {
-  return std::max(pipeWire_.firstFrameNanos(), alsa_.firstWriteNanos());
+  if (active_ == &pipeWire_) return pipeWire_.firstFrameNanos();
+  if (active_ == &alsa_) return alsa_.firstWriteNanos();
+  return -1;
 }
 
 std::vector<std::string> SystemAudioDevice::doListDevices() {

@@ -45,7 +45,7 @@ class SystemAudioDevice final : public AudioDevice {
   // Whether the latest successful open went to the PipeWire server. Owner's thread.
   bool playingThroughPipeWire() const { return active_ == &pipeWire_; }
   // When the first frames of the latest stream reached the sound system (steady_clock
-  // nanoseconds); -1 before. Any thread.
+  // nanoseconds); -1 before. Owner's thread.
   int64_t firstFrameNanos() const;
 
  protected:
