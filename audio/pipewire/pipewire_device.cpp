@@ -401,9 +401,7 @@ bool PipeWireDevice::startLoop() {
   context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
   if (context_ == nullptr) return false;
   pw_loop* loop = pw_thread_loop_get_loop(loop_);
-  tick_ = pw_loop_add_timer(loop, onTick, this);
-  timespec every{0, kTickNs};
-  pw_loop_update_timer(loop, tick_, &every, &every, false);
+  tick_ = pw_loop_add_timer(loop, onTick, this);  // armed while there are streams
   wake_ = pw_loop_add_event(loop, onTick, this);
   return pw_thread_loop_start(loop_) == 0;
 }
@@ -429,8 +427,19 @@ void PipeWireDevice::onTick(void* data, uint64_t /*expirations*/) {
     if (s.closing && (failed || s.drained || now - s.closedAt > kDrainWithinNs)) device.endStream(s);
   };
   if (device.stream_) look(*device.stream_);
-  for (auto& s : device.closing_) look(*s);
+  bool live = device.stream_ != nullptr;
+  for (auto& s : device.closing_) {
+    look(*s);
+    live = live || !s->ended;
+  }
+  // An idle device does not wake the loop.
+  if (!live) device.armTick(false);
   pw_thread_loop_signal(device.loop_, false);
+}
+
+void PipeWireDevice::armTick(bool on) {
+  timespec every{0, on ? kTickNs : 0};
+  pw_loop_update_timer(pw_thread_loop_get_loop(loop_), tick_, &every, &every, false);
 }
 
 void PipeWireDevice::endStream(Stream& s) {
@@ -594,6 +603,7 @@ DeviceResult PipeWireDevice::doOpen(int32_t id, const PcmFormat& format, int32_t
   notices.post(NoticeKind::Open);
   s->expectSince = nowNanos();
   stream_ = std::move(s);
+  armTick(true);
   pw_thread_loop_unlock(loop_);
   return 0;
 }

@@ -98,6 +98,8 @@ class PipeWireDevice final : public AudioDevice {
   bool startLoop();
   // Loop thread: gives up streams whose server stopped, tears down streams that ended.
   static void onTick(void* data, uint64_t expirations);
+  // With the loop locked: (dis)arms the look at the streams every 100 ms.
+  void armTick(bool on);
   // With the loop locked: destroys the stream's objects and posts its Close (once).
   void endStream(Stream& s);
   // Frees finished streams; waits (bounded) for those still playing out when `wait`.
