@@ -26,8 +26,13 @@ velmora_pipewire_start() {
   VELMORA_PIPEWIRE_PIDS=""
   VELMORA_PIPEWIRE_PID=""
   mkdir -p -m 700 "$VELMORA_PIPEWIRE_RUNTIME" "$dir/config/pipewire/pipewire.conf.d" "$dir/state" "$dir/home"
-  # The null sink runs at 48 kHz (the graph's rate) in the graph's own sample format.
+  # The null sink runs at 48 kHz (the graph's rate) in the graph's own sample format. Periods
+  # may grow to 8192 frames where every stream asks for that much latency, which a machine
+  # busy with parallel builds and tests needs.
   cat >"$dir/config/pipewire/pipewire.conf.d/50-velmora-null-sink.conf" <<EOF
+context.properties = {
+  default.clock.max-quantum = 8192
+}
 context.objects = [
   { factory = adapter
     args = {

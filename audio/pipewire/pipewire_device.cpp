@@ -398,7 +398,10 @@ bool PipeWireDevice::startLoop() {
     loop_ = pw_thread_loop_new("velmora-pw", nullptr);
     if (loop_ == nullptr) return false;
   }
-  context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
+  // The real-time client configuration: the thread that runs the process callback asks for
+  // real-time scheduling, so that a busy machine does not make it miss the server's periods.
+  context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
+                            pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
   if (context_ == nullptr) return false;
   pw_loop* loop = pw_thread_loop_get_loop(loop_);
   tick_ = pw_loop_add_timer(loop, onTick, this);  // armed while there are streams

@@ -60,11 +60,14 @@ fi
 pw=(env -u PULSE_SERVER PIPEWIRE_RUNTIME_DIR="$runtime" ALSA_CONFIG_PATH=/dev/null)
 player=("${pw[@]}" "$render")
 
-# Starts pw-record on the sink's monitor into FILE and returns once it is linked.
+# Starts pw-record on the sink's monitor into FILE and returns once it is linked. It asks
+# for the server's longest period (8192 frames, which the player's 65536-byte buffers ask
+# for too), so that the period does not change when the player comes in, and a machine
+# loaded by parallel builds and tests has 170 ms for every period.
 record() {
   local file=$1 format=$2
   "${pw[@]}" pw-record --target "$VELMORA_PIPEWIRE_SINK" -P '{ stream.capture.sink = true }' \
-    --rate 48000 --channels 2 --format "$format" "$file" &
+    --latency 8192 --rate 48000 --channels 2 --format "$format" "$file" &
   pids+=($!)
   local i
   for i in $(seq 1 100); do
@@ -131,11 +134,13 @@ frames)
       cat "$work/$name.err"; fail "$name: --play exited $?"; }
     stop_recording
     echo "== $name"
+    cat "$work/$name.err"
     "$python" "$here/../audio/compare_frames.py" "$work/$name.wav" "$work/$name-heard.wav" "$n" || fail "$name: the sink did not receive the rendered frames"
   }
-  check noise16 s16 96000 -- "${noise[@]}" Duration=2
-  check short16 s16 4800 --device 0 -- "${noise[@]}" Duration=0.1
-  check noise24 s32 48000 -- "${noise[@]}" Quantisation=24 Duration=1
+  # Buffers of 341 ms ride out a machine loaded by parallel builds and tests.
+  check noise16 s16 96000 -- "${noise[@]}" Duration=2 BufferSize=65536
+  check short16 s16 4800 --device 0 -- "${noise[@]}" Duration=0.1 BufferSize=65536
+  check noise24 s32 48000 -- "${noise[@]}" Quantisation=24 Duration=1 BufferSize=65536
   ;;
 node)
   "${player[@]}" --play Loop=1 "${noise[@]}" 2>"$work/play.err" &

@@ -32,8 +32,10 @@ pw=(env -u PULSE_SERVER PIPEWIRE_RUNTIME_DIR="$runtime" ALSA_CONFIG_PATH=/dev/nu
 mkdir -p "$work/config/Karvell"
 echo 'Welcome = boolean true' >"$work/config/Karvell/Velmora.conf"
 
+# Periods as long as the window's stream asks for (a buffer, 4096 frames at 44100 Hz): the
+# server's period stays as it is when the window comes in.
 "${pw[@]}" pw-record --target "$VELMORA_PIPEWIRE_SINK" -P '{ stream.capture.sink = true }' \
-  --rate 48000 --channels 2 --format s16 "$work/capture.wav" &
+  --latency 4096 --rate 48000 --channels 2 --format s16 "$work/capture.wav" &
 rec_pid=$!
 for _ in $(seq 1 100); do
   [[ $("${pw[@]}" pw-link -l 2>/dev/null) == *pw-record:input_FR* ]] && break
