@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include "audio/alsa/alsa_device.h"
-#include "audio/alsa/alsa_device_list.h"
 #include "audio/audio_out.h"
 #include "audio/device_list.h"
 #include "audio/live/generator_output.h"
 #include "audio/notice_queue.h"
+#include "audio/system/system_device.h"
 #include "engine/generator.h"
 
 namespace velmora {
@@ -84,7 +84,7 @@ int PlayRequest(const RenderRequest& request, uint32_t seed)
     PrepareRender(generator, true, request); // throws RenderUsageError for settings that cannot play
     std::cerr << LevelLimitNotes(generator);
 
-    AlsaDevice device;
+    SystemAudioDevice device;
     NoticeQueue queue;
     TAudioOut engine(device);
     GeneratorOutput output(generator, engine);
@@ -147,12 +147,18 @@ int PlayRequest(const RenderRequest& request, uint32_t seed)
 
 int ListDevices()
 {
-    // The window's list, with the ALSA device each entry opens.
-    std::cout << deviceIdForEntry(0) << "\t" << kSystemDefaultDevice << "\tdefault\n";
-    const std::vector<OutputDeviceChoice> devices = alsaOutputDevices();
-    for (size_t i = 0; i < devices.size(); ++i)
-        std::cout << deviceIdForEntry(static_cast<int>(i) + 1) << "\t" << devices[i].text << "\t" << devices[i].pcm
-                  << "\n";
+    // The window's list, with what each entry opens: the PipeWire server's default sink
+    // ("pipewire") or one of its sinks ("pipewire:" and the sink's node name), or an ALSA
+    // device by its ALSA name.
+    bool pipeWire = false;
+    const std::vector<SystemOutputChoice> devices = systemOutputChoices(&pipeWire);
+    std::cout << deviceIdForEntry(0) << "\t" << kSystemDefaultDevice << "\t" << (pipeWire ? "pipewire" : "default")
+              << "\n";
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const bool server = devices[i].backend == SystemOutputChoice::Backend::PipeWire;
+        std::cout << deviceIdForEntry(static_cast<int>(i) + 1) << "\t" << devices[i].text << "\t"
+                  << (server ? "pipewire:" : "") << devices[i].target << "\n";
+    }
     return 0;
 }
 

@@ -9,7 +9,7 @@
 #include <iostream>
 #include <string>
 
-#include "audio/alsa/alsa_device.h"
+#include "audio/system/system_device.h"
 #include "audio/audio_out.h"
 #include "audio/live/generator_output.h"
 #include "audio/notice_queue.h"
@@ -52,7 +52,7 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
     generator.uniform.seed(seed);
     ApplyRenderSettings(generator, request);
 
-    AlsaDevice device;
+    SystemAudioDevice device;
     NoticeQueue queue;
     TAudioOut engine(device);
     GeneratorOutput output(generator, engine);

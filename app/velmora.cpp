@@ -1,6 +1,6 @@
 // velmora: the generator window.
-#include "audio/alsa/alsa_device.h"
 #include "audio/fake_device.h"
+#include "audio/system/system_device.h"
 #include "engine/numbers.h"
 #include "files/start_files.h"
 #include "ui/dialogs/about_window.h"
@@ -203,7 +203,7 @@ int main(int argc, char** argv)
             if (screenshot)
                 device = std::make_unique<velmora::FakeDevice>(std::vector<std::string>{"Built-in Audio"});
             else
-                device = std::make_unique<velmora::AlsaDevice>();
+                device = std::make_unique<velmora::SystemAudioDevice>();
             device->listDevicesAhead();
             return device;
         });

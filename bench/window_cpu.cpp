@@ -1,11 +1,15 @@
-// window_cpu: the generator window playing a 48000 Hz stereo 1 kHz sine through ALSA's
-// default device for a while, with or without the waveform display open at 100 ms/div, and
-// the processor time the whole process took meanwhile (window, fill, device thread).
+// window_cpu: the generator window playing a 48000 Hz stereo 1 kHz sine for a while, with
+// or without the waveform display open at 100 ms/div, and the processor time the whole
+// process took meanwhile (window, fill, device threads). It plays through the program's
+// output device (a PipeWire server where one answers, else ALSA's default device), or with
+// --alsa through ALSA's default device whatever answers.
 //
-//   window_cpu [--scope] [SECONDS]     prints: "scope off|on: X.XX % of one core over S s"
+//   window_cpu [--scope] [--alsa] [SECONDS]
+//       prints: "scope off|on, OUTPUT: X.XX % of one core over S s"
 //
 // Run it under an X server and a sound server (bench/window_cpu.sh starts both).
 #include "audio/alsa/alsa_device.h"
+#include "audio/system/system_device.h"
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
@@ -55,17 +59,26 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     bool scope = false;
+    bool alsa = false;
     int seconds = 30;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--scope") == 0)
             scope = true;
+        else if (std::strcmp(argv[i], "--alsa") == 0)
+            alsa = true;
         else
             seconds = std::atoi(argv[i]);
     }
 
     PrintedNotices notices;
     ui::TfrmGenerator window;
-    auto controller = std::make_unique<ui::GeneratorController>(window, std::make_unique<AlsaDevice>(), &notices);
+    std::unique_ptr<AudioDevice> device;
+    if (alsa)
+        device = std::make_unique<AlsaDevice>();
+    else
+        device = std::make_unique<SystemAudioDevice>();
+    AudioDevice* output = device.get();
+    auto controller = std::make_unique<ui::GeneratorController>(window, std::move(device), &notices);
     window.show();
 
     Generator& g = controller->generator();
@@ -90,8 +103,11 @@ int main(int argc, char** argv)
     QTimer::singleShot(1000 + seconds * 1000, &app, [&] {
         const double used = processorSeconds() - start;
         const bool running = controller->switching().GeneratorRunning();
-        std::printf("scope %s: %.2f %% of one core over %d s%s\n", scope ? "on" : "off", 100 * used / seconds,
-                    seconds, running ? "" : " (the generator had stopped)");
+        auto* system = dynamic_cast<SystemAudioDevice*>(output);
+        const char* through = system != nullptr && system->playingThroughPipeWire() ? "PipeWire" : "ALSA";
+        std::printf("scope %s, %s: %.2f %% of one core over %d s, %llu underrun(s)%s\n", scope ? "on" : "off",
+                    through, 100 * used / seconds, seconds, static_cast<unsigned long long>(output->underruns()),
+                    running ? "" : " (the generator had stopped)");
         result = running ? 0 : 1;
         app.quit();
     });

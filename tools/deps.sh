@@ -4,14 +4,16 @@
 set -euo pipefail
 
 build_pkgs=(build-essential cmake ninja-build pkg-config git
-            qt6-base-dev libasound2-dev libsleef-dev libxcb1-dev
+            qt6-base-dev libasound2-dev libpipewire-0.3-dev libsleef-dev libxcb1-dev
             libgtest-dev libgmock-dev libbenchmark-dev libkissfft-dev
             librsvg2-bin)
 # What the tests start or drive: an X server, a session bus, a PulseAudio server
-# with a null sink reached through ALSA's default device, and the measuring tools; the
+# with a null sink reached through ALSA's default device, a PipeWire server with WirePlumber
+# (pw-record, pw-dump and pw-link come with pipewire-bin), and the measuring tools; the
 # validators of the installed files and the Debian package's tools.
 test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
-           alsa-utils sox ffmpeg python3 python3-numpy procps
+           alsa-utils pipewire pipewire-bin wireplumber
+           sox ffmpeg python3 python3-numpy procps
            desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
            groff man-db strace dpkg-dev lintian xdotool)
 # tools/fuzz.sh: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.

@@ -2,16 +2,21 @@
 # stops it again on exit. Sets DISPLAY (Xvfb), DBUS_SESSION_BUS_ADDRESS (a session bus),
 # XDG_RUNTIME_DIR and PULSE_SERVER (a PulseAudio server with one null sink, "velmora_null",
 # which ALSA's default device reaches through the pulse plugin, kept awake by a silent
-# stream).
+# stream), and a PipeWire server with WirePlumber and a null sink (tools/pipewire_server.sh)
+# that only programs given PIPEWIRE_RUNTIME_DIR=$VELMORA_PIPEWIRE_RUNTIME reach.
+
+source "$(dirname "${BASH_SOURCE[0]}")/pipewire_server.sh"
 
 velmora_services_stop() {
   local pid
+  velmora_pipewire_stop
   for pid in ${VELMORA_SERVICE_PIDS:-}; do kill "$pid" 2>/dev/null || true; done
   for pid in ${VELMORA_SERVICE_PIDS:-}; do wait "$pid" 2>/dev/null || true; done
   [[ -n "${VELMORA_RUNTIME:-}" ]] && rm -rf "$VELMORA_RUNTIME"
   # A shell that goes on must not point later programs at the services just stopped.
   unset VELMORA_SERVICE_PIDS VELMORA_RUNTIME PULSE_SERVER VELMORA_TEST_SINK DISPLAY \
-    DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR XDG_CONFIG_HOME HOME_FOR_PULSE
+    DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR XDG_CONFIG_HOME HOME_FOR_PULSE \
+    VELMORA_PIPEWIRE_RUNTIME VELMORA_PIPEWIRE_PID
 }
 
 velmora_services_start() {
@@ -53,6 +58,13 @@ velmora_services_start() {
     echo "PulseAudio did not start:" >&2; cat "$VELMORA_RUNTIME/pulse.log" >&2
   fi
   pactl set-default-sink velmora_null >/dev/null 2>&1 || true
+
+  # The PipeWire server, in a folder and on a session bus of its own. Where it cannot start,
+  # the PipeWire tests skip.
+  if command -v pipewire >/dev/null && command -v wireplumber >/dev/null &&
+    velmora_pipewire_start "$VELMORA_RUNTIME/pipewire"; then
+    export VELMORA_PIPEWIRE_RUNTIME VELMORA_PIPEWIRE_SINK VELMORA_PIPEWIRE_SINK_TEXT
+  fi
 
   # Keep the null sink rendering at a short latency, as a sound card's sink does. Left idle
   # it sleeps in 2 s blocks: a new stream then waits about 2 s for its first frames and

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Velmora with its tests (installing what is missing), starts the services the
-# tests need (X server, session bus, PulseAudio null sink) and runs every test.
+# tests need (X server, session bus, PulseAudio null sink, PipeWire server) and runs every test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/deps.sh" test

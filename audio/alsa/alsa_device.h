@@ -36,6 +36,9 @@ class AlsaDevice final : public AudioDevice {
   explicit AlsaDevice(std::string defaultPcm = "default");
   ~AlsaDevice() override;
 
+  // The ALSA device that id -1 opens from the next open on. Owner's thread.
+  void setDefaultPcm(std::string pcm) { defaultPcm_ = std::move(pcm); }
+
   // Underruns recovered since this object was made. Any thread.
   uint64_t underruns() const override { return stats_->underruns.load(std::memory_order_relaxed); }
   // When ALSA accepted the first frames of the latest stream, in steady_clock

@@ -51,7 +51,7 @@ echo "built $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 names=$(tr ',' '\n' <<<"$depends" | sed 's/ *(.*//; s/^ *//')
-for lib in libc6 libstdc++6 libasound2 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins; do
+for lib in libc6 libstdc++6 libasound2 libpipewire-0.3-0 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins; do
   grep -Fxq "$lib" <<<"$names" || fail "Depends lacks $lib"
 done
 
