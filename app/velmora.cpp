@@ -1,6 +1,7 @@
 // velmora: the generator window.
 #include "audio/alsa/alsa_device.h"
 #include "audio/fake_device.h"
+#include "control/dbus/session_bus.h"
 #include "engine/numbers.h"
 #include "files/start_files.h"
 #include "ui/dialogs/about_window.h"
@@ -178,6 +179,9 @@ int main(int argc, char** argv)
     if (const auto status = answerWithoutWindows(velmora::ReadStartArguments(argc > 1 ? argv[1] : nullptr), "velmora"))
         return *status;
 
+    // Before anything (Qt's own accessibility and theme included) asks for a session bus:
+    // none is started for this program.
+    velmora::SettleSessionBus();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Desktops match the running window to the installed velmora.desktop by this name.

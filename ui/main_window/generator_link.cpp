@@ -4,6 +4,7 @@
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
 #include "ui/main_window/preset_controller.h"
+#include "ui/main_window/wave_export_command.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,6 +23,16 @@ namespace velmora::ui {
 namespace {
 // More held boxes than anyone would read: later ones go to the log only.
 constexpr size_t kMostHeldBoxes = 8;
+// Messages held during an export: far more than any client sends, and a bound for one
+// that floods.
+constexpr size_t kMostHeldMessages = 100000;
+
+// The switching messages act at once, even during an export: a start is refused then, a
+// stop or a pause touches no setting.
+bool Switching(uint32_t number)
+{
+    return number == message::kStart || number == message::kStop || number == message::kPause;
+}
 } // namespace
 
 // ---------------------------------------------------------------- DeferredNotices
@@ -100,8 +111,9 @@ GeneratorLink::GeneratorLink(TfrmGenerator& window, GeneratorController& control
       hotKey_([this] { controller_.switching().ONOFF2Click(); })
 {
     bus_.handler = [this](uint32_t number, uint32_t wParam, int32_t lParam) {
-        return message(number, wParam, lParam);
+        return receive(number, wParam, lParam);
     };
+    connect(&controller_.waveExport(), &WaveExportCommand::ended, this, [this] { releaseHeld(); });
     // Without a bus the synchronised commands stay with this window alone.
     if (bus_.registered()) controller_.switching().setSync(this);
 
@@ -119,18 +131,43 @@ GeneratorLink::~GeneratorLink()
     hotKey_.release();
 }
 
-bool GeneratorLink::message(uint32_t number, uint32_t wParam, int32_t lParam)
+GeneratorBus::Answer GeneratorLink::receive(uint32_t number, uint32_t wParam, int32_t lParam)
 {
-    MessageResult result = MessageResult::Done;
+    if (number == message::kAlive) return GeneratorBus::Answer::Refused;
+    // While the held messages are carried out, those that arrive queue behind them.
+    if (releasing_ || (controller_.waveExport().active() && !Switching(number))) {
+        if (held_.size() >= kMostHeldMessages) return GeneratorBus::Answer::Busy;
+        held_.push_back({number, wParam, lParam});
+        return GeneratorBus::Answer::Done;
+    }
+    carryOut(number, wParam, lParam);
+    return GeneratorBus::Answer::Done;
+}
+
+void GeneratorLink::carryOut(uint32_t number, uint32_t wParam, int32_t lParam)
+{
     notices_.deferWhile([&] {
         try {
-            result = HandleMessage(controller_.generator(), *this, number, wParam, lParam);
+            HandleMessage(controller_.generator(), *this, number, wParam, lParam);
         } catch (const std::exception& e) {
             // As for the user's own change: the handler stops and its error is shown.
             notices_.errorBox(QString::fromStdString(e.what()));
         }
     });
-    return result != MessageResult::Internal;
+}
+
+void GeneratorLink::releaseHeld()
+{
+    if (releasing_ || controller_.waveExport().active()) return;
+    releasing_ = true;
+    // A message carried out here may let events through (a start opens the device), and
+    // messages arriving then queue behind the rest.
+    while (!held_.empty()) {
+        const Held m = held_.front();
+        held_.pop_front();
+        carryOut(m.number, m.wParam, m.lParam);
+    }
+    releasing_ = false;
 }
 
 void GeneratorLink::broadcast(SyncCommand command)

@@ -61,8 +61,17 @@ public:
                   QObject* parent = nullptr);
     ~GeneratorLink() override;
 
-    // One message as another process sends it; false when it is refused (internal).
-    bool message(uint32_t number, uint32_t wParam, int32_t lParam);
+    // One message as another process sends it. During a wave export every message but
+    // start, stop and pause is held, and the held ones are carried out in order when the
+    // export is over. Refused: the fill's own message; Busy: no room left to hold one.
+    GeneratorBus::Answer receive(uint32_t number, uint32_t wParam, int32_t lParam);
+    // The same, true when carried out or held.
+    bool message(uint32_t number, uint32_t wParam, int32_t lParam)
+    {
+        return receive(number, wParam, lParam) == GeneratorBus::Answer::Done;
+    }
+    // Messages waiting for the export to end.
+    size_t held() const { return held_.size(); }
 
     GeneratorBus& bus() { return bus_; }
     GlobalHotKey& hotKey() { return hotKey_; }
@@ -86,11 +95,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct Held {
+        uint32_t number, wParam;
+        int32_t lParam;
+    };
+    // Carries out one message now.
+    void carryOut(uint32_t number, uint32_t wParam, int32_t lParam);
+    // Carries out the held messages in the order they came.
+    void releaseHeld();
+
     TfrmGenerator& window_;
     GeneratorController& controller_;
     DeferredNotices& notices_;
     GeneratorBus bus_;
     GlobalHotKey hotKey_;
+    std::deque<Held> held_;
+    bool releasing_ = false;
 };
 
 } // namespace velmora::ui
