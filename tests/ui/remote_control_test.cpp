@@ -29,6 +29,7 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -312,6 +313,22 @@ TEST_F(RemoteControlTest, BoxesWaitUntilTheMessageIsAnswered)
     // The user's own commands show their boxes at once.
     click(w().btnON);
     EXPECT_EQ(recorded.messages.size(), 2u);
+
+    // A question waits too, and is asked once however often it was raised meanwhile: the
+    // duration's exit handler finds the frequency above half the sampling rate.
+    const auto asked = [&] { return std::count(recorded.notices.begin(), recorded.notices.end(), "AboveNyquistLimit"); };
+    EXPECT_TRUE(link->message(1031, 4000000, 0)); // 40 kHz
+    EXPECT_TRUE(link->message(1034, 10, 0));
+    EXPECT_TRUE(link->message(1031, 4000000, 0));
+    EXPECT_TRUE(link->message(1034, 20, 0));
+    EXPECT_EQ(asked(), 0);
+    pump();
+    EXPECT_EQ(asked(), 1);
+    // Asked by the user's own leaving of the field, it comes at once.
+    type(w().left().fInit, QStringLiteral("40000"));
+    w().left().fInit->setFocus();
+    generator().FrequencyExit(Channel::Left, Field::fInit);
+    EXPECT_EQ(asked(), 2);
 }
 
 // Calls with the wrong argument types never reach the message table: the bus answers

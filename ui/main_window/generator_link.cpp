@@ -49,7 +49,15 @@ void DeferredNotices::deferWhile(const std::function<void()>& work)
         throw;
     }
     --depth_;
-    if (depth_ == 0 && !pending_.empty()) QTimer::singleShot(0, this, [this] { showNext(); });
+    if (depth_ == 0 && (!pending_.empty() || !questions_.empty())) QTimer::singleShot(0, this, [this] { showNext(); });
+}
+
+void DeferredNotices::whenFree(const QString& key, const std::function<void()>& ask)
+{
+    if (depth_ == 0) return ask();
+    for (const auto& waiting : questions_)
+        if (waiting.first == key) return;
+    if (questions_.size() < kMostHeldBoxes) questions_.emplace_back(key, ask);
 }
 
 void DeferredNotices::hold(Kind kind, const QString& text)
@@ -65,16 +73,22 @@ void DeferredNotices::hold(Kind kind, const QString& text)
 void DeferredNotices::showNext()
 {
     // A box already open runs this again once it is closed.
-    if (showing_ || depth_ > 0 || pending_.empty()) return;
-    const auto [kind, text] = pending_.front();
-    pending_.pop_front();
+    if (showing_ || depth_ > 0 || (pending_.empty() && questions_.empty())) return;
     showing_ = true;
-    if (kind == Kind::Error)
-        boxes_.errorBox(text);
-    else
-        boxes_.messageBox(text);
+    if (!pending_.empty()) {
+        const auto [kind, text] = pending_.front();
+        pending_.pop_front();
+        if (kind == Kind::Error)
+            boxes_.errorBox(text);
+        else
+            boxes_.messageBox(text);
+    } else {
+        const std::function<void()> ask = std::move(questions_.front().second);
+        questions_.pop_front();
+        ask();
+    }
     showing_ = false;
-    if (!pending_.empty()) QTimer::singleShot(0, this, [this] { showNext(); });
+    if (!pending_.empty() || !questions_.empty()) QTimer::singleShot(0, this, [this] { showNext(); });
 }
 
 void DeferredNotices::errorBox(const QString& text)

@@ -24,8 +24,8 @@ class TfrmGenerator;
 
 // The window's boxes, held back while a message from another process is handled: the
 // sender waits for the answer, so a modal box must not stand between the two. Held boxes
-// follow from the event loop, one at a time. Questions (suppressible notices) are asked
-// at once: their answer is needed. Window thread.
+// follow from the event loop, one at a time, and so do the questions raised meanwhile
+// (whenFree) with what their answers lead to. Window thread.
 class DeferredNotices final : public QObject, public WindowNotices {
     Q_OBJECT
 public:
@@ -40,6 +40,7 @@ public:
     void messageBox(const QString& text) override;
     int suppressible(const QString& text, const QString& title, NoticeButtons buttons,
                      const QString& valueName) override;
+    void whenFree(const QString& key, const std::function<void()>& ask) override;
 
 private:
     enum class Kind { Error, Message };
@@ -50,6 +51,7 @@ private:
     int depth_ = 0;
     bool showing_ = false;
     std::deque<std::pair<Kind, QString>> pending_;
+    std::deque<std::pair<QString, std::function<void()>>> questions_;
 };
 
 class GeneratorLink final : public QObject, public MessageTarget, public GeneratorSync {
