@@ -17,6 +17,7 @@
 #include "ui/main_window/main_menu.h"
 #include "ui/waveform_display/waveform_window.h"
 #include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/stable_palette_style.h"
 #include "ui/splash/start_splash.h"
 #include "ui/startup/start_sequence.h"
 
@@ -183,6 +184,8 @@ int main(int argc, char** argv)
     // none is started for this program.
     velmora::SettleSessionBus();
     QApplication app(argc, argv);
+    // The desktop's style, handed stable palettes (greyed groups would grow its caches).
+    QApplication::setStyle(new velmora::ui::StablePaletteStyle(QApplication::style()->name()));
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Desktops match the running window to the installed velmora.desktop by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
