@@ -1,12 +1,14 @@
 // ScriptEditor: edits script files (.zrs) for the generator, checking every line as the
 // script runner would.
 //   ScriptEditor [FILE.zrs]
+#include "control/dbus/session_bus.h"
 #include "ui/script_editor/script_editor_window.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    velmora::SettleSessionBus(); // no session bus is started for the editor
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ScriptEditor"));
     velmora::ui::ScriptEditorWindow window;

@@ -1,6 +1,7 @@
 // velmora: the generator window.
 #include "audio/fake_device.h"
 #include "audio/system/system_device.h"
+#include "control/dbus/session_bus.h"
 #include "engine/numbers.h"
 #include "files/start_files.h"
 #include "ui/dialogs/about_window.h"
@@ -16,6 +17,7 @@
 #include "ui/main_window/main_menu.h"
 #include "ui/waveform_display/waveform_window.h"
 #include "ui/widgets/picture_combo_box.h"
+#include "ui/widgets/stable_palette_style.h"
 #include "ui/splash/start_splash.h"
 #include "ui/startup/start_sequence.h"
 
@@ -193,6 +195,10 @@ int main(int argc, char** argv)
     if (const auto status = answerWithoutWindows(velmora::ReadStartArguments(argc > 1 ? argv[1] : nullptr), "velmora"))
         return *status;
 
+    // Before anything (Qt's own accessibility and theme included) asks for a session bus:
+    // none is started for this program. It may set the environment, so it comes before
+    // the other threads start.
+    velmora::SettleSessionBus();
     // Listing the sound devices and reading the font configuration take a good part of the
     // start; both run on other threads while Qt connects to the display.
     const char* shotVariable = std::getenv("VELMORA_SCREENSHOT");
@@ -210,6 +216,8 @@ int main(int argc, char** argv)
     std::future<void> fontsAhead = std::async(std::launch::async, readFontConfiguration);
 
     QApplication app(argc, argv);
+    // The desktop's style, handed stable palettes (greyed groups would grow its caches).
+    QApplication::setStyle(new velmora::ui::StablePaletteStyle(QApplication::style()->name()));
     fontsAhead.get(); // before the first text is measured
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Desktops match the running window to the installed velmora.desktop by this name.

@@ -35,8 +35,10 @@ bool HandleChannelMessage(Generator& g, Channel c, uint32_t n, uint32_t wParam)
         return true;
     case message::kModulationOn: g.setChecked({Field::ModulationOn, c}, wParam != 0); return true;
     case message::kWaveForm: {
+        // The list's handler runs, as for a selection made in the window: a noise gets
+        // its crest factor, a pulse its constant frequency, the window its rules.
         const Control list{Field::WaveForm, c};
-        g.setIndex(list, ListPosition(list, wParam));
+        g.selectIndex(list, ListPosition(list, wParam));
         return true;
     }
     default: return false;

@@ -485,7 +485,7 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
         if (live) fr.live = i + 1; // padding only ever follows the signal
         fr.counter[i] = state.SampleCounter;
         ++state.SampleCounter;
-        fr.restartAfter[i] = state.SampleCounter == state.TotalSamples && f.loop;
+        fr.restartAfter[i] = f.loop && RepetitionEnded(state);
         if (fr.restartAfter[i]) {
             state.SampleCounter = 0;
             restarts = true;

@@ -53,4 +53,12 @@ struct GeneratorState {
     bool CancelSave = false;
 };
 
+// True once the counter has reached or passed the repetition's length: a Duration
+// shortened while the signal plays can leave the counter beyond it. A length of no
+// frames never ends a repetition.
+inline bool RepetitionEnded(const GeneratorState& state)
+{
+    return state.TotalSamples > 0 && state.SampleCounter >= state.TotalSamples;
+}
+
 } // namespace velmora

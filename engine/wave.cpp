@@ -176,7 +176,7 @@ int64_t Generator::writeFramesReference(uint8_t* out, int64_t frames, const Fram
             p += bytesPerSample;
         }
         ++state.SampleCounter;
-        if (state.SampleCounter == state.TotalSamples && f.loop) RestartRepetition(f.stereo);
+        if (f.loop && RepetitionEnded(state)) RestartRepetition(f.stereo);
     }
     return p - out;
 }

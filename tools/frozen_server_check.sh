@@ -10,18 +10,24 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 shots=${2:-$(mktemp -d /tmp/velmora-frozen-shots.XXXXXX)}
 velmora=$build/app/velmora
-for tool in Xvfb xdotool pulseaudio; do command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }; done
+for tool in Xvfb xdotool pulseaudio dbus-daemon; do command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }; done
 
 work=$(mktemp -d /tmp/velmora-frozen.XXXXXX)
 x_pid="" pa_pid="" app_pid=""
+source "$root/tools/private_bus.sh"
 cleanup() {
   [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  velmora_private_bus_stop
   [[ -n "$pa_pid" ]] && { kill -CONT "$pa_pid" 2>/dev/null; kill "$pa_pid" 2>/dev/null; } || true
   [[ -n "$x_pid" ]] && kill "$x_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The window gets a session bus of its own: it reaches no other generator, and no bus is
+# started for it.
+velmora_private_bus_start "$work" || { echo "cannot start a session bus" >&2; exit 1; }
 
 d=120
 while [[ -e /tmp/.X$d-lock || -e /tmp/.X11-unix/X$d ]]; do d=$((d + 1)); done

@@ -23,7 +23,10 @@ fi
 # A settings store of its own, with the welcome question already answered, so that no box
 # waits for a click and the user's own settings stay untouched.
 config=$(mktemp -d)
-trap 'rm -rf "$config"' EXIT
+source "$root/tools/private_bus.sh"
+trap 'velmora_private_bus_stop; rm -rf "$config"' EXIT
+# A session bus of its own, ended on exit: the pictures' generators reach no other.
+velmora_private_bus_start "$config"
 mkdir -p "$config/Karvell"
 echo 'Welcome = boolean true' >"$config/Karvell/Velmora.conf"
 echo 'CDformat = boolean true' >>"$config/Karvell/Velmora.conf"

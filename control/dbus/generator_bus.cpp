@@ -1,18 +1,17 @@
 #include "control/dbus/generator_bus.h"
 
+#include "control/dbus/session_bus.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDBusReply>
+#include <QDBusError>
 #include <QDBusVariant>
-#include <QEventLoop>
-#include <QTimer>
+#include <QVariant>
 
-#include <memory>
-#include <vector>
+#include <cstdio>
 
 namespace velmora {
 
@@ -28,9 +27,17 @@ public:
 public Q_SLOTS:
     int Message(uint message, uint wParam, int lParam)
     {
-        if (!bus_.deliver(message, wParam, lParam))
+        switch (bus_.deliver(message, wParam, lParam)) {
+        case GeneratorBus::Answer::Done: break;
+        case GeneratorBus::Answer::Refused:
             sendErrorReply(QStringLiteral("org.velmora.Generator.Error.Refused"),
                            QStringLiteral("Message %1 is internal to the generator").arg(message));
+            break;
+        case GeneratorBus::Answer::Busy:
+            sendErrorReply(QStringLiteral("org.velmora.Generator.Error.Busy"),
+                           QStringLiteral("Too many messages are waiting for the wave export to end"));
+            break;
+        }
         return 0;
     }
 
@@ -38,38 +45,23 @@ private:
     GeneratorBus& bus_;
 };
 
-namespace {
-
-// Waits for every call in `calls` to finish or for `timeoutMs` to pass, serving the other
-// events meanwhile except the user's input (a click now would act in the middle of the
-// broadcast).
-void waitFor(const std::vector<QDBusPendingCall>& calls, int timeoutMs)
-{
-    QEventLoop loop;
-    int open = 0;
-    std::vector<std::unique_ptr<QDBusPendingCallWatcher>> watchers;
-    for (const QDBusPendingCall& call : calls) {
-        if (call.isFinished()) continue;
-        ++open;
-        auto watcher = std::make_unique<QDBusPendingCallWatcher>(call);
-        QObject::connect(watcher.get(), &QDBusPendingCallWatcher::finished, &loop, [&loop, &open] {
-            if (--open == 0) loop.quit();
-        });
-        watchers.push_back(std::move(watcher));
-    }
-    if (open == 0) return;
-    // The bus gives up on each call after timeoutMs itself; this only guards against a
-    // reply that never comes back at all.
-    QTimer::singleShot(timeoutMs + 500, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
-} // namespace
-
 GeneratorBus::GeneratorBus(QString title, QObject* parent) : QObject(parent), title_(std::move(title))
 {
+    const SessionBus origin = SettleSessionBus();
+    if (origin == SessionBus::None) {
+        std::fputs("velmora: no session bus (DBUS_SESSION_BUS_ADDRESS is not set): no remote control, "
+                   "and \"Sync all Generators\" reaches this generator only\n",
+                   stderr);
+        return;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return;
+    if (!bus.isConnected()) {
+        std::fprintf(stderr,
+                     "velmora: the session bus does not answer (%s): no remote control, and \"Sync all "
+                     "Generators\" reaches this generator only\n",
+                     qPrintable(bus.lastError().message().simplified()));
+        return;
+    }
     object_ = new GeneratorBusObject(*this);
     object_->setParent(this);
     serviceName_ = QLatin1String(kGeneratorServicePrefix) + QStringLiteral("p%1").arg(QCoreApplication::applicationPid());
@@ -91,74 +83,77 @@ GeneratorBus::~GeneratorBus()
     bus.unregisterObject(QLatin1String(kGeneratorPath));
 }
 
-bool GeneratorBus::deliver(uint32_t message, uint32_t wParam, int32_t lParam)
+GeneratorBus::Answer GeneratorBus::deliver(uint32_t message, uint32_t wParam, int32_t lParam)
 {
-    return handler ? handler(message, wParam, lParam) : true;
+    return handler ? handler(message, wParam, lParam) : Answer::Done;
 }
 
-QStringList GeneratorBus::peers(int timeoutMs)
-{
-    QStringList result;
-    if (!registered_) return result;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    QStringList names;
-    const QDBusReply<QStringList> listed = bus.interface()->registeredServiceNames();
-    if (listed.isValid())
-        for (const QString& name : listed.value())
-            if (name.startsWith(QLatin1String(kGeneratorServicePrefix))) names.append(name);
-    if (!names.contains(serviceName_)) names.append(serviceName_);
-    names.sort();
-
-    // Every title is asked at once, so a generator that hangs costs one time-out, not one each.
-    std::vector<QDBusPendingCall> calls;
-    for (const QString& name : names) {
-        QDBusMessage get = QDBusMessage::createMethodCall(name, QLatin1String(kGeneratorPath),
-                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                          QStringLiteral("Get"));
-        get << QLatin1String(kGeneratorInterface) << QStringLiteral("Title");
-        calls.push_back(name == serviceName_ ? QDBusPendingCall::fromCompletedCall(QDBusMessage())
-                                             : bus.asyncCall(get, timeoutMs));
-    }
-    waitFor(calls, timeoutMs);
-    for (size_t i = 0; i < calls.size(); ++i) {
-        if (names[i] == serviceName_) {
-            result.append(names[i]);
-            continue;
-        }
-        const QDBusMessage reply = calls[i].reply();
-        if (!calls[i].isFinished() || reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            continue;
-        const QVariant title = qvariant_cast<QDBusVariant>(reply.arguments().first()).variant();
-        if (title.metaType() == QMetaType::fromType<QString>() && title.toString() == title_)
-            result.append(names[i]);
-    }
-    return result;
-}
-
-QStringList GeneratorBus::broadcast(uint32_t message, int timeoutMs)
+void GeneratorBus::broadcast(uint32_t message, int timeoutMs)
 {
     if (!registered_) {
         deliver(message, 0, 0);
-        return {};
+        Q_EMIT broadcastDone(message, {});
+        return;
     }
-    QStringList reached;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    for (const QString& name : peers(timeoutMs)) {
-        if (name == serviceName_) {
-            // This generator is reached in its place in the order, without a round trip.
-            deliver(message, 0, 0);
-            reached.append(name);
-            continue;
+    auto round = std::make_shared<Round>();
+    round->message = message;
+    round->timeoutMs = timeoutMs;
+    round->reached.append(serviceName_);
+    ++underway_;
+
+    // The names are asked for first, so that the bus answers while this generator acts.
+    const QDBusMessage list = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
+    call(round, list, [this, round](const QDBusMessage& names) {
+        QStringList generators;
+        if (names.type() == QDBusMessage::ReplyMessage && !names.arguments().isEmpty())
+            for (const QString& name : names.arguments().first().toStringList())
+                if (name.startsWith(QLatin1String(kGeneratorServicePrefix)) && name != serviceName_)
+                    generators.append(name);
+        generators.sort();
+        for (const QString& name : generators) askTitle(round, name);
+    });
+
+    // This generator at once, whatever the others do.
+    deliver(message, 0, 0);
+}
+
+void GeneratorBus::askTitle(const std::shared_ptr<Round>& round, const QString& name)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(name, QLatin1String(kGeneratorPath),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << QLatin1String(kGeneratorInterface) << QStringLiteral("Title");
+    call(round, get, [this, round, name](const QDBusMessage& title) {
+        if (title.type() != QDBusMessage::ReplyMessage || title.arguments().isEmpty() ||
+            qvariant_cast<QDBusVariant>(title.arguments().first()).variant() != QVariant(title_))
+            return;
+        QDBusMessage send = QDBusMessage::createMethodCall(name, QLatin1String(kGeneratorPath),
+                                                           QLatin1String(kGeneratorInterface), QStringLiteral("Message"));
+        send << round->message << 0u << 0;
+        call(round, send, [round, name](const QDBusMessage& answer) {
+            if (answer.type() == QDBusMessage::ReplyMessage) round->reached.append(name);
+        });
+    });
+}
+
+void GeneratorBus::call(const std::shared_ptr<Round>& round, const QDBusMessage& request,
+                        std::function<void(const QDBusMessage&)> then)
+{
+    // Each call ends in its watcher: answered, refused, or timed out by the bus. What it
+    // leads to is asked before it counts as ended, so the round is over once none is open.
+    ++round->open;
+    auto* watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(request, round->timeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, round, then = std::move(then)] {
+        watcher->deleteLater();
+        then(watcher->reply());
+        if (--round->open == 0) {
+            --underway_;
+            Q_EMIT broadcastDone(round->message, round->reached);
         }
-        QDBusMessage call = QDBusMessage::createMethodCall(name, QLatin1String(kGeneratorPath),
-                                                           QLatin1String(kGeneratorInterface),
-                                                           QStringLiteral("Message"));
-        call << message << 0u << 0;
-        const QDBusPendingCall pending = bus.asyncCall(call, timeoutMs);
-        waitFor({pending}, timeoutMs);
-        if (pending.isFinished() && pending.reply().type() == QDBusMessage::ReplyMessage) reached.append(name);
-    }
-    return reached;
+    });
 }
 
 } // namespace velmora

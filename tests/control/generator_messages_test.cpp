@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace velmora {
@@ -165,20 +166,45 @@ TEST_F(MessagesTest, ChecksAndPairs)
     EXPECT_EQ(g.settings[R].ModPeriodEdit, "2");
 }
 
-TEST_F(MessagesTest, ListSelectionsRunNoHandlerAndShowNothingBeyondTheList)
+// A waveform chosen by message is the same selection as one made by hand: the list's
+// handler runs (a noise gets its crest factor's exponent, a pulse a constant frequency).
+// The modulation lists keep the plain selection, which their samples read as they go.
+TEST_F(MessagesTest, WaveformSelectionsRunTheListsHandler)
 {
+    Generator byHand;
+    byHand.settings.output.SamplingRate = 44100;
+    byHand.fConstChange(L);
+    byHand.fConstChange(R);
+    for (const auto& [message, channel, wave] :
+         {std::tuple{1046u, L, kPinkNoise}, {1146u, R, kPinkNoise}, {1046u, L, kWhiteNoise}, {1146u, R, kSinePulse}}) {
+        SCOPED_TRACE(std::to_string(message) + " wave " + std::to_string(wave));
+        g.setChecked({Field::chkConstant, channel}, false);
+        byHand.setChecked({Field::chkConstant, channel}, false);
+        const int before = rules;
+        send(message, static_cast<uint32_t>(wave));
+        byHand.selectIndex({Field::WaveForm, channel}, wave);
+        EXPECT_EQ(g.settings[channel].WaveForm, wave);
+        EXPECT_GT(rules, before) << "the window's rules follow the new waveform";
+        EXPECT_EQ(g[channel].NoiseExponent, byHand[channel].NoiseExponent);
+        EXPECT_EQ(g.settings[channel].chkConstant, byHand.settings[channel].chkConstant);
+    }
+    EXPECT_NE(g[L].NoiseExponent, 0.0);
+    EXPECT_NE(g[R].NoiseExponent, 0.0);
+    EXPECT_TRUE(g.settings[R].chkConstant) << "a pulse runs at a constant frequency";
+
     const int before = rules;
-    send(1046, kSquare);
-    EXPECT_EQ(g.settings[L].WaveForm, kSquare);
-    send(1146, kPinkNoise);
-    EXPECT_EQ(g.settings[R].WaveForm, kPinkNoise);
     send(1044, kModSquare, kModSine);
     EXPECT_EQ(g.settings[L].ModFunction, kModSquare);
     EXPECT_EQ(g.settings[R].ModFunction, kModSine);
-    EXPECT_EQ(rules, before) << "setting a list's selection runs no handler";
+    EXPECT_EQ(rules, before);
+}
 
+TEST_F(MessagesTest, SelectionsBeyondTheListShowNoEntry)
+{
     send(1046, kWaveFormCount);
     EXPECT_EQ(g.settings[L].WaveForm, -1);
+    send(1146, 4294967295u);
+    EXPECT_EQ(g.settings[R].WaveForm, -1);
     send(1044, 4, -1);
     EXPECT_EQ(g.settings[L].ModFunction, -1);
     EXPECT_EQ(g.settings[R].ModFunction, -1);

@@ -115,3 +115,45 @@ TEST(WriteFrames, RepetitionRestartsInsideABufferWithoutAGap)
     for (int i = 0; i < 100; ++i) EXPECT_EQ(f[i].l, i % 44 == 0 ? 32767 : 0) << i;
     EXPECT_EQ(g.state.SampleCounter, 100 - 88);
 }
+
+// A Duration shortened while a repeating signal plays can leave the counter past the new
+// length: the repetition restarts at once (one stale frame at most), in both writers,
+// instead of running on silent.
+TEST(WriteFrames, AShortenedRepetitionRestartsAtOnce)
+{
+    for (const bool reference : {false, true}) {
+        SCOPED_TRACE(reference ? "reference" : "blocks");
+        Generator g = MakeGenerator(48000, 16);
+        g.selectIndex({Field::WaveForm, L}, kSinePulse);
+        g.setText({Field::fInit, L}, "1000");
+        g.setText({Field::Duration}, "0.1"); // 4800 frames a repetition
+        g.settings.Loop = true;
+        g.PrepareSignal();
+        const auto write = [&](int64_t count) {
+            std::vector<uint8_t> buf(static_cast<size_t>(count * 2));
+            const auto choices = g.readChoices();
+            reference ? g.writeFramesReference(buf.data(), count, choices) : g.writeFrames(buf.data(), count, choices);
+            std::vector<int32_t> out;
+            for (int64_t i = 0; i < count; ++i) out.push_back(UnpackSample(&buf[static_cast<size_t>(2 * i)], 2));
+            return out;
+        };
+        const auto peak = [](const std::vector<int32_t>& x, size_t from, size_t to) {
+            int32_t m = 0;
+            for (size_t i = from; i < to; ++i) m = std::max(m, std::abs(x[i]));
+            return m;
+        };
+        const auto first = write(3000);
+        EXPECT_GT(peak(first, 0, 24), 30000);  // the pulse: half a period of 1 kHz
+        EXPECT_EQ(peak(first, 30, 3000), 0);    // then silence until the repetition ends
+
+        g.setText({Field::Duration}, "0.05"); // 2400 frames: the counter (3000) is past it
+        g.DurationExit();
+        ASSERT_EQ(g.state.TotalSamples, 2400);
+        ASSERT_EQ(g.state.SampleCounter, 3000);
+        const auto after = write(5000);
+        EXPECT_GT(peak(after, 1, 25), 30000) << "the pulse does not come back";
+        EXPECT_EQ(peak(after, 30, 2400), 0);
+        EXPECT_GT(peak(after, 2401, 2425), 30000) << "the next repetition is not 2400 frames on";
+        EXPECT_EQ(g.state.SampleCounter, (5000 - 1) % 2400);
+    }
+}

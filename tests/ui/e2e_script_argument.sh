@@ -16,7 +16,9 @@ if [[ -z "${DISPLAY:-}" || -z "${PULSE_SERVER:-}" ]]; then
 fi
 command -v xdotool >/dev/null || { echo "skipped: xdotool missing"; exit 77; }
 dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+source "$(dirname "$0")/../../tools/private_bus.sh"
+trap 'velmora_private_bus_stop; rm -rf "$dir"' EXIT
+velmora_private_bus_start "$dir" || { echo "cannot start a session bus"; exit 1; }
 mkdir -p "$dir/config/Karvell" "$dir/scripts" "$dir/elsewhere"
 echo 'Welcome = boolean true' >"$dir/config/Karvell/Velmora.conf"
 before=$(cat "$dir/config/Karvell/Velmora.conf")

@@ -15,13 +15,16 @@ command -v python3 >/dev/null || { echo "skipped: python3 missing"; exit 77; }
 
 work=$(mktemp -d)
 app_pid="" x_pid=""
+source "$(dirname "$0")/../../tools/private_bus.sh"
 cleanup() {
+  velmora_private_bus_stop
   [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
   [[ -n "$x_pid" ]] && kill "$x_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+velmora_private_bus_start "$work" || { echo "cannot start a session bus"; exit 1; }
 
 # An X server of its own where one can be started: another test's splash on a shared
 # display would mix into the opacities watched here.

@@ -20,7 +20,9 @@ done
 
 work=$(mktemp -d)
 app_pid="" rec_pid="" module="" awake_pid=""
+source "$(dirname "$0")/../../tools/private_bus.sh"
 cleanup() {
+  velmora_private_bus_stop
   [[ -n "$rec_pid" ]] && kill "$rec_pid" 2>/dev/null || true
   [[ -n "$awake_pid" ]] && kill "$awake_pid" 2>/dev/null || true
   [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
@@ -29,6 +31,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# A session bus of the test's own: no other test's generator hears this one.
+velmora_private_bus_start "$work" || { echo "cannot start a session bus"; exit 1; }
 
 # A null sink of this test's own, so that other tests playing at the same time are not heard.
 sink="velmora_e2e_$$"

@@ -8,6 +8,7 @@
 #include "engine/numbers.h"
 #include "ui/main_window/generator_link.h"
 #include "ui/main_window/preset_controller.h"
+#include "ui/main_window/wave_export_command.h"
 #include "ui/widgets/picture_combo_box.h"
 
 #include <QCheckBox>
@@ -15,12 +16,22 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QFileDialog>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace velmora::ui::test {
@@ -88,6 +99,67 @@ protected:
 };
 
 bool haveTool(const char* name) { return !QStandardPaths::findExecutable(QLatin1String(name)).isEmpty(); }
+
+// Pumps events until `done` or `ms` pass.
+bool pumpUntil(const std::function<bool()>& done, int ms = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// Another generator on the bus, in this process on a connection of its own: one that
+// answers (with a title, recording the messages it is sent) or one that has hung and
+// never answers anything.
+class PeerGenerator final : public QDBusVirtualObject {
+public:
+    enum class Kind { Answering, Hung };
+    PeerGenerator(const QString& id, Kind kind, QString title = QStringLiteral("Velmora"))
+        : kind_(kind), title_(std::move(title)), connection_(QStringLiteral("peer-") + id),
+          bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connection_))
+    {
+        service = QLatin1String(kGeneratorServicePrefix) + id;
+        registered = bus_.registerVirtualObject(QStringLiteral("/Generator"), this) && bus_.registerService(service);
+    }
+    ~PeerGenerator() override
+    {
+        bus_.unregisterService(service);
+        bus_.unregisterObject(QStringLiteral("/Generator"));
+        QDBusConnection::disconnectFromBus(connection_);
+    }
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& call, const QDBusConnection& connection) override
+    {
+        ++calls;
+        if (kind_ == Kind::Hung) return true; // taken, never answered
+        if (call.member() == QLatin1String("Get"))
+            connection.send(call.createReply(QVariant::fromValue(QDBusVariant(title_))));
+        else if (call.member() == QLatin1String("Message")) {
+            messages.push_back(call.arguments().value(0).toUInt());
+            connection.send(call.createReply(0));
+        } else
+            connection.send(call.createErrorReply(QDBusError::UnknownMethod, call.member()));
+        return true;
+    }
+
+    QString service;
+    bool registered = false;
+    int calls = 0;
+    std::vector<uint> messages;
+
+private:
+    Kind kind_;
+    QString title_;
+    QString connection_;
+    QDBusConnection bus_;
+};
+
+std::string Slurp(const QString& path)
+{
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 TEST_F(RemoteControlTest, GdbusCallsSetTheWindowsControls)
 {
@@ -241,6 +313,22 @@ TEST_F(RemoteControlTest, BoxesWaitUntilTheMessageIsAnswered)
     // The user's own commands show their boxes at once.
     click(w().btnON);
     EXPECT_EQ(recorded.messages.size(), 2u);
+
+    // A question waits too, and is asked once however often it was raised meanwhile: the
+    // duration's exit handler finds the frequency above half the sampling rate.
+    const auto asked = [&] { return std::count(recorded.notices.begin(), recorded.notices.end(), "AboveNyquistLimit"); };
+    EXPECT_TRUE(link->message(1031, 4000000, 0)); // 40 kHz
+    EXPECT_TRUE(link->message(1034, 10, 0));
+    EXPECT_TRUE(link->message(1031, 4000000, 0));
+    EXPECT_TRUE(link->message(1034, 20, 0));
+    EXPECT_EQ(asked(), 0);
+    pump();
+    EXPECT_EQ(asked(), 1);
+    // Asked by the user's own leaving of the field, it comes at once.
+    type(w().left().fInit, QStringLiteral("40000"));
+    w().left().fInit->setFocus();
+    generator().FrequencyExit(Channel::Left, Field::fInit);
+    EXPECT_EQ(asked(), 2);
 }
 
 // Calls with the wrong argument types never reach the message table: the bus answers
@@ -323,6 +411,142 @@ TEST_F(RemoteControlTest, RandomMessagesOverTheBusAreAllAnswered)
     QDBusConnection::disconnectFromBus(QStringLiteral("hostile"));
 }
 
+// A synchronised command acts in the sending window before anything is sent, and reaches
+// every answering generator while a hung one is still being waited for; generators of
+// another title hear nothing. The round ends once the hung one's calls time out.
+TEST_F(RemoteControlTest, ABroadcastActsHereAtOnceAndAHungGeneratorHoldsUpNobody)
+{
+    ASSERT_TRUE(link->bus().registered());
+    PeerGenerator hung(QStringLiteral("p0hung"), PeerGenerator::Kind::Hung);
+    PeerGenerator first(QStringLiteral("p1answering"), PeerGenerator::Kind::Answering);
+    PeerGenerator second(QStringLiteral("p2answering"), PeerGenerator::Kind::Answering);
+    PeerGenerator other(QStringLiteral("p3other"), PeerGenerator::Kind::Answering, QStringLiteral("Other"));
+    for (const PeerGenerator* peer : {&hung, &first, &second, &other}) ASSERT_TRUE(peer->registered);
+
+    QSignalSpy done(&link->bus(), &GeneratorBus::broadcastDone);
+    int sent = 0;
+    for (const uint32_t command : {1024u, 1026u, 1025u}) {
+        SCOPED_TRACE(command);
+        ++sent;
+        const size_t before = first.messages.size();
+        link->bus().broadcast(command, 1500);
+        // Here, before any event has been processed.
+        if (command == 1024u) EXPECT_EQ(device->opens(), 1);
+        if (command == 1026u) EXPECT_TRUE(controller->AudioOut1().Paused());
+        if (command == 1025u) EXPECT_FALSE(controller->AudioOut1().Active());
+        ASSERT_TRUE(pumpUntil([&] { return first.messages.size() > before && second.messages.size() > before; }));
+        // Every round so far still waits for the hung generator's answer.
+        EXPECT_EQ(link->bus().broadcastsUnderway(), sent);
+        EXPECT_EQ(first.messages.back(), command);
+        EXPECT_EQ(second.messages.back(), command);
+    }
+    ASSERT_TRUE(pumpUntil([&] { return done.count() == 3; }));
+    EXPECT_EQ(link->bus().broadcastsUnderway(), 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(done.at(i).at(1).toStringList(), (QStringList{service(), first.service, second.service}));
+    EXPECT_TRUE(other.messages.empty());
+    EXPECT_EQ(hung.calls, 3); // asked its title three times, never sent a message
+    EXPECT_TRUE(recorded.errors.empty());
+}
+
+// Messages that arrive while a wave file is written wait for the export to end and are then
+// carried out in the order they came: the file is what the settings gave at its start. A
+// caller has its answer at once all the same.
+TEST_F(RemoteControlTest, MessagesDuringAWaveExportWaitForItsEndAndKeepTheirOrder)
+{
+    QTemporaryDir files;
+    ASSERT_TRUE(files.isValid());
+    WaveExportCommand& save = controller->waveExport();
+    recorded.answer = NoticeResult::No; // no CD format
+    ASSERT_TRUE(link->message(1040, static_cast<uint32_t>(-3), 0));
+    ASSERT_TRUE(link->message(1031, 123400, 0));
+    ASSERT_TRUE(link->message(1048, 1, 2)); // memory 2: 1234 Hz, -3 dBFS
+    ASSERT_TRUE(link->message(1040, 0, 0));
+    ASSERT_TRUE(link->message(1031, 100000, 0));
+    ASSERT_TRUE(link->message(1034, 600, 0)); // 60 s
+    const auto exportTo = [&](const QString& name) {
+        save.runSaveDialog = [&files, name](QFileDialog&) { return files.filePath(name); };
+        window->menu().SaveWaveFile1->trigger();
+        return Slurp(files.filePath(name));
+    };
+    const std::string plain = exportTo(QStringLiteral("plain.wav"));
+    ASSERT_GT(plain.size(), 44u + 60u * 8000u);
+
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("exporting"));
+    bool answeredMeanwhile = false;
+    const auto viaBus = [&](uint32_t number, uint32_t wParam) {
+        if (!other.isConnected() || !link->bus().registered()) return link->message(number, wParam, 0), void();
+        QDBusMessage call = QDBusMessage::createMethodCall(service(), QStringLiteral("/Generator"),
+                                                           QStringLiteral("org.velmora.Generator"),
+                                                           QStringLiteral("Message"));
+        call << number << wParam << 0;
+        QDBusPendingCall pending = other.asyncCall(call, 5000);
+        answeredMeanwhile = pumpUntil([&] { return pending.isFinished(); }, 6000) &&
+                            pending.reply().type() == QDBusMessage::ReplyMessage;
+    };
+    // Progress comes every 10000 frames: each step runs at the first report at or past its
+    // percentage.
+    const std::vector<std::pair<int, std::function<void()>>> steps = {
+        {10, [&] { link->message(1031, 200000, 0); }},
+        {20,
+         [&] {
+             link->message(1040, static_cast<uint32_t>(-10), 0);
+             link->message(1046, kPinkNoise, 0);
+             link->message(1024, 0, 0); // refused: the output stays off
+         }},
+        {30, [&] { viaBus(1031, 250000); }},
+        {40, [&] { link->message(1048, 0, 2); }}, // recall memory 2
+        {50, [&] { link->message(1031, 300000, 0); }},
+    };
+    size_t next = 0;
+    std::vector<QString> seen;
+    size_t heldMost = 0;
+    save.progressed = [&](int percent) {
+        for (; next < steps.size() && percent >= steps[next].first; ++next) steps[next].second();
+        seen.push_back(w().left().fInit->text());
+        heldMost = std::max(heldMost, link->held());
+    };
+    const std::string held = exportTo(QStringLiteral("held.wav"));
+    save.progressed = nullptr;
+    QDBusConnection::disconnectFromBus(QStringLiteral("exporting"));
+
+    EXPECT_TRUE(held == plain) << "the messages changed the file being written";
+    EXPECT_EQ(next, steps.size());
+    EXPECT_EQ(heldMost, 6u); // the start is not held
+    for (const QString& text : seen) EXPECT_EQ(text, QStringLiteral("1000"));
+    if (link->bus().registered()) EXPECT_TRUE(answeredMeanwhile);
+    EXPECT_EQ(link->held(), 0u);
+    // In order: 2000, -10, pink, (2500), memory 2 (1234 Hz, -3 dBFS, sine), 3000.
+    EXPECT_EQ(w().left().fInit->text(), QStringLiteral("3000"));
+    EXPECT_EQ(w().left().Amplitude->text(), QStringLiteral("-3"));
+    EXPECT_EQ(generator().settings[Channel::Left].WaveForm, kSine);
+    EXPECT_DOUBLE_EQ(generator()[Channel::Left].StartNorm, 3000.0 / generator().samplingRate());
+    EXPECT_FALSE(controller->AudioOut1().Active());
+    EXPECT_EQ(device->opens(), 0);
+    EXPECT_TRUE(recorded.errors.empty());
+
+    // Once the export is over, messages act at once again.
+    EXPECT_TRUE(link->message(1031, 50000, 0));
+    EXPECT_EQ(w().left().fInit->text(), QStringLiteral("500"));
+}
+
+// Message 1046 is a waveform chosen in the list: the window follows and a noise gets the
+// crest factor that the same choice by hand gives.
+TEST_F(RemoteControlTest, AWaveformChosenByMessageIsTheSameChoiceAsByHand)
+{
+    EXPECT_TRUE(link->message(1046, kPinkNoise, 0));
+    EXPECT_EQ(w().left().WaveForm->currentIndex(), kPinkNoise);
+    EXPECT_TRUE(w().left().cboCrestFactor->isVisibleTo(window.get()));
+    const double remote = generator()[Channel::Left].NoiseExponent;
+    EXPECT_NE(remote, 0.0);
+    EXPECT_TRUE(link->message(1046, kSine, 0));
+    choose(w().left().WaveForm, kPinkNoise);
+    EXPECT_EQ(generator()[Channel::Left].NoiseExponent, remote);
+    EXPECT_TRUE(link->message(1146, kSinePulse, 0));
+    EXPECT_EQ(w().right().WaveForm->currentIndex(), kSinePulse);
+    EXPECT_TRUE(w().right().chkConstant->isChecked());
+}
+
 // Without a session bus (run with DBUS_SESSION_BUS_ADDRESS pointing nowhere) the window
 // runs alone: ON with "Sync all Generators" checked starts this generator, silently.
 TEST_F(RemoteControlTest, WithoutABusTheWindowRunsAlone)
@@ -337,7 +561,11 @@ TEST_F(RemoteControlTest, WithoutABusTheWindowRunsAlone)
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
     EXPECT_TRUE(recorded.errors.empty());
     EXPECT_TRUE(recorded.messages.empty());
-    EXPECT_TRUE(link->bus().broadcast(1024).isEmpty());
+    QSignalSpy done(&link->bus(), &GeneratorBus::broadcastDone);
+    link->bus().broadcast(1026);
+    EXPECT_TRUE(w().btnPause->font().bold());
+    ASSERT_EQ(done.count(), 1);
+    EXPECT_TRUE(done.at(0).at(1).toStringList().isEmpty());
 }
 
 } // namespace

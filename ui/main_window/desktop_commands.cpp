@@ -1,5 +1,7 @@
 #include "ui/main_window/desktop_commands.h"
 
+#include "control/dbus/session_bus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -44,6 +46,7 @@ void ScreensaverInhibit::setActive(bool active)
 {
     if (active == active_) return;
     active_ = active;
+    if (SettleSessionBus() == SessionBus::None) return; // asking would start a bus
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
     if (active) {

@@ -169,13 +169,17 @@ void GeneratorController::plugHooks()
         if (slider_) slider_->setSliderPosition(c, position);
     };
     h.windowRule = [this](WindowRule rule, Channel c) { rules_.apply(rule, c); };
+    // Raised by a message (1034 runs the duration's exit handler), the question waits until
+    // the sender has its answer.
     h.aboveNyquist = [this](Channel) {
-        const int answer = notices_.suppressible(
-            QStringLiteral("The output frequency can never be higher than half the sampling rate. If you would "
-                           "like to generate a higher frequency signal, please adjust the sampling rate in the "
-                           "'Output Settings' via the 'Tools' menu."),
-            QStringLiteral("Information"), NoticeButtons::YesNo, QStringLiteral("AboveNyquistLimit"));
-        if (answer == NoticeResult::Yes) Compatibilitysettings1Click();
+        notices_.whenFree(QStringLiteral("AboveNyquistLimit"), [this] {
+            const int answer = notices_.suppressible(
+                QStringLiteral("The output frequency can never be higher than half the sampling rate. If you "
+                               "would like to generate a higher frequency signal, please adjust the sampling "
+                               "rate in the 'Output Settings' via the 'Tools' menu."),
+                QStringLiteral("Information"), NoticeButtons::YesNo, QStringLiteral("AboveNyquistLimit"));
+            if (answer == NoticeResult::Yes) Compatibilitysettings1Click();
+        });
     };
 
     OutputCallbacks& o = output_.callbacks;

@@ -4,6 +4,7 @@
 #include "ui/main_window/generator_controller.h"
 #include "ui/main_window/generator_window.h"
 #include "ui/main_window/preset_controller.h"
+#include "ui/main_window/wave_export_command.h"
 #include "ui/startup/window_cascade.h"
 
 #include <QAction>
@@ -23,6 +24,16 @@ namespace velmora::ui {
 namespace {
 // More held boxes than anyone would read: later ones go to the log only.
 constexpr size_t kMostHeldBoxes = 8;
+// Messages held during an export: far more than any client sends, and a bound for one
+// that floods.
+constexpr size_t kMostHeldMessages = 100000;
+
+// The switching messages act at once, even during an export: a start is refused then, a
+// stop or a pause touches no setting.
+bool Switching(uint32_t number)
+{
+    return number == message::kStart || number == message::kStop || number == message::kPause;
+}
 } // namespace
 
 // ---------------------------------------------------------------- DeferredNotices
@@ -39,7 +50,15 @@ void DeferredNotices::deferWhile(const std::function<void()>& work)
         throw;
     }
     --depth_;
-    if (depth_ == 0 && !pending_.empty()) QTimer::singleShot(0, this, [this] { showNext(); });
+    if (depth_ == 0 && (!pending_.empty() || !questions_.empty())) QTimer::singleShot(0, this, [this] { showNext(); });
+}
+
+void DeferredNotices::whenFree(const QString& key, const std::function<void()>& ask)
+{
+    if (depth_ == 0) return ask();
+    for (const auto& waiting : questions_)
+        if (waiting.first == key) return;
+    if (questions_.size() < kMostHeldBoxes) questions_.emplace_back(key, ask);
 }
 
 void DeferredNotices::hold(Kind kind, const QString& text)
@@ -55,16 +74,22 @@ void DeferredNotices::hold(Kind kind, const QString& text)
 void DeferredNotices::showNext()
 {
     // A box already open runs this again once it is closed.
-    if (showing_ || depth_ > 0 || pending_.empty()) return;
-    const auto [kind, text] = pending_.front();
-    pending_.pop_front();
+    if (showing_ || depth_ > 0 || (pending_.empty() && questions_.empty())) return;
     showing_ = true;
-    if (kind == Kind::Error)
-        boxes_.errorBox(text);
-    else
-        boxes_.messageBox(text);
+    if (!pending_.empty()) {
+        const auto [kind, text] = pending_.front();
+        pending_.pop_front();
+        if (kind == Kind::Error)
+            boxes_.errorBox(text);
+        else
+            boxes_.messageBox(text);
+    } else {
+        const std::function<void()> ask = std::move(questions_.front().second);
+        questions_.pop_front();
+        ask();
+    }
     showing_ = false;
-    if (!pending_.empty()) QTimer::singleShot(0, this, [this] { showNext(); });
+    if (!pending_.empty() || !questions_.empty()) QTimer::singleShot(0, this, [this] { showNext(); });
 }
 
 void DeferredNotices::errorBox(const QString& text)
@@ -101,8 +126,9 @@ GeneratorLink::GeneratorLink(TfrmGenerator& window, GeneratorController& control
       hotKey_([this] { controller_.switching().ONOFF2Click(); })
 {
     bus_.handler = [this](uint32_t number, uint32_t wParam, int32_t lParam) {
-        return message(number, wParam, lParam);
+        return receive(number, wParam, lParam);
     };
+    connect(&controller_.waveExport(), &WaveExportCommand::ended, this, [this] { releaseHeld(); });
     // Without a bus the synchronised commands stay with this window alone.
     if (bus_.registered()) controller_.switching().setSync(this);
 
@@ -120,18 +146,43 @@ GeneratorLink::~GeneratorLink()
     hotKey_.release();
 }
 
-bool GeneratorLink::message(uint32_t number, uint32_t wParam, int32_t lParam)
+GeneratorBus::Answer GeneratorLink::receive(uint32_t number, uint32_t wParam, int32_t lParam)
 {
-    MessageResult result = MessageResult::Done;
+    if (number == message::kAlive) return GeneratorBus::Answer::Refused;
+    // While the held messages are carried out, those that arrive queue behind them.
+    if (releasing_ || (controller_.waveExport().active() && !Switching(number))) {
+        if (held_.size() >= kMostHeldMessages) return GeneratorBus::Answer::Busy;
+        held_.push_back({number, wParam, lParam});
+        return GeneratorBus::Answer::Done;
+    }
+    carryOut(number, wParam, lParam);
+    return GeneratorBus::Answer::Done;
+}
+
+void GeneratorLink::carryOut(uint32_t number, uint32_t wParam, int32_t lParam)
+{
     notices_.deferWhile([&] {
         try {
-            result = HandleMessage(controller_.generator(), *this, number, wParam, lParam);
+            HandleMessage(controller_.generator(), *this, number, wParam, lParam);
         } catch (const std::exception& e) {
             // As for the user's own change: the handler stops and its error is shown.
             notices_.errorBox(QString::fromStdString(e.what()));
         }
     });
-    return result != MessageResult::Internal;
+}
+
+void GeneratorLink::releaseHeld()
+{
+    if (releasing_ || controller_.waveExport().active()) return;
+    releasing_ = true;
+    // A message carried out here may let events through (a start opens the device), and
+    // messages arriving then queue behind the rest.
+    while (!held_.empty()) {
+        const Held m = held_.front();
+        held_.pop_front();
+        carryOut(m.number, m.wParam, m.lParam);
+    }
+    releasing_ = false;
 }
 
 void GeneratorLink::broadcast(SyncCommand command)

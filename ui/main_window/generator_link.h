@@ -24,8 +24,8 @@ class TfrmGenerator;
 
 // The window's boxes, held back while a message from another process is handled: the
 // sender waits for the answer, so a modal box must not stand between the two. Held boxes
-// follow from the event loop, one at a time. Questions (suppressible notices) are asked
-// at once: their answer is needed. Window thread.
+// follow from the event loop, one at a time, and so do the questions raised meanwhile
+// (whenFree) with what their answers lead to. Window thread.
 class DeferredNotices final : public QObject, public WindowNotices {
     Q_OBJECT
 public:
@@ -40,6 +40,7 @@ public:
     void messageBox(const QString& text) override;
     int suppressible(const QString& text, const QString& title, NoticeButtons buttons,
                      const QString& valueName) override;
+    void whenFree(const QString& key, const std::function<void()>& ask) override;
 
 private:
     enum class Kind { Error, Message };
@@ -50,6 +51,7 @@ private:
     int depth_ = 0;
     bool showing_ = false;
     std::deque<std::pair<Kind, QString>> pending_;
+    std::deque<std::pair<QString, std::function<void()>>> questions_;
 };
 
 class GeneratorLink final : public QObject, public MessageTarget, public GeneratorSync {
@@ -61,8 +63,17 @@ public:
                   QObject* parent = nullptr);
     ~GeneratorLink() override;
 
-    // One message as another process sends it; false when it is refused (internal).
-    bool message(uint32_t number, uint32_t wParam, int32_t lParam);
+    // One message as another process sends it. During a wave export every message but
+    // start, stop and pause is held, and the held ones are carried out in order when the
+    // export is over. Refused: the fill's own message; Busy: no room left to hold one.
+    GeneratorBus::Answer receive(uint32_t number, uint32_t wParam, int32_t lParam);
+    // The same, true when carried out or held.
+    bool message(uint32_t number, uint32_t wParam, int32_t lParam)
+    {
+        return receive(number, wParam, lParam) == GeneratorBus::Answer::Done;
+    }
+    // Messages waiting for the export to end.
+    size_t held() const { return held_.size(); }
 
     GeneratorBus& bus() { return bus_; }
     GlobalHotKey& hotKey() { return hotKey_; }
@@ -86,11 +97,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct Held {
+        uint32_t number, wParam;
+        int32_t lParam;
+    };
+    // Carries out one message now.
+    void carryOut(uint32_t number, uint32_t wParam, int32_t lParam);
+    // Carries out the held messages in the order they came.
+    void releaseHeld();
+
     TfrmGenerator& window_;
     GeneratorController& controller_;
     DeferredNotices& notices_;
     GeneratorBus bus_;
     GlobalHotKey hotKey_;
+    std::deque<Held> held_;
+    bool releasing_ = false;
 };
 
 } // namespace velmora::ui

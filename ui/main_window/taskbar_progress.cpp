@@ -1,5 +1,7 @@
 #include "ui/main_window/taskbar_progress.h"
 
+#include "control/dbus/session_bus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QVariantMap>
@@ -22,6 +24,7 @@ void TaskbarProgress::send(int percent, bool visible)
 {
     last_ = percent;
     visible_ = visible;
+    if (SettleSessionBus() == SessionBus::None) return; // asking would start a bus
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
     QDBusMessage update = QDBusMessage::createSignal(QLatin1String(kObjectPath),

@@ -58,6 +58,20 @@ QString defaultSaveDialog(QFileDialog& dialog)
 
 } // namespace
 
+class WaveExportCommand::Span final {
+public:
+    explicit Span(WaveExportCommand& command) : command_(command) { ++command_.depth_; }
+    ~Span()
+    {
+        if (--command_.depth_ == 0) Q_EMIT command_.ended();
+    }
+    Span(const Span&) = delete;
+    Span& operator=(const Span&) = delete;
+
+private:
+    WaveExportCommand& command_;
+};
+
 WaveExportCommand::WaveExportCommand(const Parts& parts)
     : runSaveDialog(defaultSaveDialog), p_(parts), wait_(std::make_unique<TfrmWait>(&parts.window))
 {
@@ -69,6 +83,7 @@ WaveExportCommand::~WaveExportCommand() = default;
 void WaveExportCommand::SaveWaveFile1Click()
 {
     if (exporting_) return;
+    Span span(*this);
     p_.binding.run([this] {
         Generator& g = p_.generator;
         // A duration that is no number stops here, before any question or dialog.
@@ -148,6 +163,7 @@ bool WaveExportCommand::checkWritable()
 void WaveExportCommand::WriteWaveData(const QString& filename)
 {
     if (exporting_) return;
+    Span span(*this);
     exporting_ = true;
     Generator& g = p_.generator;
     TfrmGenerator& window = p_.window;

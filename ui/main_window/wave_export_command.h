@@ -58,6 +58,16 @@ public:
     // Set by Cancel; the export polls it and clears it when done.
     bool CancelSave = false;
     bool exporting() const { return exporting_; }
+    // True from the start of "Save Tone As Wave File..." (the signal is prepared before the
+    // file is chosen) or of WriteWaveData until the command is over: what changes the
+    // settings meanwhile must wait, or the file would not be what they gave at its start.
+    bool active() const { return depth_ > 0; }
+
+Q_SIGNALS:
+    // The command is over (written, cancelled, refused or failed): the window is usable again.
+    void ended();
+
+public:
 
     // Runs SaveDialog1 and answers the file chosen, or an empty text. Tests replace it.
     std::function<QString(QFileDialog&)> runSaveDialog;
@@ -68,12 +78,15 @@ private:
     void askForCdFormat();
     bool checkWritable();
     void restoreWindows();
+    // Counts the command in for as long as it lives; the last to go announces the end.
+    class Span;
 
     Parts p_;
     std::unique_ptr<TfrmWait> wait_;
     TaskbarProgress taskbar_;
     QString lastFolder_;
     bool exporting_ = false;
+    int depth_ = 0;
 };
 
 } // namespace velmora::ui

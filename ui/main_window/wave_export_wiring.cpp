@@ -18,7 +18,7 @@ void GeneratorController::createExportAndFrequencyDisplay()
     waveExport_ = std::make_unique<WaveExportCommand>(
         WaveExportCommand::Parts{window_, generator_, AudioOut1_, binding_, notices_, *settings_});
     connect(m.SaveWaveFile1, &QAction::triggered, this, [this] { waveExport_->SaveWaveFile1Click(); });
-    switching_.busy = [this] { return waveExport_->exporting(); };
+    switching_.busy = [this] { return waveExport_->active(); };
 
     frequencyDisplay_ = std::make_unique<TfrmFrequencyDisplay>(generator_, m.FrequencyDisplay1, &window_);
     TfrmFrequencyDisplay* display = frequencyDisplay_.get();

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace velmora::ui {
@@ -20,6 +22,14 @@ public:
     // A notice the user can silence (ShowSuppressibleNotice); returns a NoticeResult value.
     virtual int suppressible(const QString& text, const QString& title, NoticeButtons buttons,
                              const QString& valueName) = 0;
+    // Runs `ask` - a question and what its answer leads to - now; the notices that hold boxes
+    // back while another process waits for an answer run it once that answer is given (once,
+    // however often the question named `key` was raised meanwhile).
+    virtual void whenFree(const QString& key, const std::function<void()>& ask)
+    {
+        (void)key;
+        ask();
+    }
 };
 
 // The real boxes, modal over `parent`.
