@@ -1,8 +1,12 @@
-// window_cpu: the generator window playing a 48000 Hz stereo 1 kHz sine through ALSA's
-// default device for a while, with or without the waveform display open at 100 ms/div, and
-// the processor time the whole process took meanwhile (window, fill, device thread).
+// window_cpu: the generator window playing a stereo 1 kHz sine through ALSA's default device
+// for a while, with or without the waveform display open, and the processor time the whole
+// process took meanwhile (window, fill, device thread).
 //
-//   window_cpu [--scope] [SECONDS]     prints: "scope off|on: X.XX % of one core over S s"
+//   window_cpu [--scope] [--rate HZ] [--buffers N] [--buffer-size BYTES] [--tdiv POSITION]
+//              [SECONDS]
+//
+// Defaults: 48000 Hz, 4 buffers of 2048 bytes, 100 ms/div (position 10), 30 s. Prints
+// "scope off|on: X.XX % of one core over S s (RATE Hz, N x BYTES bytes, LABEL/div)".
 //
 // Run it under an X server and a sound server (bench/window_cpu.sh starts both).
 #include "audio/alsa/alsa_device.h"
@@ -22,6 +26,7 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -56,9 +61,20 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     bool scope = false;
     int seconds = 30;
+    QString rate = QStringLiteral("48000"), buffers = QStringLiteral("4"), bufferSize = QStringLiteral("2048");
+    int timeBase = 10;
     for (int i = 1; i < argc; ++i) {
+        const bool valued = i + 1 < argc;
         if (std::strcmp(argv[i], "--scope") == 0)
             scope = true;
+        else if (std::strcmp(argv[i], "--rate") == 0 && valued)
+            rate = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--buffers") == 0 && valued)
+            buffers = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--buffer-size") == 0 && valued)
+            bufferSize = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--tdiv") == 0 && valued)
+            timeBase = std::atoi(argv[++i]);
         else
             seconds = std::atoi(argv[i]);
     }
@@ -69,9 +85,21 @@ int main(int argc, char** argv)
     window.show();
 
     Generator& g = controller->generator();
-    QComboBox& rates = *controller->settingsDialog().cboFsList;
-    rates.setCurrentIndex(rates.findText(QStringLiteral("48000")));
-    controller->settingsDialog().cboFsListChange();
+    ui::TfrmSettings& output = controller->settingsDialog();
+    const auto choose = [](QComboBox& list, const QString& text) {
+        const int index = list.findText(text);
+        if (index < 0) {
+            std::fprintf(stderr, "window_cpu: no entry '%s' in %s\n", qPrintable(text), qPrintable(list.objectName()));
+            std::exit(2);
+        }
+        list.setCurrentIndex(index);
+    };
+    choose(*output.cboFsList, rate);
+    output.cboFsListChange();
+    choose(*output.cboBuffers, buffers);
+    output.cboBuffersChange();
+    choose(*output.cboBufferSize, bufferSize);
+    output.cboBufferSizeChange();
     controller->binding().run([&] {
         g.selectIndex({Field::cboChannels}, 1);
         for (Channel c : kChannels) g.setText({Field::fInit, c}, "1000");
@@ -79,7 +107,7 @@ int main(int argc, char** argv)
     });
     if (scope) {
         window.menu().WaveformDisplay1->trigger();
-        controller->waveform().tbTDiv->setValue(10); // 100 ms/div
+        controller->waveform().tbTDiv->setValue(timeBase);
     }
     controller->switching().btnONClick();
 
@@ -90,8 +118,10 @@ int main(int argc, char** argv)
     QTimer::singleShot(1000 + seconds * 1000, &app, [&] {
         const double used = processorSeconds() - start;
         const bool running = controller->switching().GeneratorRunning();
-        std::printf("scope %s: %.2f %% of one core over %d s%s\n", scope ? "on" : "off", 100 * used / seconds,
-                    seconds, running ? "" : " (the generator had stopped)");
+        std::printf("scope %s: %.2f %% of one core over %d s (%s Hz, %s x %s bytes, %s/div)%s\n",
+                    scope ? "on" : "off", 100 * used / seconds, seconds, qPrintable(rate), qPrintable(buffers),
+                    qPrintable(bufferSize), ui::TimeBaseAt(timeBase).label,
+                    running ? "" : " (the generator had stopped)");
         result = running ? 0 : 1;
         app.quit();
     });

@@ -292,6 +292,7 @@ void GeneratorController::FormCreate()
     connect(window_.menu().FreqSlider1, &QAction::triggered, this,
             [this](bool checked) { slider_->applyMenuCheck(checked); });
     waveform_ = std::make_unique<TfrmWaveForm>(generator_.settings, window_.menu().WaveformDisplay1);
+    waveform_->framesAhead = [this] { return AudioOut1_.FramesAhead(); };
     connect(window_.menu().WaveformDisplay1, &QAction::triggered, this,
             [this](bool checked) { waveform_->applyMenuCheck(checked); });
 

@@ -59,8 +59,13 @@ TfrmWaveForm::TfrmWaveForm(const GeneratorSettings& settings, QAction* menuItem)
     drawGrid();
     tbTDivChange();
 
-    repaintTimer_.setSingleShot(true);
-    connect(&repaintTimer_, &QTimer::timeout, pbxScope, [this] { pbxScope->update(); });
+    repaintTimer_.setInterval(1000 / kPicturesPerSecond);
+    connect(&repaintTimer_, &QTimer::timeout, pbxScope, [this] {
+        if (showing())
+            pbxScope->update();
+        else
+            updateTimer(); // minimised
+    });
 }
 
 void TfrmWaveForm::build()
@@ -147,6 +152,7 @@ void TfrmWaveForm::tbTDivChange()
     lbltDiv->setText(QString::fromUtf8(base.label) + QStringLiteral("/div"));
     lbltDiv->adjustSize();
     sizeRing();
+    holdingPulse_ = false;
     pbxScope->update();
 }
 
@@ -155,13 +161,20 @@ void TfrmWaveForm::tbZoomChange()
     lblZoom->setText(QString::number(zoomFactor()) + QStringLiteral("x Zoom"));
     lblZoom->adjustSize();
     lblZoom->move(kRightEdge - lblZoom->width(), lblZoom->y());
+    holdingPulse_ = false;
     pbxScope->update();
 }
 
 void TfrmWaveForm::sizeRing()
 {
-    // Two screens: one to show, one to look back in for the trigger.
-    ring_.reserve(2 * scale().framesOnScreen() + 2);
+    // Two screens (one to show, one to look back in for the trigger) behind what the ring
+    // of buffers and the device hold ahead of what is heard: the device keeps about one
+    // buffer, and at least 50 ms.
+    const OutputSettings& o = settings_.output;
+    const int frameBytes = (o.floatSamples() ? 4 : o.Quantisation / 8) * (settings_.stereo() ? 2 : 1);
+    const int64_t bufferFrames = o.BufferSize / std::max(frameBytes, 1);
+    const int64_t ahead = (o.Buffers + 1) * bufferFrames + o.SamplingRate / 20;
+    ring_.reserve(2 * scale().framesOnScreen() + 2 + ahead);
 }
 
 void TfrmWaveForm::samplingRateChanged()
@@ -179,16 +192,45 @@ void TfrmWaveForm::pbxScopePaint(QPainter& painter)
     if (!running_ || ring_.held() == 0) {
         trace_[0] = ZeroLine(s);
         trace_[1].clear();
+        holdingPulse_ = false;
     } else {
-        const TriggerResult trigger = FindTrigger(ring_, Channel::Left, s);
-        trace_[0] = TracePoints(ring_, Channel::Left, trigger.start, s);
-        trace_[1] = ring_.stereo() ? TracePoints(ring_, Channel::Right, trigger.start, s) : QPolygonF();
+        paintTraces(s);
     }
     // Left over right, so that two equal channels show in the left's colour.
     DrawTrace(frame_, trace_[1], kRightColour.rgb());
     DrawTrace(frame_, trace_[0], kLeftColour.rgb());
     painter.drawImage(0, 0, frame_);
-    sincePaint_.start();
+}
+
+void TfrmWaveForm::paintTraces(const ScopeScale& s)
+{
+    const int64_t screen = s.framesOnScreen();
+    const int64_t ahead = framesAhead ? std::max<int64_t>(framesAhead(), 0) : 0;
+    // A device that holds more than the ring was sized for (a sound server's own buffering).
+    const auto wanted = static_cast<uint64_t>(2 * screen + 2 + ahead + ahead / 4);
+    if (ring_.capacity() < wanted) ring_.reserve(static_cast<int64_t>(wanted));
+
+    // The newest frame heard; until the ring reaches back that far (just opened, or just
+    // started), the oldest screen it holds, which is heard next.
+    const uint64_t written = ring_.written();
+    const uint64_t oldest = ring_.oldest();
+    uint64_t end = written - std::min<uint64_t>(static_cast<uint64_t>(ahead), written);
+    end = std::max(end, std::min(written, oldest + static_cast<uint64_t>(screen)));
+
+    const uint64_t from = end > oldest + 2 * static_cast<uint64_t>(screen) ? end - 2 * static_cast<uint64_t>(screen)
+                                                                        : oldest;
+    Channel channel = Channel::Left;
+    SignalShape shape = ShapeOf(ring_, Channel::Left, from, end);
+    if (shape.silent() && ring_.stereo()) {
+        const SignalShape right = ShapeOf(ring_, Channel::Right, from, end);
+        if (!right.silent()) channel = Channel::Right, shape = right;
+    }
+    const TriggerResult trigger = FindTrigger(ring_, channel, s, end, shape);
+    // Between pulses further apart than the ring reaches, the last one stays on screen.
+    if (!trigger.triggered && trigger.resting && holdingPulse_) return;
+    holdingPulse_ = trigger.pulse;
+    trace_[0] = TracePoints(ring_, Channel::Left, trigger.start, s, end);
+    trace_[1] = ring_.stereo() ? TracePoints(ring_, Channel::Right, trigger.start, s, end) : QPolygonF();
 }
 
 bool TfrmWaveForm::showing() const { return isVisible() && !isMinimized(); }
@@ -197,25 +239,27 @@ void TfrmWaveForm::bufferFilled(const FilledBuffer& buffer)
 {
     if (!showing()) return;
     ring_.append(buffer.bytes, buffer.size, buffer.bitsPerSample, buffer.channels);
-    requestRepaint();
 }
 
-void TfrmWaveForm::requestRepaint()
+void TfrmWaveForm::updateTimer()
 {
-    if (!showing() || repaintTimer_.isActive()) return;
-    const qreal rate = screen() ? screen()->refreshRate() : 60;
-    const int interval = static_cast<int>(std::ceil(1000.0 / (rate > 1 ? rate : 60)));
-    const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : interval;
-    if (since >= interval)
-        pbxScope->update();
-    else
-        repaintTimer_.start(static_cast<int>(interval - since));
+    // What is heard moves on between two fills (a buffer may last seconds): the picture
+    // follows at a steady rate while the generator runs.
+    if (running_ && showing()) {
+        const qreal rate = screen() ? screen()->refreshRate() : 60;
+        repaintTimer_.setInterval(std::max(1000 / kPicturesPerSecond,
+                                           static_cast<int>(std::ceil(1000.0 / (rate > 1 ? rate : 60)))));
+        if (!repaintTimer_.isActive()) repaintTimer_.start();
+    } else {
+        repaintTimer_.stop();
+    }
 }
 
 void TfrmWaveForm::setGeneratorRunning(bool running)
 {
     running_ = running;
     if (!running) ring_.clear();
+    updateTimer();
     if (showing()) pbxScope->update();
 }
 
@@ -225,6 +269,13 @@ void TfrmWaveForm::showEvent(QShowEvent* event)
     ring_.clear();
     sizeRing();
     QWidget::showEvent(event);
+    updateTimer();
+}
+
+void TfrmWaveForm::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    updateTimer();
 }
 
 void TfrmWaveForm::closeEvent(QCloseEvent* event)
