@@ -32,7 +32,6 @@ start_server() {
     --disallow-exit -L "module-null-sink sink_name=faults_null rate=48000" \
     -L "module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" >"$work/pulse.log" 2>&1 &
   server_pid=$!
-velmora_guard_add pid "$pid"
   velmora_guard_add pid "$server_pid"
   for _ in $(seq 1 100); do [[ -S "$work/pulse.sock" ]] && break; sleep 0.05; done
   [[ -S "$work/pulse.sock" ]] || fail "the private PulseAudio server did not start: $(cat "$work/pulse.log")"
@@ -116,7 +115,21 @@ wait "$pid"; rc=$?
 [[ $rc -eq 3 ]] || fail "killed server: exit $rc: $(cat "$work/err")"
 grep -q "^velmora-render: Sound Device Error: " "$work/err" || fail "killed server: $(cat "$work/err")"
 grep -q "ALSA lib\|cannot recovery" "$work/err" && fail "killed server: ALSA's own lines: $(cat "$work/err")"
+grep -q "underrun" "$work/err" && fail "killed server: a lost device counted as an underrun: $(cat "$work/err")"
 echo "server killed mid-play: exit 3: $(head -n1 "$work/err")"
+
+# No sound server at all: the device error says so (a machine with a sound card may play
+# through it instead).
+env -u PULSE_RUNTIME_PATH PULSE_SERVER="unix:$work/nobody.sock" XDG_RUNTIME_DIR="$work/xdg" \
+  timeout 20 "$render" --play fInitLeft=440 Duration=0.5 2>"$work/err"
+rc=$?
+if [[ $rc -eq 3 ]]; then
+  grep -qx "velmora-render: Sound Device Error: No sound server answers.*" "$work/err" ||
+    fail "no sound server: $(cat "$work/err")"
+  echo "no sound server: $(cat "$work/err")"
+elif [[ $rc -ne 0 ]]; then
+  fail "no sound server: exit $rc: $(cat "$work/err")"
+fi
 
 # A process ended mid-export leaves no file behind, whatever ended it.
 mkdir "$work/out"
