@@ -339,6 +339,13 @@ void DrawTrace(QImage& image, const QPolygonF& points, QRgb colour)
         // Bresenham between the rounded ends, which the clip keeps on the image.
         int x = pixel(a.x()), y = pixel(a.y());
         const int x1 = pixel(b.x()), y1 = pixel(b.y());
+        if (x == x1) {
+            // A column's stroke from its lowest to its highest value: most of the pixels of a
+            // screen with many frames a column.
+            uchar* row = bits + std::min(y, y1) * stride;
+            for (int n = std::abs(y1 - y); n >= 0; --n, row += stride) reinterpret_cast<QRgb*>(row)[x] = colour;
+            continue;
+        }
         const int dx = std::abs(x1 - x), dy = -std::abs(y1 - y);
         const int sx = x < x1 ? 1 : -1;
         const qsizetype sy = y < y1 ? stride : -stride;
