@@ -577,7 +577,7 @@ DeviceResult AlsaDevice::doOpen(int32_t id, const PcmFormat& format, int32_t buf
   // The system's default reaches a sound server only while one runs (PulseAudio's hook); on
   // a machine without a sound card a default that cannot open has no server to play through.
   if ((pending->result == -ENOENT || pending->result == -ECONNREFUSED) &&
-      (playsThroughASoundServer(name) || (id < 0 && noSoundCard())))
+      (playsThroughASoundServer(name) || (name == "default" && noSoundCard())))
     return device_error::NoSoundServer;
   if (pending->result < 0) return pending->result;
   alsaBufferFrames_ = pending->bufferFrames;
