@@ -3,7 +3,9 @@
 // process took meanwhile (window, fill, device thread).
 //
 //   window_cpu [--scope] [--rate HZ] [--buffers N] [--buffer-size BYTES] [--tdiv POSITION]
-//              [SECONDS]
+//              [--noise] [SECONDS]
+//
+// --noise plays white noise instead of the sine: a picture that changes every time.
 //
 // Defaults: 48000 Hz, 4 buffers of 2048 bytes, 100 ms/div (position 10), 30 s. Prints
 // "scope off|on: X.XX % of one core over S s (RATE Hz, N x BYTES bytes, LABEL/div)".
@@ -63,6 +65,7 @@ int main(int argc, char** argv)
     int seconds = 30;
     QString rate = QStringLiteral("48000"), buffers = QStringLiteral("4"), bufferSize = QStringLiteral("2048");
     int timeBase = 10;
+    bool noise = false;
     for (int i = 1; i < argc; ++i) {
         const bool valued = i + 1 < argc;
         if (std::strcmp(argv[i], "--scope") == 0)
@@ -73,6 +76,8 @@ int main(int argc, char** argv)
             buffers = QString::fromLocal8Bit(argv[++i]);
         else if (std::strcmp(argv[i], "--buffer-size") == 0 && valued)
             bufferSize = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--noise") == 0)
+            noise = true;
         else if (std::strcmp(argv[i], "--tdiv") == 0 && valued)
             timeBase = std::atoi(argv[++i]);
         else
@@ -103,6 +108,8 @@ int main(int argc, char** argv)
     controller->binding().run([&] {
         g.selectIndex({Field::cboChannels}, 1);
         for (Channel c : kChannels) g.setText({Field::fInit, c}, "1000");
+        if (noise)
+            for (Channel c : kChannels) g.selectIndex({Field::WaveForm, c}, kWhiteNoise);
         g.setChecked({Field::Loop}, true);
     });
     if (scope) {
@@ -118,8 +125,9 @@ int main(int argc, char** argv)
     QTimer::singleShot(1000 + seconds * 1000, &app, [&] {
         const double used = processorSeconds() - start;
         const bool running = controller->switching().GeneratorRunning();
-        std::printf("scope %s: %.2f %% of one core over %d s (%s Hz, %s x %s bytes, %s/div)%s\n",
-                    scope ? "on" : "off", 100 * used / seconds, seconds, qPrintable(rate), qPrintable(buffers),
+        std::printf("scope %s: %.2f %% of one core over %d s (%s, %s Hz, %s x %s bytes, %s/div)%s\n",
+                    scope ? "on" : "off", 100 * used / seconds, seconds, noise ? "white noise" : "1 kHz sine",
+                    qPrintable(rate), qPrintable(buffers),
                     qPrintable(bufferSize), ui::TimeBaseAt(timeBase).label,
                     running ? "" : " (the generator had stopped)");
         result = running ? 0 : 1;

@@ -61,10 +61,15 @@ TfrmWaveForm::TfrmWaveForm(const GeneratorSettings& settings, QAction* menuItem)
 
     repaintTimer_.setInterval(1000 / kPicturesPerSecond);
     connect(&repaintTimer_, &QTimer::timeout, pbxScope, [this] {
-        if (showing())
-            pbxScope->update();
-        else
+        if (!showing()) {
             updateTimer(); // minimised
+            return;
+        }
+        // A picture that would come out the same (a steady tone) is not drawn again.
+        const std::array<QPolygonF, 2> before = trace_;
+        makeTraces();
+        tracesMade_ = trace_ != before;
+        if (tracesMade_) pbxScope->update();
     });
 }
 
@@ -184,25 +189,33 @@ void TfrmWaveForm::samplingRateChanged()
     pbxScope->update();
 }
 
-void TfrmWaveForm::pbxScopePaint(QPainter& painter)
+void TfrmWaveForm::makeTraces()
 {
-    if (frame_.size() != imgPhantomScopeGrid.size()) frame_ = QImage(imgPhantomScopeGrid.size(), QImage::Format_RGB32);
-    std::memcpy(frame_.bits(), imgPhantomScopeGrid.constBits(), static_cast<size_t>(frame_.sizeInBytes()));
     const ScopeScale s = scale();
     if (!running_ || ring_.held() == 0) {
         trace_[0] = ZeroLine(s);
         trace_[1].clear();
         holdingPulse_ = false;
     } else {
-        paintTraces(s);
+        traceSignal(s);
     }
+}
+
+void TfrmWaveForm::pbxScopePaint(QPainter& painter)
+{
+    if (frame_.size() != imgPhantomScopeGrid.size()) frame_ = QImage(imgPhantomScopeGrid.size(), QImage::Format_RGB32);
+    std::memcpy(frame_.bits(), imgPhantomScopeGrid.constBits(), static_cast<size_t>(frame_.sizeInBytes()));
+    // The timer made the traces just before asking for this picture; any other picture
+    // (shown, exposed, a control moved) makes them now.
+    if (!tracesMade_) makeTraces();
+    tracesMade_ = false;
     // Left over right, so that two equal channels show in the left's colour.
     DrawTrace(frame_, trace_[1], kRightColour.rgb());
     DrawTrace(frame_, trace_[0], kLeftColour.rgb());
     painter.drawImage(0, 0, frame_);
 }
 
-void TfrmWaveForm::paintTraces(const ScopeScale& s)
+void TfrmWaveForm::traceSignal(const ScopeScale& s)
 {
     const int64_t screen = s.framesOnScreen();
     const int64_t ahead = framesAhead ? std::max<int64_t>(framesAhead(), 0) : 0;

@@ -6,7 +6,7 @@
 // filled by all that the engine's ring and the device hold: the picture is that much behind
 // the newest fill. Window thread. bufferFilled runs inside the buffer fill and only copies
 // into a ring; the picture is repainted by a timer, at most kPicturesPerSecond times a
-// second and only while the window shows and the generator runs.
+// second, only while the window shows and the generator runs, and only when it changed.
 
 #include "audio/live/generator_output.h"
 #include "ui/waveform_display/scope_trace.h"
@@ -32,7 +32,7 @@ public:
     // is read from `settings` when the window is drawn.
     TfrmWaveForm(const GeneratorSettings& settings, QAction* menuItem);
 
-    static constexpr int kPicturesPerSecond = 25;
+    static constexpr int kPicturesPerSecond = 20;
 
     // Frames filled but not yet played (the output engine's FramesAhead); unset: none.
     std::function<int64_t()> framesAhead;
@@ -79,7 +79,8 @@ private:
     void sizeRing();
     void updateTimer();
     bool showing() const;
-    void paintTraces(const ScopeScale& s);
+    void makeTraces();
+    void traceSignal(const ScopeScale& s);
 
     const GeneratorSettings& settings_;
     QAction* menuItem_;
@@ -89,6 +90,7 @@ private:
     std::array<QPolygonF, 2> trace_;
     QTimer repaintTimer_;
     bool holdingPulse_ = false; // the traces show the last pulse until another one comes
+    bool tracesMade_ = false;   // trace_ was made for the picture the timer asked for
     QImage frame_; // the picture being made: the grid, then the traces
 };
 
