@@ -73,16 +73,25 @@ void ScopeRing::summarise(uint64_t from, uint64_t to, bool fresh)
     for (int k = 0; k < channels; ++k) {
         const std::vector<float>& ring = k == 0 ? left_ : right_;
         std::vector<Block>& blocks = k == 0 ? leftBlocks_ : rightBlocks_;
-        for (uint64_t f = from; f < to; ++f) {
-            const float v = ring[f & mask_];
-            Block& b = blocks[(f / kBlock) & blockMask_];
+        // Block by block: a block never wraps round the ring, its frames lie side by side.
+        for (uint64_t f = from; f < to;) {
             const auto offset = static_cast<uint16_t>(f % kBlock);
+            const uint64_t end = std::min(to, f - offset + kBlock);
+            const float* v = ring.data() + (f & mask_);
+            Block& b = blocks[(f / kBlock) & blockMask_];
             // A block starts here; one that continues from the previous append keeps its
             // summary, unless the summaries are being made afresh.
-            if (offset == 0 || (f == from && fresh)) b = Block{v, v, offset, offset, 0};
-            if (v < b.lowest) b.lowest = v, b.lowAt = offset;
-            if (v > b.highest) b.highest = v, b.highAt = offset;
-            b.resting += std::abs(v) <= kRest;
+            if (offset == 0 || (f == from && fresh)) b = Block{v[0], v[0], offset, offset, 0};
+            float lowest = b.lowest, highest = b.highest;
+            uint16_t lowAt = b.lowAt, highAt = b.highAt, resting = b.resting;
+            for (uint16_t i = 0, n = static_cast<uint16_t>(end - f); i < n; ++i) {
+                const float x = v[i];
+                if (x < lowest) lowest = x, lowAt = static_cast<uint16_t>(offset + i);
+                if (x > highest) highest = x, highAt = static_cast<uint16_t>(offset + i);
+                resting += std::abs(x) <= kRest;
+            }
+            b = Block{lowest, highest, lowAt, highAt, resting};
+            f = end;
         }
     }
 }

@@ -154,6 +154,7 @@ void TfrmWaveForm::tbTDivChange()
 {
     const TimeBase& base = TimeBaseAt(tbTDiv->value());
     timePerDivision_ = base.seconds;
+    updateTimer();
     lbltDiv->setText(QString::fromUtf8(base.label) + QStringLiteral("/div"));
     lbltDiv->adjustSize();
     sizeRing();
@@ -257,11 +258,14 @@ void TfrmWaveForm::bufferFilled(const FilledBuffer& buffer)
 void TfrmWaveForm::updateTimer()
 {
     // What is heard moves on between two fills (a buffer may last seconds): the picture
-    // follows at a steady rate while the generator runs.
+    // follows at a steady rate while the generator runs - no faster than the screen, and
+    // no more often than every tenth of the screen's span (a time division), which a
+    // picture of a second's signal does not need.
     if (running_ && showing()) {
         const qreal rate = screen() ? screen()->refreshRate() : 60;
-        repaintTimer_.setInterval(std::max(1000 / kPicturesPerSecond,
-                                           static_cast<int>(std::ceil(1000.0 / (rate > 1 ? rate : 60)))));
+        const int division = static_cast<int>(std::lround(1000 * timePerDivision_));
+        repaintTimer_.setInterval(std::max({1000 / kPicturesPerSecond, division,
+                                            static_cast<int>(std::ceil(1000.0 / (rate > 1 ? rate : 60)))}));
         if (!repaintTimer_.isActive()) repaintTimer_.start();
     } else {
         repaintTimer_.stop();
