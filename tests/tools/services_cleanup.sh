@@ -15,14 +15,16 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# A script that starts the services and records what it has, then waits to be ended.
+# A script that starts the services and records what it has, then waits to be ended (in
+# short sleeps: a sleep of a killed script lives on by itself; its output goes to a file,
+# so that nothing left running holds this test's output open).
 cat >"$work/starts_services.sh" <<EOS
 source "$root/tools/services.sh"
 trap velmora_services_stop EXIT
 velmora_services_start
 echo "\$VELMORA_SERVICE_PIDS \$VELMORA_GUARD_PID" >"\$1.pids"
 echo "\$VELMORA_RUNTIME" >"\$1.dirs"
-sleep 300
+while :; do sleep 0.5; done
 EOS
 # A test of several generators under a bus of its own (as e2e_sync.sh): its own X server,
 # the sound server, a recorder.
@@ -38,7 +40,7 @@ gl_sound_server
 gl_sink "cleanup_\$\$"
 echo "\${gl_pids[*]} \$VELMORA_SERVICE_PIDS \$VELMORA_GUARD_PID \$gl_session_bus \$\$" >"\$1.pids"
 echo "\$gl_work \$VELMORA_RUNTIME" >"\$1.dirs"
-sleep 300
+while :; do sleep 0.5; done
 EOS
 
 # expect_gone NAME: every recorded process and folder is gone within 15 s.
@@ -62,12 +64,12 @@ started() {
 }
 
 echo "== the script killed with SIGKILL"
-env -u PULSE_SERVER bash "$work/starts_services.sh" "$work/killed" &
+env -u PULSE_SERVER bash "$work/starts_services.sh" "$work/killed" >"$work/killed.log" 2>&1 &
 pid=$!
 started killed && { kill -KILL "$pid"; wait "$pid" 2>/dev/null; expect_gone killed; }
 
 echo "== its outer dbus-run-session killed with SIGKILL"
-bash "$work/generators.sh" "$work/outer" &
+bash "$work/generators.sh" "$work/outer" >"$work/outer.log" 2>&1 &
 pid=$!
 if started outer; then
   ps -o comm= -p "$pid" | grep -q dbus-run-sessio || fail "the outer process is not dbus-run-session"
@@ -82,7 +84,7 @@ echo "== Ctrl+C while the services start"
 # process in the group, as Ctrl+C does.
 python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execvp(sys.argv[1], sys.argv[1:])' \
   bash -c 'echo $$ >"$1"; trap velmora_services_stop EXIT; source "$0/tools/services.sh"; velmora_services_start; sleep 300' \
-  "$root" "$work/group" &
+  "$root" "$work/group" >"$work/interrupted.log" 2>&1 &
 pid=$!
 # Once the sound server runs, the start still waits for it and lets the sink settle (2 s).
 runtime="" end=$((SECONDS + 20))
