@@ -35,11 +35,20 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "terminal_text.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
+
+#ifdef VELMORA_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
@@ -180,12 +189,58 @@ std::optional<int> answerWithoutWindows(const velmora::StartArguments& arguments
     case Mode::Help: std::fputs(velmora::StartUsage(program).c_str(), stdout); return 0;
     case Mode::Version: std::fputs(velmora::StartVersion().c_str(), stdout); return 0;
     case Mode::BadOption:
-        std::fprintf(stderr, "%s: unknown option '%s'\nTry '%s --help'.\n", program, arguments.argument.c_str(),
-                     program);
+        std::fprintf(stderr, "%s: unknown option '%s' (see %s --help)\n", program,
+                     velmora::EscapeControl(arguments.argument).c_str(), program);
         return 2;
     case Mode::Start: break;
     }
     return std::nullopt;
+}
+
+// The value of Qt's own option `-name value` (or `--name value`, `-name=value`), if given.
+const char* qtOption(int argc, char** argv, const char* name)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a.starts_with("--")) a.remove_prefix(1);
+        if (!a.starts_with("-") || a.substr(1, std::strlen(name)) != name) continue;
+        const std::string_view rest = a.substr(1 + std::strlen(name));
+        if (rest.empty() && i + 1 < argc) return argv[i + 1];
+        if (rest.starts_with("=")) return argv[i] + (std::string_view(argv[i]).size() - rest.size() + 1);
+    }
+    return nullptr;
+}
+
+// Qt's X platform aborts the program, with several lines of its own, when it cannot reach a
+// display: checked first, in one line that says where to turn instead. Other platforms
+// (offscreen, Wayland) are left to Qt.
+std::optional<int> refuseWithoutDisplay(int argc, char** argv)
+{
+    const char* chosen = qtOption(argc, argv, "platform");
+    std::string platform = chosen ? chosen : qEnvironmentVariable("QT_QPA_PLATFORM").toStdString();
+    platform = platform.substr(0, platform.find_first_of(";:")); // the first choice, without options
+    if (platform.empty()) {
+        // Qt's own choice: Wayland where a Wayland display is offered, X otherwise.
+        if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return std::nullopt;
+    } else if (platform != "xcb") {
+        return std::nullopt;
+    }
+    const char* given = qtOption(argc, argv, "display");
+    const std::string display = given ? given : qEnvironmentVariable("DISPLAY").toStdString();
+    std::string why;
+    if (display.empty()) {
+        why = "no display (DISPLAY is not set)";
+    } else {
+#ifdef VELMORA_HAVE_XCB
+        xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
+        const bool reached = xcb_connection_has_error(connection) == 0;
+        xcb_disconnect(connection);
+        if (!reached) why = "cannot open the display '" + velmora::EscapeControl(display) + "'";
+#endif
+    }
+    if (why.empty()) return std::nullopt;
+    std::fprintf(stderr, "velmora: %s; to play or render without a display use velmora-render\n", why.c_str());
+    return 1;
 }
 
 } // namespace
@@ -193,6 +248,8 @@ std::optional<int> answerWithoutWindows(const velmora::StartArguments& arguments
 int main(int argc, char** argv)
 {
     if (const auto status = answerWithoutWindows(velmora::ReadStartArguments(argc > 1 ? argv[1] : nullptr), "velmora"))
+        return *status;
+    if (const auto status = refuseWithoutDisplay(argc, argv))
         return *status;
 
     // Before anything (Qt's own accessibility and theme included) asks for a session bus:

@@ -47,6 +47,8 @@ std::string AudioDevice::errorText(DeviceResult code) const {
     case device_error::QueueFull: return "Too many buffers handed to the audio device";
     case device_error::DeviceLost: return "The audio device is no longer available";
     case device_error::NoAnswer: return "The audio device does not answer";
+    case device_error::NoSoundServer:
+      return "No sound server answers (PulseAudio or PipeWire is not running or cannot be reached)";
     case device_error::NoFloat:
       return "The audio device does not take 32-bit float samples; choose 16 or 24 bits";
     default: return doErrorText(code);

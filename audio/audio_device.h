@@ -24,6 +24,7 @@ constexpr DeviceResult QueueFull = 0x7E06;     // more buffers handed over than 
 constexpr DeviceResult DeviceLost = 0x7E07;    // the device went away while playing
 constexpr DeviceResult NoAnswer = 0x7E08;      // the device did not answer an open in time
 constexpr DeviceResult NoFloat = 0x7E09;       // the device does not take float samples
+constexpr DeviceResult NoSoundServer = 0x7E0A; // the sound server behind the device is not there
 }  // namespace device_error
 
 // One output device and its stream: the handful of operations the output engine needs.

@@ -61,6 +61,8 @@ bool TAudioOut::OpenDevice(NoticeRoute& TS) {
   FStreamBuffers = FNumBuffers;
   FStreamBufferSize = FBufferSize;
   FStreamRate = FWaveFmtEx.samplesPerSec;
+  FStreamFrames = 0;
+  FStreamFrameBytes = FWaveFmtEx.blockAlign;
   for (int32_t i = 0; i < FStreamBuffers; ++i) WaveHdr[i] = WaveHeader{WaveBuffer[i].get(), FBufferSize};
 
   FFilledBuffers = FQueuedBuffers = FProcessedBuffers = 0;
@@ -116,6 +118,7 @@ bool TAudioOut::QueueNextBuffer() {
     return false;
   }
   ++FFilledBuffers;
+  if (FStreamFrameBytes > 0) FStreamFrames += static_cast<uint64_t>(h.length / FStreamFrameBytes);
   FQueuedBuffers = FFilledBuffers - FProcessedBuffers;
   BufIndex = (BufIndex + 1) % FStreamBuffers;
   return true;
@@ -173,6 +176,15 @@ double TAudioOut::ElapsedTime() {
   uint32_t samples = 0;
   if (!FActive || device_.position(samples) != 0 || FStreamRate == 0) return 0.0;
   return static_cast<double>(samples) / static_cast<double>(FStreamRate);
+}
+
+int64_t TAudioOut::FramesAhead() {
+  uint32_t played = 0;
+  if (!FWaveDeviceOpen || device_.position(played) != 0) return 0;
+  // The device counts in 32 bits: it wraps after some hours at the highest rates, while
+  // what it holds is never more than a few seconds.
+  const auto ahead = static_cast<int32_t>(static_cast<uint32_t>(FStreamFrames) - played);
+  return std::max<int64_t>(ahead, 0);
 }
 
 }  // namespace velmora

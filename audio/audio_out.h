@@ -61,6 +61,9 @@ class TAudioOut final : public TAudioIO {
   void setPaused(bool value);
   // Seconds played in this stream; 0 while Idle.
   double ElapsedTime();
+  // Frames handed to the device in this stream that it has not played yet: how far what is
+  // heard lags behind the newest fill. 0 while Idle.
+  int64_t FramesAhead();
 
   bool WaveDeviceOpen() const { return FWaveDeviceOpen; }
   // The latest stream was cut short by the device after it started (a write refused: the
@@ -98,6 +101,8 @@ class TAudioOut final : public TAudioIO {
   int32_t FStreamBufferSize = 0;  // buffer size of the open stream
   uint32_t FStreamRate = 0;
   bool FStreamFailed = false;
+  uint64_t FStreamFrames = 0;     // frames handed to the device in the open stream
+  uint16_t FStreamFrameBytes = 0;
 };
 
 }  // namespace velmora

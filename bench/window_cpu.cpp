@@ -1,11 +1,17 @@
-// window_cpu: the generator window playing a 48000 Hz stereo 1 kHz sine for a while, with
-// or without the waveform display open at 100 ms/div, and the processor time the whole
-// process took meanwhile (window, fill, device threads). It plays through the program's
-// output device (a PipeWire server where one answers, else ALSA's default device), or with
-// --alsa through ALSA's default device whatever answers.
+// window_cpu: the generator window playing a stereo 1 kHz sine for a while, with or without
+// the waveform display open, and the processor time the whole process took meanwhile
+// (window, fill, device threads). It plays through the program's output device (a PipeWire
+// server where one answers, else ALSA's default device), or with --alsa through ALSA's
+// default device whatever answers.
 //
-//   window_cpu [--scope] [--alsa] [SECONDS]
-//       prints: "scope off|on, OUTPUT: X.XX % of one core over S s"
+//   window_cpu [--scope] [--alsa] [--rate HZ] [--buffers N] [--buffer-size BYTES]
+//              [--tdiv POSITION] [--noise] [SECONDS]
+//
+// --noise plays white noise instead of the sine: a picture that changes every time.
+//
+// Defaults: 48000 Hz, 4 buffers of 2048 bytes, 100 ms/div (position 10), 30 s. Prints
+// "scope off|on, OUTPUT: X.XX % of one core over S s, N underrun(s) (RATE Hz, N x BYTES
+// bytes, LABEL/div)".
 //
 // Run it under an X server and a sound server (bench/window_cpu.sh starts both).
 #include "audio/alsa/alsa_device.h"
@@ -26,6 +32,7 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -61,11 +68,25 @@ int main(int argc, char** argv)
     bool scope = false;
     bool alsa = false;
     int seconds = 30;
+    QString rate = QStringLiteral("48000"), buffers = QStringLiteral("4"), bufferSize = QStringLiteral("2048");
+    int timeBase = 10;
+    bool noise = false;
     for (int i = 1; i < argc; ++i) {
+        const bool valued = i + 1 < argc;
         if (std::strcmp(argv[i], "--scope") == 0)
             scope = true;
         else if (std::strcmp(argv[i], "--alsa") == 0)
             alsa = true;
+        else if (std::strcmp(argv[i], "--rate") == 0 && valued)
+            rate = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--buffers") == 0 && valued)
+            buffers = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--buffer-size") == 0 && valued)
+            bufferSize = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--noise") == 0)
+            noise = true;
+        else if (std::strcmp(argv[i], "--tdiv") == 0 && valued)
+            timeBase = std::atoi(argv[++i]);
         else
             seconds = std::atoi(argv[i]);
     }
@@ -77,22 +98,36 @@ int main(int argc, char** argv)
         device = std::make_unique<AlsaDevice>();
     else
         device = std::make_unique<SystemAudioDevice>();
-    AudioDevice* output = device.get();
+    AudioDevice* player = device.get();
     auto controller = std::make_unique<ui::GeneratorController>(window, std::move(device), &notices);
     window.show();
 
     Generator& g = controller->generator();
-    QComboBox& rates = *controller->settingsDialog().cboFsList;
-    rates.setCurrentIndex(rates.findText(QStringLiteral("48000")));
-    controller->settingsDialog().cboFsListChange();
+    ui::TfrmSettings& output = controller->settingsDialog();
+    const auto choose = [](QComboBox& list, const QString& text) {
+        const int index = list.findText(text);
+        if (index < 0) {
+            std::fprintf(stderr, "window_cpu: no entry '%s' in %s\n", qPrintable(text), qPrintable(list.objectName()));
+            std::exit(2);
+        }
+        list.setCurrentIndex(index);
+    };
+    choose(*output.cboFsList, rate);
+    output.cboFsListChange();
+    choose(*output.cboBuffers, buffers);
+    output.cboBuffersChange();
+    choose(*output.cboBufferSize, bufferSize);
+    output.cboBufferSizeChange();
     controller->binding().run([&] {
         g.selectIndex({Field::cboChannels}, 1);
         for (Channel c : kChannels) g.setText({Field::fInit, c}, "1000");
+        if (noise)
+            for (Channel c : kChannels) g.selectIndex({Field::WaveForm, c}, kWhiteNoise);
         g.setChecked({Field::Loop}, true);
     });
     if (scope) {
         window.menu().WaveformDisplay1->trigger();
-        controller->waveform().tbTDiv->setValue(10); // 100 ms/div
+        controller->waveform().tbTDiv->setValue(timeBase);
     }
     controller->switching().btnONClick();
 
@@ -103,10 +138,12 @@ int main(int argc, char** argv)
     QTimer::singleShot(1000 + seconds * 1000, &app, [&] {
         const double used = processorSeconds() - start;
         const bool running = controller->switching().GeneratorRunning();
-        auto* system = dynamic_cast<SystemAudioDevice*>(output);
+        auto* system = dynamic_cast<SystemAudioDevice*>(player);
         const char* through = system != nullptr && system->playingThroughPipeWire() ? "PipeWire" : "ALSA";
-        std::printf("scope %s, %s: %.2f %% of one core over %d s, %llu underrun(s)%s\n", scope ? "on" : "off",
-                    through, 100 * used / seconds, seconds, static_cast<unsigned long long>(output->underruns()),
+        std::printf("scope %s, %s: %.2f %% of one core over %d s, %llu underrun(s) (%s, %s Hz, %s x %s bytes, %s/div)%s\n",
+                    scope ? "on" : "off", through, 100 * used / seconds, seconds,
+                    static_cast<unsigned long long>(player->underruns()), noise ? "white noise" : "1 kHz sine",
+                    qPrintable(rate), qPrintable(buffers), qPrintable(bufferSize), ui::TimeBaseAt(timeBase).label,
                     running ? "" : " (the generator had stopped)");
         result = running ? 0 : 1;
         app.quit();

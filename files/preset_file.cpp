@@ -81,8 +81,14 @@ PresetFileContents ParsePresetFile(std::string_view bytes, std::string_view name
 
 std::string ReadPresetFileBytes(const std::filesystem::path& file)
 {
-    Descriptor d{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Not blocking in the open: a FIFO would wait for a writer for ever.
+    Descriptor d{::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
     if (d.fd < 0) throw PresetFileError("Cannot open file " + Quoted(file) + ". " + SystemText(errno));
+    struct stat st {};
+    if (::fstat(d.fd, &st) != 0)
+        throw PresetFileError("Cannot read file " + Quoted(file) + ". " + SystemText(errno));
+    if (!S_ISREG(st.st_mode))
+        throw PresetFileError("Cannot read file " + Quoted(file) + ". It is not a regular file.");
     std::string bytes(kPresetFileSize, '\0');
     size_t have = 0;
     while (have < bytes.size()) {

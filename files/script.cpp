@@ -1,6 +1,7 @@
 #include "script.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -100,9 +101,18 @@ ScriptFile ScriptFile::FromBytes(std::string_view bytes)
 
 ScriptFile ScriptFile::Read(const std::filesystem::path& file)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking in the open: a FIFO would wait for a writer for ever.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         throw ScriptFileError("Cannot open file \"" + file.string() + "\". " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = errno;
+        const bool regular = S_ISREG(st.st_mode);
+        ::close(fd);
+        throw ScriptFileError("Cannot read file \"" + file.string() + "\". " +
+                              (regular ? std::string(std::strerror(error)) : "It is not a regular file."));
+    }
     std::string bytes;
     char buffer[65536];
     for (;;) {

@@ -1,7 +1,9 @@
 #include "settings/atomic_file.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <system_error>
 #include <utility>
 
@@ -108,8 +110,28 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& file)
     }
 }
 
-void replaceFileAtomically(const std::filesystem::path& file, std::string_view contents)
+std::filesystem::path followLinks(const std::filesystem::path& file)
 {
+    std::filesystem::path at = file;
+    for (int hops = 0;; ++hops) {
+        std::error_code ec;
+        const auto status = std::filesystem::symlink_status(at, ec);
+        if (ec || !std::filesystem::is_symlink(status))
+            return at;
+        if (hops == 40)
+            fail("cannot follow the links of '" + file.string() + "'", ELOOP);
+        const auto target = std::filesystem::read_symlink(at, ec);
+        if (ec)
+            fail("cannot read the link '" + at.string() + "'", ec.value());
+        at = target.is_absolute() ? target : folderOf(at) / target;
+    }
+}
+
+void replaceFileAtomically(const std::filesystem::path& linkOrFile, std::string_view contents)
+{
+    // Renaming over a link would put a regular file in its place and leave what it leads to
+    // as it was.
+    const std::filesystem::path file = followLinks(linkOrFile);
     int rawFd = -1;
     const auto temporary = createTemporary(file, rawFd);
     FileDescriptor fd(rawFd);
@@ -138,8 +160,14 @@ void replaceFileAtomically(const std::filesystem::path& file, std::string_view c
         fail("cannot sync the folder of '" + file.string() + "'");
 }
 
-void removeStaleTemporaries(const std::filesystem::path& file)
+void removeStaleTemporaries(const std::filesystem::path& linkOrFile)
 {
+    std::filesystem::path file;
+    try {
+        file = followLinks(linkOrFile);
+    } catch (const std::system_error&) {
+        return;
+    }
     const std::string prefix = file.filename().string() + std::string(kTemporaryMark);
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folderOf(file), ec)) {
@@ -148,17 +176,32 @@ void removeStaleTemporaries(const std::filesystem::path& file)
     }
 }
 
-FolderLock::FolderLock(const std::filesystem::path& folder)
+FolderLock::FolderLock(const std::filesystem::path& folder, std::chrono::milliseconds limit)
     : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
     if (fd_ < 0)
         fail("cannot open the folder '" + folder.string() + "'");
-    while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            const int error = errno;
+    // A holder that is stopped (SIGSTOP) or hangs would keep a blocking flock waiting for
+    // ever: try, and look again every few milliseconds until the limit.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    auto pause = std::chrono::milliseconds(2);
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        if (error != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
             ::close(fd_);
+            if (error == EWOULDBLOCK) {
+                char seconds[32];
+                std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(limit.count()) / 1000);
+                fail("cannot lock the folder '" + folder.string() + "': another program has held it for " + seconds +
+                         " s",
+                     error);
+            }
             fail("cannot lock the folder '" + folder.string() + "'", error);
         }
+        ::usleep(static_cast<useconds_t>(std::chrono::microseconds(pause).count()));
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
 }
 

@@ -10,12 +10,13 @@ build_pkgs=(build-essential cmake ninja-build pkg-config git
 # What the tests start or drive: an X server, a session bus, a PulseAudio server
 # with a null sink reached through ALSA's default device, a PipeWire server with WirePlumber
 # (pw-record, pw-dump and pw-link come with pipewire-bin), and the measuring tools; the
-# validators of the installed files and the Debian package's tools.
+# validators of the installed files and the Debian package's tools; ImageMagick's import
+# for the screenshots of the soak and frozen-server scripts.
 test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
            alsa-utils pipewire pipewire-bin wireplumber
            sox ffmpeg python3 python3-numpy procps
            desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
-           groff man-db strace dpkg-dev lintian xdotool)
+           groff man-db strace dpkg-dev lintian xdotool imagemagick)
 # tools/fuzz.sh: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.
 fuzz_pkgs=(clang)
 

@@ -13,15 +13,20 @@ velmora=$build/app/velmora
 for tool in Xvfb xdotool pulseaudio dbus-daemon; do command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }; done
 
 work=$(mktemp -d /tmp/velmora-frozen.XXXXXX)
+# A guard ends what this script started and removes its folder when the script is
+# killed outright (a CTest time-out).
+source "$root/tools/services.sh"
+velmora_guard_start
+velmora_guard_add dir "$work"
 x_pid="" pa_pid="" app_pid=""
 source "$root/tools/private_bus.sh"
 cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
   velmora_private_bus_stop
-  [[ -n "$pa_pid" ]] && { kill -CONT "$pa_pid" 2>/dev/null; kill "$pa_pid" 2>/dev/null; } || true
-  [[ -n "$x_pid" ]] && kill "$x_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
+  [[ -n "$pa_pid" ]] && kill -CONT "$pa_pid" 2>/dev/null || true
+  # shellcheck disable=SC2086
+  velmora_end_processes $app_pid $pa_pid $x_pid
   rm -rf "$work"
+  velmora_guard_stop
 }
 trap cleanup EXIT
 
@@ -33,6 +38,7 @@ d=120
 while [[ -e /tmp/.X$d-lock || -e /tmp/.X11-unix/X$d ]]; do d=$((d + 1)); done
 Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 x_pid=$!
+velmora_guard_add pid "$x_pid"
 mkdir -p -m 700 "$work/xdg" "$work/home" "$work/config/Karvell"
 echo 'Welcome = boolean true' >"$work/config/Karvell/Velmora.conf"
 
@@ -42,12 +48,14 @@ start_pa() {
     --daemonize=no --exit-idle-time=-1 --disallow-exit -L "module-null-sink sink_name=frozen rate=48000" \
     -L "module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" >/dev/null 2>&1 &
   pa_pid=$!
+  velmora_guard_add pid "$pa_pid"
   for _ in $(seq 1 100); do [[ -S "$work/pulse.sock" ]] && break; sleep 0.05; done
 }
 start_app() {
   DISPLAY=":$d" PULSE_SERVER="unix:$work/pulse.sock" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb \
     "$velmora" /nosplash >"$work/velmora.log" 2>&1 &
   app_pid=$!
+  velmora_guard_add pid "$app_pid"
   for _ in $(seq 1 100); do
     win=$(DISPLAY=":$d" xdotool search --pid "$app_pid" --name '^(ON - )?Velmora$' 2>/dev/null | head -n1 || true)
     [[ -n "$win" ]] && break

@@ -9,6 +9,9 @@ velmora_private_bus_start() {
   dbus-daemon --session --fork --nopidfile --print-address=3 --print-pid=4 \
     --address="unix:path=$dir/bus" 3>"$dir/bus.addr" 4>"$dir/bus.pid" || return 1
   VELMORA_PRIVATE_BUS_PID=$(head -n1 "$dir/bus.pid")
+  # Where the script has a guard (tools/services.sh), it ends the bus too when the script is
+  # killed outright.
+  if declare -F velmora_guard_add >/dev/null; then velmora_guard_add pid "$VELMORA_PRIVATE_BUS_PID"; fi
   DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$dir/bus.addr")
   export DBUS_SESSION_BUS_ADDRESS
 }

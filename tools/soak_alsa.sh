@@ -13,20 +13,24 @@ seconds=${1:-60}
 
 busy_pid=""
 cleanup() {
-  [[ -n "$busy_pid" ]] && kill "$busy_pid" 2>/dev/null || true
+  # shellcheck disable=SC2086
+  velmora_end_processes $busy_pid
   if [[ -n "${started_services:-}" ]]; then velmora_services_stop; fi
+  velmora_guard_stop
 }
 trap cleanup EXIT
+source "$root/tools/services.sh"
+velmora_guard_start
 
 if [[ -z "${PULSE_SERVER:-}" ]] || ! pactl info >/dev/null 2>&1; then
-  source "$root/tools/services.sh"
+  started_services=1 # from here on: a Ctrl+C during the start stops what has started
   velmora_services_start
-  started_services=1
 fi
 
 player_cpu=0
 source "$root/tools/soak_lib.sh"
 soak_busy_core
+velmora_guard_add pid "$busy_pid"
 
 echo "== 384000 Hz, 24-bit stereo, 4 x 65536-byte buffers, ${seconds} s, core $other_cpu busy"
 taskset -c "$player_cpu" "$player" --rate 384000 --bits 24 --channels 2 --seconds "$seconds" \

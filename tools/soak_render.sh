@@ -13,26 +13,33 @@ seconds=${1:-3600}
 
 busy_pid="" play_pid=""
 cleanup() {
-  [[ -n "$busy_pid" ]] && kill "$busy_pid" 2>/dev/null || true
-  [[ -n "$play_pid" ]] && kill "$play_pid" 2>/dev/null || true
+  # shellcheck disable=SC2086
+  velmora_end_processes $busy_pid $play_pid
   if [[ -n "${started_services:-}" ]]; then velmora_services_stop; fi
+  [[ -n "${log:-}" ]] && rm -f "$log"
+log=""
+  velmora_guard_stop
 }
 trap cleanup EXIT
+source "$root/tools/services.sh"
+velmora_guard_start
 if [[ -z "${PULSE_SERVER:-}" ]] || ! pactl info >/dev/null 2>&1; then
-  source "$root/tools/services.sh"
+  started_services=1 # from here on: a Ctrl+C during the start stops what has started
   velmora_services_start
-  started_services=1
 fi
 
 source "$root/tools/soak_lib.sh"
 
 soak_busy_core
+velmora_guard_add pid "$busy_pid"
 
 log=$(mktemp)
 "$render" --play SamplingRate=384000 Quantisation=24 cboChannels=1 chkAsLeft=1 chkConstantLeft=0 \
   fInitLeft=20 fFinalLeft=20000 LogarithmicLeft=1 BidirectionalLeft=1 Loop=1 Duration=10 \
   BufferSize=65536 2>"$log" &
 play_pid=$!
+velmora_guard_add pid "$play_pid"
+velmora_guard_add dir "$log"
 sleep 5
 echo "start (after 5 s): $(soak_figures "$play_pid")"
 sleep $((seconds > 10 ? seconds - 5 : 5))
@@ -43,3 +50,4 @@ play_pid=""
 echo "exit status $status; stderr: $(tr '\n' ' ' <"$log")"
 grep -q underrun "$log" || echo "no underruns"
 rm -f "$log"
+log=""

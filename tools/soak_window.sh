@@ -18,22 +18,23 @@ command -v gdbus >/dev/null && command -v import >/dev/null ||
 
 busy_pid="" app_pid="" config=""
 cleanup() {
-  [[ -n "$busy_pid" ]] && kill "$busy_pid" 2>/dev/null || true
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
+  # Only what this script started itself: a bare wait would also wait for the services,
+  # which never end on their own.
+  # shellcheck disable=SC2086
+  velmora_end_processes $busy_pid $app_pid
   [[ -n "$config" ]] && rm -rf "$config"
-  if [[ -n "${started_services:-}" ]]; then velmora_services_stop; fi
+  velmora_services_stop
 }
-trap cleanup EXIT
 source "$root/tools/services.sh"
+trap cleanup EXIT
 velmora_services_start
-started_services=1
 
 source "$root/tools/soak_lib.sh"
 
 # The output settings as stored values: 384000 Hz (list entry 9), 24 bits, 4 buffers of
 # 65536 bytes. The signal is set through messages once the window is up.
 config=$(mktemp -d)
+velmora_guard_add dir "$config"
 mkdir -p "$config/Karvell"
 cat >"$config/Karvell/Velmora.conf" <<'EOF2'
 Welcome = boolean true
@@ -49,6 +50,7 @@ EOF2
 
 XDG_CONFIG_HOME="$config" "$velmora" /nosplash >"$config/velmora.log" 2>&1 &
 app_pid=$!
+velmora_guard_add pid "$app_pid"
 name="org.velmora.Generator.p$app_pid"
 for _ in $(seq 100); do
   gdbus introspect --session --dest "$name" --object-path /Generator >/dev/null 2>&1 && break
@@ -72,6 +74,7 @@ message 1035 1 0
 message 1024 0 0
 
 soak_busy_core
+velmora_guard_add pid "$busy_pid"
 
 sleep 5
 echo "start (after 5 s): $(soak_figures "$app_pid")"

@@ -129,6 +129,29 @@ void openPcm(PendingOpen& p, const std::string& name, snd_pcm_format_t sampleFor
   p.doneChanged.notify_all();
 }
 
+// True when ALSA plays `name` through a sound server (PulseAudio, PipeWire, JACK): for such
+// a device "No such file or directory" or "Connection refused" means the server's socket,
+// not a sound card. Reads ALSA's configuration only.
+bool playsThroughASoundServer(const std::string& name) {
+  snd_config_t* definition = nullptr;
+  if (snd_config_update() < 0 || snd_config_search_definition(snd_config, "pcm", name.c_str(), &definition) < 0)
+    return false;
+  bool server = false;
+  snd_config_t* type = nullptr;
+  const char* text = nullptr;
+  if (snd_config_search(definition, "type", &type) == 0 && snd_config_get_string(type, &text) == 0 && text != nullptr) {
+    const std::string kind = text;
+    server = kind == "pulse" || kind == "pipewire" || kind == "jack";
+  }
+  snd_config_delete(definition);
+  return server;
+}
+
+bool noSoundCard() {
+  int card = -1;
+  return snd_card_next(&card) == 0 && card < 0;
+}
+
 }  // namespace
 
 // One open stream: its worker, which makes every call into ALSA, and a watchdog that gives
@@ -357,6 +380,7 @@ class AlsaDevice::Stream : public std::enable_shared_from_this<AlsaDevice::Strea
       failed = failed_;
       abandoned = abandoned_;
     }
+    if (underrunPending_ && !failed && !abandoned) stats_->underruns.fetch_add(1, std::memory_order_relaxed);
     if (!abandoned) {
       if (!failed && !devicePaused && framesSinceReset_ > 0) {
         // Let what ALSA holds play out. A stream shorter than ALSA's start threshold has
@@ -416,9 +440,15 @@ class AlsaDevice::Stream : public std::enable_shared_from_this<AlsaDevice::Strea
         continue;
       }
       if (n < 0) {
-        if (n == -EPIPE) stats_->underruns.fetch_add(1, std::memory_order_relaxed);
+        // A sound server that went away may first look like an underrun: it counts as one
+        // only once the stream plays on after it.
+        if (n == -EPIPE) underrunPending_ = true;
         if (device([&] { return snd_pcm_recover(pcm_, static_cast<int>(n), 1); }) < 0) return Outcome::Failed;
         continue;
+      }
+      if (underrunPending_ && n > 0) {
+        underrunPending_ = false;
+        stats_->underruns.fetch_add(1, std::memory_order_relaxed);
       }
       stalledSince = Clock::time_point{};
       if (framesWritten_ == 0 && n > 0) stats_->firstWriteNanos.store(nowNanos(), std::memory_order_relaxed);
@@ -470,6 +500,7 @@ class AlsaDevice::Stream : public std::enable_shared_from_this<AlsaDevice::Strea
   snd_pcm_uframes_t offset_ = 0;  // frames of the head buffer already written
   uint64_t framesWritten_ = 0;
   uint64_t framesSinceReset_ = 0;
+  bool underrunPending_ = false;  // recovered from, not yet followed by a write that worked
 
   std::thread worker_;
   std::thread watchdog_;
@@ -543,6 +574,11 @@ DeviceResult AlsaDevice::doOpen(int32_t id, const PcmFormat& format, int32_t buf
   lock.lock();
   // A device that refuses float samples says so in words of its own.
   if (pending->result == -EINVAL && floating) return device_error::NoFloat;
+  // The system's default reaches a sound server only while one runs (PulseAudio's hook); on
+  // a machine without a sound card a default that cannot open has no server to play through.
+  if ((pending->result == -ENOENT || pending->result == -ECONNREFUSED) &&
+      (playsThroughASoundServer(name) || (name == "default" && noSoundCard())))
+    return device_error::NoSoundServer;
   if (pending->result < 0) return pending->result;
   alsaBufferFrames_ = pending->bufferFrames;
 

@@ -10,10 +10,16 @@ fail() { echo "FAIL: $*"; exit 1; }
 command -v pulseaudio >/dev/null || { echo "no pulseaudio: skipped"; exit 77; }
 
 work=$(mktemp -d /tmp/velmora-faults.XXXXXX)
+# A guard ends what this script started and removes its folder when the script is
+# killed outright (a CTest time-out).
+source "$(cd "$(dirname "$0")/../.." && pwd)/tools/services.sh"
+velmora_guard_start
+velmora_guard_add dir "$work"
 server_pid=""
 cleanup() {
   if [[ -n "$server_pid" ]]; then kill -CONT "$server_pid" 2>/dev/null; kill -KILL "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; fi
   rm -rf "$work"
+  velmora_guard_stop
 }
 trap cleanup EXIT
 
@@ -26,6 +32,7 @@ start_server() {
     --disallow-exit -L "module-null-sink sink_name=faults_null rate=48000" \
     -L "module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" >"$work/pulse.log" 2>&1 &
   server_pid=$!
+  velmora_guard_add pid "$server_pid"
   for _ in $(seq 1 100); do [[ -S "$work/pulse.sock" ]] && break; sleep 0.05; done
   [[ -S "$work/pulse.sock" ]] || fail "the private PulseAudio server did not start: $(cat "$work/pulse.log")"
   sleep 0.3
@@ -53,6 +60,7 @@ for sig in INT TERM; do
   start_server
   "$render" --play fInitLeft=440 Duration=20 2>"$work/err" &
   pid=$!
+  velmora_guard_add pid "$pid"
   sleep 1
   kill -0 "$pid" 2>/dev/null || fail "SIG$sig: stopped before the freeze: $(cat "$work/err")"
   kill -STOP "$server_pid"
@@ -72,6 +80,7 @@ done
 start_server
 "$render" --play fInitLeft=440 Duration=20 2>"$work/err" &
 pid=$!
+velmora_guard_add pid "$pid"
 sleep 1
 t0=$(now)
 kill -STOP "$server_pid"
@@ -98,6 +107,7 @@ stop_server
 start_server
 "$render" --play fInitLeft=440 Duration=20 2>"$work/err" &
 pid=$!
+velmora_guard_add pid "$pid"
 sleep 1
 kill -KILL "$server_pid"; wait "$server_pid" 2>/dev/null; server_pid=""
 ended_within "$pid" 10 || { kill -9 "$pid"; fail "killed server: still running 10 s later"; }
@@ -105,7 +115,21 @@ wait "$pid"; rc=$?
 [[ $rc -eq 3 ]] || fail "killed server: exit $rc: $(cat "$work/err")"
 grep -q "^velmora-render: Sound Device Error: " "$work/err" || fail "killed server: $(cat "$work/err")"
 grep -q "ALSA lib\|cannot recovery" "$work/err" && fail "killed server: ALSA's own lines: $(cat "$work/err")"
+grep -q "underrun" "$work/err" && fail "killed server: a lost device counted as an underrun: $(cat "$work/err")"
 echo "server killed mid-play: exit 3: $(head -n1 "$work/err")"
+
+# No sound server at all: the device error says so (a machine with a sound card may play
+# through it instead).
+env -u PULSE_RUNTIME_PATH PULSE_SERVER="unix:$work/nobody.sock" XDG_RUNTIME_DIR="$work/xdg" \
+  timeout 20 "$render" --play fInitLeft=440 Duration=0.5 2>"$work/err"
+rc=$?
+if [[ $rc -eq 3 ]]; then
+  grep -qx "velmora-render: Sound Device Error: No sound server answers.*" "$work/err" ||
+    fail "no sound server: $(cat "$work/err")"
+  echo "no sound server: $(cat "$work/err")"
+elif [[ $rc -ne 0 ]]; then
+  fail "no sound server: exit $rc: $(cat "$work/err")"
+fi
 
 # A process ended mid-export leaves no file behind, whatever ended it.
 mkdir "$work/out"
@@ -113,6 +137,7 @@ for sig in INT TERM HUP KILL; do
   # A background job of a script starts with SIGINT ignored; a terminal's Ctrl+C does not.
   env --default-signal=INT "$render" "$work/out/long.wav" WaveFormLeft=4 cboChannels=1 SamplingRate=384000 Quantisation=24 Duration=900 2>"$work/err" &
   pid=$!
+  velmora_guard_add pid "$pid"
   sleep 0.4
   kill -"$sig" "$pid" 2>/dev/null || fail "the export ended before SIG$sig: $(cat "$work/err")"
   wait "$pid" 2>/dev/null

@@ -14,6 +14,8 @@
 #include "control/example_presets.h"
 #include "control/preset_memory.h"
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -135,6 +137,37 @@ TEST_F(RenderPresetTest, ScriptArgumentsThatCannotRun)
         EXPECT_EQ(r.status, 2) << c.args;
         EXPECT_NE(r.err.find(c.culprit), std::string::npos) << c.args << " -> " << r.err;
     }
+}
+
+// A FIFO (or a folder) named as a preset file or a script would keep the renderer waiting
+// for a writer for ever: refused in one line. A FIFO as the output stays allowed, as with
+// sox, and gets the whole file.
+TEST_F(RenderPresetTest, InputsThatAreNotRegularFilesAreRefusedAnOutputFifoIsWritten)
+{
+    ASSERT_EQ(::mkfifo(path("in.fifo").c_str(), 0600), 0);
+    fs::create_directories(dir_ / "folder.zrx");
+    const std::string render = "timeout 20 " + std::string(VELMORA_RENDER);
+    const std::vector<std::string> cases{
+        "--preset " + path("in.fifo") + ":1 " + path("bad.wav"),
+        "--preset " + path("folder.zrx") + ":1 " + path("bad.wav"),
+        "--play --script " + path("in.fifo"),
+        "--play --script " + path("folder.zrx"),
+    };
+    for (const std::string& c : cases) {
+        const int raw = std::system((render + " " + c + " </dev/null >/dev/null 2>" + path("err.txt")).c_str());
+        const std::string err = slurp(dir_ / "err.txt");
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 2) << c << " -> " << err;
+        EXPECT_NE(err.find("not a regular file"), std::string::npos) << c << " -> " << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_FALSE(fs::exists(path("bad.wav")));
+    }
+
+    ASSERT_EQ(::mkfifo(path("out.wav").c_str(), 0600), 0);
+    const std::string both = "cat " + path("out.wav") + " >" + path("got.wav") + " & " + render + " " +
+                             path("out.wav") + " SamplingRate=8000 Duration=0.5 2>" + path("err.txt") + "; s=$?; wait; exit $s";
+    const int raw = std::system(("bash -c '" + both + "'").c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << slurp(dir_ / "err.txt");
+    EXPECT_EQ(fs::file_size(path("got.wav")), 44u + 8000u); // mono 16 bits, 4000 frames
 }
 
 } // namespace

@@ -298,6 +298,25 @@ TEST_F(AudioOutTest, ElapsedTimeCountsPlayedFramesOfThisStream) {
   EXPECT_DOUBLE_EQ(out.ElapsedTime(), 0.0);
 }
 
+// What the scope delays its picture by: frames handed over and not yet played.
+TEST_F(AudioOutTest, FramesAheadIsWhatTheDeviceHoldsUnplayed) {
+  EXPECT_EQ(out.FramesAhead(), 0);
+  inFill = [](int n, int32_t& size) {
+    if (n == 5) size = 100;  // 25 frames
+  };
+  ASSERT_TRUE(out.Start(notices));
+  EXPECT_EQ(out.FramesAhead(), 4 * 256);
+  play(1);  // played 256 of fill 0, fill 4 handed over
+  EXPECT_EQ(out.FramesAhead(), 4 * 256);
+  play(1);  // played 256 of fill 1, fill 5 of 25 frames handed over
+  EXPECT_EQ(out.FramesAhead(), 3 * 256 + 25);
+  out.StopGracefully();
+  play(2);  // nothing refilled
+  EXPECT_EQ(out.FramesAhead(), 256 + 25);
+  out.StopAtOnce();
+  EXPECT_EQ(out.FramesAhead(), 0);
+}
+
 TEST_F(AudioOutTest, LateCompletionsOfAClosedStreamAreIgnored) {
   ASSERT_TRUE(out.Start(notices));
   notices.processPending();

@@ -7,6 +7,10 @@
 #include <string>
 #include <variant>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "settings/atomic_file.h"
@@ -315,6 +319,117 @@ TEST_F(SettingsStoreTest, LineEndingsTheProgramDidNotWriteAreKeptByteForByte)
         store.close();
     }
     EXPECT_EQ(contentsOf(storeFile()), kept + "\nFs = integer 48000\n");
+}
+
+// A dotfile manager keeps the store elsewhere and links it in: a save replaces what the
+// link leads to (through a chain of links, relative or absolute), and the link stays.
+TEST_F(SettingsStoreTest, ALinkedStoreStaysALinkAndItsTargetGetsTheSave)
+{
+    const auto dotfiles = root() / "dotfiles";
+    std::filesystem::create_directories(dotfiles);
+    std::filesystem::create_directories(storeFile().parent_path());
+    struct Case {
+        const char* name;
+        std::function<std::filesystem::path()> link; // makes the link(s), answers the target
+    };
+    const std::vector<Case> cases = {
+        {"absolute", [&] {
+             std::filesystem::create_symlink(dotfiles / "a.conf", storeFile());
+             return dotfiles / "a.conf";
+         }},
+        {"relative", [&] {
+             std::filesystem::create_symlink("../dotfiles/b.conf", storeFile());
+             return dotfiles / "b.conf";
+         }},
+        {"chain", [&] {
+             std::filesystem::create_symlink("c.conf", dotfiles / "step");
+             std::filesystem::create_symlink(dotfiles / "step", storeFile());
+             return dotfiles / "c.conf";
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(storeFile());
+        const auto target = c.link();
+        for (const bool existing : {false, true}) {
+            // First a link that leads nowhere yet (a fresh checkout), then one to the saved file.
+            SettingsStore store = SettingsStore::openForWriting();
+            ASSERT_TRUE(store.isOpen()) << store.openFailure();
+            store.writeInteger("Fs", existing ? 9 : 3);
+            store.close();
+            EXPECT_TRUE(std::filesystem::is_symlink(storeFile()));
+            EXPECT_EQ(SettingsStore::openForReading().readInteger("Fs"), existing ? 9 : 3);
+            EXPECT_NE(contentsOf(target).find(existing ? "integer 9" : "integer 3"), std::string::npos);
+        }
+        std::filesystem::remove(storeFile());
+        for (const auto& entry : std::filesystem::directory_iterator(dotfiles))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+    }
+
+    std::filesystem::remove(storeFile());
+    std::filesystem::create_symlink("Velmora.conf", storeFile()); // a loop
+    SettingsStore looped = SettingsStore::openForWriting();
+    EXPECT_FALSE(looped.isOpen());
+}
+
+// A holder of the lock that never lets go (a window stopped with SIGSTOP in the middle of a
+// save) delays another writer by a bounded time; the writer then fails and the store is as
+// it was.
+TEST_F(SettingsStoreTest, ALockHeldForEverFailsTheSaveAfterABoundedWait)
+{
+    {
+        SettingsStore store = SettingsStore::openForWriting();
+        store.writeInteger("Fs", 3);
+        store.close();
+    }
+    const std::string before = contentsOf(storeFile());
+    SettingsStore writer = SettingsStore::openForWriting();
+    writer.writeInteger("Fs", 9);
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const velmora::detail::FolderLock lock(storeFile().parent_path());
+        [[maybe_unused]] const auto n = ::write(ready[1], "x", 1);
+        std::raise(SIGSTOP);
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        writer.close();
+        ADD_FAILURE() << "saved past a held lock";
+    } catch (const SettingsError& e) {
+        EXPECT_NE(std::string(e.what()).find("another program has held it"), std::string::npos) << e.what();
+    }
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, velmora::detail::kLockWaitLimit - std::chrono::milliseconds(50));
+    EXPECT_LT(waited, velmora::detail::kLockWaitLimit + std::chrono::seconds(3));
+    EXPECT_EQ(contentsOf(storeFile()), before);
+    EXPECT_EQ(strayFiles(), 0);
+    // Opening for writing waits the same way.
+    EXPECT_FALSE(SettingsStore::openForWriting().isOpen());
+
+    ::kill(holder, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(holder, &status, 0), holder);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    SettingsStore again = SettingsStore::openForWriting();
+    again.writeInteger("Fs", 9);
+    again.close();
+    EXPECT_EQ(SettingsStore::openForReading().readInteger("Fs"), 9);
+
+    // Within the limit, a writer simply waits its turn.
+    {
+        const velmora::detail::FolderLock held(storeFile().parent_path());
+        EXPECT_THROW(velmora::detail::FolderLock(storeFile().parent_path(), std::chrono::milliseconds(100)),
+                     std::system_error);
+    }
+    EXPECT_NO_THROW(velmora::detail::FolderLock(storeFile().parent_path(), std::chrono::milliseconds(100)));
 }
 
 } // namespace

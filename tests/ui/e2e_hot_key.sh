@@ -40,7 +40,7 @@ open(sys.argv[1], "w").write(str(w))
 while True:
     time.sleep(1)
 PY
-gl_pids+=($!)
+gl_track $!
 gl_wait 20 test -s "$gl_work/other.id" || fail "the other window did not appear"
 other=$(cat "$gl_work/other.id")
 focus_other() {

@@ -14,14 +14,19 @@ fi
 command -v python3 >/dev/null || { echo "skipped: python3 missing"; exit 77; }
 
 work=$(mktemp -d)
+# A guard ends what this script started and removes its folder when the script is
+# killed outright (a CTest time-out).
+source "$(cd "$(dirname "$0")/../.." && pwd)/tools/services.sh"
+velmora_guard_start
+velmora_guard_add dir "$work"
 app_pid="" x_pid=""
 source "$(dirname "$0")/../../tools/private_bus.sh"
 cleanup() {
   velmora_private_bus_stop
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$x_pid" ]] && kill "$x_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
+  # shellcheck disable=SC2086
+  velmora_end_processes $app_pid $x_pid
   rm -rf "$work"
+  velmora_guard_stop
 }
 trap cleanup EXIT
 velmora_private_bus_start "$work" || { echo "cannot start a session bus"; exit 1; }
@@ -31,6 +36,7 @@ velmora_private_bus_start "$work" || { echo "cannot start a session bus"; exit 1
 if command -v Xvfb >/dev/null; then
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   x_pid=$!
+  velmora_guard_add pid "$x_pid"
   for _ in $(seq 200); do [[ -s "$work/display" ]] && break; sleep 0.05; done
   [[ -s "$work/display" ]] || { cat "$work/xvfb.log"; echo "the X server did not start"; exit 1; }
   export DISPLAY=":$(head -n1 "$work/display")"
@@ -208,6 +214,7 @@ watch() {
   for _ in $(seq 400); do [[ -e "$work/ready" ]] || ! kill -0 "$watcher" 2>/dev/null && break; sleep 0.025; done
   XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$velmora" "$@" >"$work/velmora.log" 2>&1 &
   app_pid=$!
+  velmora_guard_add pid "$app_pid"
   local status=0
   wait "$watcher" || status=$?
   kill "$app_pid" 2>/dev/null || true

@@ -19,16 +19,20 @@ for tool in parec pactl python3; do
 done
 
 work=$(mktemp -d)
+# A guard ends what this script started and removes its folder when the script is
+# killed outright (a CTest time-out).
+source "$(cd "$(dirname "$0")/../.." && pwd)/tools/services.sh"
+velmora_guard_start
+velmora_guard_add dir "$work"
 app_pid="" rec_pid="" module="" awake_pid=""
 source "$(dirname "$0")/../../tools/private_bus.sh"
 cleanup() {
   velmora_private_bus_stop
-  [[ -n "$rec_pid" ]] && kill "$rec_pid" 2>/dev/null || true
-  [[ -n "$awake_pid" ]] && kill "$awake_pid" 2>/dev/null || true
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
+  # shellcheck disable=SC2086
+  velmora_end_processes $rec_pid $awake_pid $app_pid
   [[ -n "$module" ]] && pactl unload-module "$module" 2>/dev/null || true
   rm -rf "$work"
+  velmora_guard_stop
 }
 trap cleanup EXIT
 # A session bus of the test's own: no other test's generator hears this one.
@@ -45,6 +49,7 @@ module=$(pactl load-module module-null-sink "sink_name=$sink" rate=48000) || {
 pacat --playback --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 \
   -d "$sink" /dev/zero >/dev/null 2>&1 &
 awake_pid=$!
+velmora_guard_add pid "$awake_pid"
 sleep 2.2
 
 # The welcome question would wait for a click.
@@ -113,9 +118,11 @@ fi
 
 PULSE_SINK="$sink" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$velmora" /nosplash >"$work/velmora.log" 2>&1 &
 app_pid=$!
+velmora_guard_add pid "$app_pid"
 
 parec -d "$sink.monitor" --format=s16le --rate=48000 --channels=1 --raw --latency-msec=500 >"$work/capture.raw" &
 rec_pid=$!
+velmora_guard_add pid "$rec_pid"
 
 # The user: waits for the window, presses F11, listens, presses F9. Uses Xlib and XTest
 # through ctypes so that nothing beyond the X libraries is needed.

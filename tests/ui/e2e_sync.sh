@@ -101,7 +101,7 @@ gl_wait 30 more_than "$before" ||
   fail "no new generator appeared on the bus"
 for pid in $(gl_bus_pids); do
   [[ " $A $B $C " == *" $pid "* ]] && continue
-  gl_pids+=("$pid")   # stopped at the end with the others
+  gl_track "$pid"   # stopped at the end with the others
   gl_wait 30 gl_window "$pid" >/dev/null || fail "the new generator has no window"
   tr '\0' ' ' </proc/"$pid"/cmdline | grep -q -- "/nosplash" || fail "the new generator was not started with /nosplash"
 done

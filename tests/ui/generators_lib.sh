@@ -4,9 +4,30 @@
 # what each one played. Every wait polls a condition with a time-out; nothing races a
 # fixed sleep. Call gl_cleanup on exit.
 
+gl_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=/dev/null
+source "$gl_root/tools/services.sh"
+# Under a dbus-run-session of the script's own, the guard also watches that: killed (a CTest
+# time-out), it would leave this script and its bus daemon running.
+if [[ -n "${VELMORA_PRIVATE_BUS:-}" ]]; then
+  VELMORA_GUARD_OUTER=$PPID
+  gl_session_bus=$(pgrep -P "$PPID" -x dbus-daemon || true)
+fi
+velmora_guard_start
+# shellcheck disable=SC2086
+[[ -n "${gl_session_bus:-}" ]] && velmora_guard_add pid $gl_session_bus
+
 gl_work=$(mktemp -d)
+velmora_guard_add dir "$gl_work"
 gl_pids=()     # processes to stop at the end (generators, recorders, X)
 gl_modules=()  # PulseAudio modules to unload at the end
+gl_services="" # set when the sound server was started here
+
+# gl_track PID...: processes to stop at the end, also when the script is killed.
+gl_track() {
+  gl_pids+=("$@")
+  velmora_guard_add pid "$@"
+}
 
 gl_skip() { echo "skipped: $*"; exit 77; }
 
@@ -17,10 +38,14 @@ gl_require() {
 
 gl_cleanup() {
   local pid module
-  for pid in "${gl_pids[@]}"; do kill -CONT "$pid" 2>/dev/null || true; kill "$pid" 2>/dev/null || true; done
-  for pid in "${gl_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  for pid in "${gl_pids[@]}"; do kill -CONT "$pid" 2>/dev/null || true; done
+  velmora_end_processes "${gl_pids[@]}"
   for module in "${gl_modules[@]}"; do pactl unload-module "$module" 2>/dev/null || true; done
+  [[ -n "$gl_services" ]] && velmora_services_stop
   rm -rf "$gl_work"
+  # shellcheck disable=SC2086
+  [[ -n "${gl_session_bus:-}" ]] && kill $gl_session_bus 2>/dev/null
+  velmora_guard_stop
 }
 
 # Polls `command...` every 50 ms until it succeeds or `seconds` pass.
@@ -37,7 +62,7 @@ gl_wait() {
 # server picks a free display number itself, so tests started together never share one.
 gl_start_x() {
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$gl_work/display" >"$gl_work/xvfb.log" 2>&1 &
-  gl_pids+=($!)
+  gl_track $!
   gl_wait 20 test -s "$gl_work/display" || { cat "$gl_work/xvfb.log"; echo "the X server did not start"; exit 1; }
   export DISPLAY=":$(head -n1 "$gl_work/display")"
   gl_wait 20 xdpyinfo_ok || { cat "$gl_work/xvfb.log"; echo "the X server does not answer"; exit 1; }
@@ -47,15 +72,11 @@ xdpyinfo_ok() { xdotool getmouselocation >/dev/null 2>&1; }
 # The PulseAudio server of tools/services.sh, or one started here when there is none.
 gl_sound_server() {
   if [[ -z "${PULSE_SERVER:-}" ]] || ! pactl info >/dev/null 2>&1; then
-    local root
-    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-    # shellcheck source=/dev/null
-    source "$root/tools/services.sh"
     local bus=$DBUS_SESSION_BUS_ADDRESS display=${DISPLAY:-}
+    gl_services=1
     velmora_services_start
     # Keep this test's own bus and display; only the sound server is wanted.
     export DBUS_SESSION_BUS_ADDRESS=$bus DISPLAY=$display
-    gl_pids+=($VELMORA_SERVICE_PIDS)
   fi
 }
 
@@ -68,9 +89,9 @@ gl_sink() {
   gl_modules+=("$module")
   pacat --playback --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 -d "$name" /dev/zero \
     >/dev/null 2>&1 &
-  gl_pids+=($!)
+  gl_track $!
   parec -d "$name.monitor" --format=s16le --rate=48000 --channels=1 --raw >"$gl_work/$name.raw" 2>/dev/null &
-  gl_pids+=($!)
+  gl_track $!
 }
 
 gl_size() { stat -c %s "$1" 2>/dev/null || echo 0; }
@@ -121,7 +142,7 @@ gl_start() {
   env ${sink:+PULSE_SINK=$sink} XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb "$velmora" /nosplash \
     >"$gl_work/velmora.$var.log" 2>&1 &
   local pid=$!
-  gl_pids+=("$pid")
+  gl_track "$pid"
   printf -v "$var" '%s' "$pid"
   gl_wait 30 gl_on_bus "$pid" || { echo "generator $pid did not appear on the bus"; gl_logs; exit 1; }
   gl_wait 30 gl_window "$pid" >/dev/null || { echo "generator $pid has no window"; gl_logs; exit 1; }

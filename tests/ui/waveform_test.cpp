@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QtTest/QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -142,6 +143,108 @@ TEST(ScopeTraceTest, WithoutACrossingTheNewestScreenRunsFree)
     few.append(bytes.data(), 20, 16, 1);
     EXPECT_EQ(FindTrigger(few, Channel::Left, s).start, 0);
     EXPECT_EQ(TracePoints(few, Channel::Left, 0, s).size(), 10);
+}
+
+// Pulses repeated every `every` frames, resting at zero between them.
+std::vector<int16_t> pulseTrain(const std::vector<int16_t>& pulse, int every, int frames)
+{
+    std::vector<int16_t> x(static_cast<size_t>(frames), 0);
+    for (int r = 0; r < frames; r += every)
+        for (size_t i = 0; i < pulse.size() && r + static_cast<int>(i) < frames; ++i) x[r + i] = pulse[i];
+    return x;
+}
+
+std::vector<int16_t> negated(std::vector<int16_t> x)
+{
+    for (int16_t& v : x) v = static_cast<int16_t>(-v);
+    return x;
+}
+
+// Dirac pulses and one-period sine pulses of either polarity: the trigger takes the edge
+// where a pulse leaves the rest, one division in from the left edge, so that the pulse and
+// the rest before it are on screen, at the same place however far the signal has run.
+TEST(ScopeTraceTest, PulsesOfEitherPolarityTriggerWithThePulseOnScreen)
+{
+    const std::vector<int16_t> sinePulse = sine(30000, 1000, 44100, 0, 44);
+    struct Case {
+        const char* name;
+        std::vector<int16_t> pulse;
+    };
+    const std::vector<Case> cases = {
+        {"Dirac", {32767}},
+        {"negative Dirac", {-32767}},
+        {"sine pulse", sinePulse},
+        {"negative sine pulse", negated(sinePulse)},
+    };
+    const ScopeScale s{401, 401, static_cast<float>(0.0005), 44100, 1}; // 220.5 frames a screen
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int every = 300;
+        const std::vector<int16_t> x = pulseTrain(c.pulse, every, 3000);
+        const int peak = *std::max_element(c.pulse.begin(), c.pulse.end(),
+                                           [](int16_t a, int16_t b) { return std::abs(a) < std::abs(b); });
+        double firstStart = 0;
+        for (const int more : {0, 137, 1000}) {
+            SCOPED_TRACE(more);
+            ScopeRing ring;
+            ring.reserve(8192);
+            const std::vector<uint8_t> bytes = frames16(std::vector<int16_t>(x.begin(), x.end() - 1000 + more));
+            ring.append(bytes.data(), static_cast<int32_t>(bytes.size()), 16, 1);
+            const TriggerResult t = FindTrigger(ring, Channel::Left, s);
+            ASSERT_TRUE(t.triggered);
+            EXPECT_TRUE(t.pulse);
+            EXPECT_LE(t.start + 400 / s.pixelsPerSample(), static_cast<double>(ring.written() - 1));
+            // The same place in the train each time.
+            const double phase = std::fmod(t.start, every);
+            if (more == 0) firstStart = phase;
+            EXPECT_NEAR(phase, firstStart, 1e-9);
+
+            const QPolygonF trace = TracePoints(ring, Channel::Left, t.start, s);
+            double peakX = -1, peakY = 200;
+            for (const QPointF& p : trace) {
+                if (p.x() < 0 || p.x() > 400) continue;
+                if (p.x() < 30) {
+                    EXPECT_NEAR(p.y(), 200, 1e-9) << "the rest before the pulse, at " << p.x();
+                }
+                if (std::abs(p.y() - 200) > std::abs(peakY - 200)) peakX = p.x(), peakY = p.y();
+            }
+            EXPECT_NEAR(peakY, 200 - peak * 200.0 / 32768, 1e-9);
+            EXPECT_GE(peakX, 30);
+            EXPECT_LE(peakX, 40 + (static_cast<double>(c.pulse.size()) + 1) * s.pixelsPerSample());
+        }
+    }
+}
+
+// A stereo signal triggers on the left unless the left is silent (dither at most) and the
+// right is not.
+TEST(ScopeTraceTest, TheTriggerFollowsTheChannelThatCarriesASignal)
+{
+    const std::vector<int16_t> tone = sine(30000, 1000, 44100, 0, 2000);
+    const std::vector<int16_t> silence(2000, 0);
+    std::vector<int16_t> dither(2000);
+    for (size_t i = 0; i < dither.size(); ++i) dither[i] = static_cast<int16_t>(static_cast<int>(i * 7 % 3) - 1);
+    struct Case {
+        const char* name;
+        const std::vector<int16_t>* left;
+        const std::vector<int16_t>* right; // null: mono
+        Channel expected;
+    };
+    const std::vector<Case> cases = {
+        {"left tone, right silent", &tone, &silence, Channel::Left},
+        {"left silent, right tone", &silence, &tone, Channel::Right},
+        {"left dither, right tone", &dither, &tone, Channel::Right},
+        {"both tones", &tone, &tone, Channel::Left},
+        {"both silent", &silence, &silence, Channel::Left},
+        {"mono silence", &silence, nullptr, Channel::Left},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopeRing ring;
+        ring.reserve(4096);
+        const std::vector<uint8_t> bytes = frames16(*c.left, c.right);
+        ring.append(bytes.data(), static_cast<int32_t>(bytes.size()), 16, c.right ? 2 : 1);
+        EXPECT_EQ(TriggerChannel(ring, ring.oldest(), ring.written()), c.expected);
+    }
 }
 
 // The trace's own line drawing: one-pixel lines, clipped however far the zoom throws them.
@@ -377,6 +480,75 @@ TEST_F(WaveformTest, APlayingToneStandsStill)
     ASSERT_FALSE(controller->switching().GeneratorRunning());
     EXPECT_EQ(paint(), zeroLine());
     EXPECT_TRUE(scope().lastTrace(Channel::Right).isEmpty());
+}
+
+// With the left channel silent the right one triggers: its tone stands still, on a rising
+// zero crossing at the left edge.
+TEST_F(WaveformTest, ASilentLeftLetsTheRightChannelTrigger)
+{
+    open();
+    scope().setGeneratorRunning(true);
+    const double fs = 44100, f = 1000, amplitude = 30000;
+    for (const int64_t from : {int64_t(0), int64_t(4410), int64_t(8830)}) {
+        SCOPED_TRACE(from);
+        const std::vector<int16_t> left(4410, 0);
+        const std::vector<int16_t> right = sine(amplitude, f, fs, from, from + 4410);
+        const std::vector<uint8_t> bytes = frames16(left, &right);
+        scope().bufferFilled({bytes.data(), static_cast<int32_t>(bytes.size()), 16, 2});
+        paint();
+        const QPolygonF& trace = scope().lastTrace(Channel::Right);
+        const double period = 44.1 * 400 / 220.5;
+        EXPECT_NEAR(heightAt(trace, 0), 200, 1.0);
+        EXPECT_NEAR(heightAt(trace, period / 4), 200 - amplitude * 200 / 32768, 2.0);
+        EXPECT_NEAR(heightAt(trace, period), 200, 1.0);
+    }
+}
+
+// Between pulses further apart than the ring reaches, the last one stays on screen; off,
+// the zero line again.
+TEST_F(WaveformTest, TheLastPulseStaysUntilTheNextOne)
+{
+    open();
+    scope().setGeneratorRunning(true);
+    feed(pulseTrain({32767}, 300, 3000));
+    const QPolygonF pulse = paint();
+    double top = 200;
+    for (const QPointF& p : pulse) top = std::min(top, p.y());
+    ASSERT_NEAR(top, 200 - 32767 * 200.0 / 32768, 1e-9);
+    for (int i = 0; i < 20; ++i) feed(std::vector<int16_t>(4096, 0));
+    EXPECT_EQ(paint(), pulse);
+    scope().setGeneratorRunning(false);
+    EXPECT_EQ(paint(), zeroLine());
+}
+
+// Through the real fill: what is on screen is what the device is playing. The ring of four
+// buffers was filled ahead; a new frequency reaches the picture only once the buffers filled
+// before it have been played.
+TEST_F(WaveformTest, TheTraceIsWhatIsPlayingNotWhatIsQueued)
+{
+    type(ch(Channel::Left).fInit, QStringLiteral("1000"));
+    click(w().Loop);
+    open();
+    click(w().btnON);
+    pump();
+    ASSERT_TRUE(controller->switching().GeneratorRunning());
+    // Rising crossings of the zero line across the screen: 5 for 1 kHz, 10 for 2 kHz.
+    const auto periodsOnScreen = [&] {
+        const QPolygonF& t = paint();
+        int n = 0;
+        for (qsizetype i = 1; i < t.size(); ++i)
+            n += t[i - 1].x() >= 0 && t[i].x() <= 400 && t[i - 1].y() > 200 && t[i].y() <= 200;
+        return n;
+    };
+    playQueued();
+    EXPECT_NEAR(periodsOnScreen(), 5, 1);
+    type(ch(Channel::Left).fInit, QStringLiteral("2000"));
+    playQueued(); // plays the four 1 kHz buffers; the four refilled at 2 kHz wait at the device
+    EXPECT_NEAR(periodsOnScreen(), 5, 1) << "a frequency that is not heard yet is on screen";
+    playQueued();
+    EXPECT_NEAR(periodsOnScreen(), 10, 1);
+    click(w().btnOFF);
+    pump();
 }
 
 // Hidden, the scope takes no samples; Ctrl+W's item shows it again after its close box.

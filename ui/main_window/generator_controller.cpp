@@ -298,6 +298,7 @@ void GeneratorController::FormCreate()
         slider_->MaxFreqEdit->setText(QString::fromStdString(upper));
     };
     waveform_ = std::make_unique<TfrmWaveForm>(generator_.settings, window_.menu().WaveformDisplay1);
+    waveform_->framesAhead = [this] { return AudioOut1_.FramesAhead(); };
     connect(window_.menu().WaveformDisplay1, &QAction::triggered, this,
             [this](bool checked) { waveform_->applyMenuCheck(checked); });
 

@@ -59,8 +59,18 @@ TfrmWaveForm::TfrmWaveForm(const GeneratorSettings& settings, QAction* menuItem)
     drawGrid();
     tbTDivChange();
 
-    repaintTimer_.setSingleShot(true);
-    connect(&repaintTimer_, &QTimer::timeout, pbxScope, [this] { pbxScope->update(); });
+    repaintTimer_.setInterval(1000 / kPicturesPerSecond);
+    connect(&repaintTimer_, &QTimer::timeout, pbxScope, [this] {
+        if (!showing()) {
+            updateTimer(); // minimised
+            return;
+        }
+        // A picture that would come out the same (a steady tone) is not drawn again.
+        const std::array<QPolygonF, 2> before = trace_;
+        makeTraces();
+        tracesMade_ = trace_ != before;
+        if (tracesMade_) pbxScope->update();
+    });
 }
 
 void TfrmWaveForm::build()
@@ -144,9 +154,11 @@ void TfrmWaveForm::tbTDivChange()
 {
     const TimeBase& base = TimeBaseAt(tbTDiv->value());
     timePerDivision_ = base.seconds;
+    updateTimer();
     lbltDiv->setText(QString::fromUtf8(base.label) + QStringLiteral("/div"));
     lbltDiv->adjustSize();
     sizeRing();
+    holdingPulse_ = false;
     pbxScope->update();
 }
 
@@ -155,13 +167,20 @@ void TfrmWaveForm::tbZoomChange()
     lblZoom->setText(QString::number(zoomFactor()) + QStringLiteral("x Zoom"));
     lblZoom->adjustSize();
     lblZoom->move(kRightEdge - lblZoom->width(), lblZoom->y());
+    holdingPulse_ = false;
     pbxScope->update();
 }
 
 void TfrmWaveForm::sizeRing()
 {
-    // Two screens: one to show, one to look back in for the trigger.
-    ring_.reserve(2 * scale().framesOnScreen() + 2);
+    // Two screens (one to show, one to look back in for the trigger) behind what the ring
+    // of buffers and the device hold ahead of what is heard: the device keeps about one
+    // buffer, and at least 50 ms.
+    const OutputSettings& o = settings_.output;
+    const int frameBytes = (o.floatSamples() ? 4 : o.Quantisation / 8) * (settings_.stereo() ? 2 : 1);
+    const int64_t bufferFrames = o.BufferSize / std::max(frameBytes, 1);
+    const int64_t ahead = (o.Buffers + 1) * bufferFrames + o.SamplingRate / 20;
+    ring_.reserve(2 * scale().framesOnScreen() + 2 + ahead);
 }
 
 void TfrmWaveForm::samplingRateChanged()
@@ -171,24 +190,61 @@ void TfrmWaveForm::samplingRateChanged()
     pbxScope->update();
 }
 
-void TfrmWaveForm::pbxScopePaint(QPainter& painter)
+void TfrmWaveForm::makeTraces()
 {
-    if (frame_.size() != imgPhantomScopeGrid.size()) frame_ = QImage(imgPhantomScopeGrid.size(), QImage::Format_RGB32);
-    std::memcpy(frame_.bits(), imgPhantomScopeGrid.constBits(), static_cast<size_t>(frame_.sizeInBytes()));
     const ScopeScale s = scale();
     if (!running_ || ring_.held() == 0) {
         trace_[0] = ZeroLine(s);
         trace_[1].clear();
+        holdingPulse_ = false;
     } else {
-        const TriggerResult trigger = FindTrigger(ring_, Channel::Left, s);
-        trace_[0] = TracePoints(ring_, Channel::Left, trigger.start, s);
-        trace_[1] = ring_.stereo() ? TracePoints(ring_, Channel::Right, trigger.start, s) : QPolygonF();
+        traceSignal(s);
     }
+}
+
+void TfrmWaveForm::pbxScopePaint(QPainter& painter)
+{
+    if (frame_.size() != imgPhantomScopeGrid.size()) frame_ = QImage(imgPhantomScopeGrid.size(), QImage::Format_RGB32);
+    std::memcpy(frame_.bits(), imgPhantomScopeGrid.constBits(), static_cast<size_t>(frame_.sizeInBytes()));
+    // The timer made the traces just before asking for this picture; any other picture
+    // (shown, exposed, a control moved) makes them now.
+    if (!tracesMade_) makeTraces();
+    tracesMade_ = false;
     // Left over right, so that two equal channels show in the left's colour.
     DrawTrace(frame_, trace_[1], kRightColour.rgb());
     DrawTrace(frame_, trace_[0], kLeftColour.rgb());
     painter.drawImage(0, 0, frame_);
-    sincePaint_.start();
+}
+
+void TfrmWaveForm::traceSignal(const ScopeScale& s)
+{
+    const int64_t screen = s.framesOnScreen();
+    const int64_t ahead = framesAhead ? std::max<int64_t>(framesAhead(), 0) : 0;
+    // A device that holds more than the ring was sized for (a sound server's own buffering).
+    const auto wanted = static_cast<uint64_t>(2 * screen + 2 + ahead + ahead / 4);
+    if (ring_.capacity() < wanted) ring_.reserve(static_cast<int64_t>(wanted));
+
+    // The newest frame heard; until the ring reaches back that far (just opened, or just
+    // started), the oldest screen it holds, which is heard next.
+    const uint64_t written = ring_.written();
+    const uint64_t oldest = ring_.oldest();
+    uint64_t end = written - std::min<uint64_t>(static_cast<uint64_t>(ahead), written);
+    end = std::max(end, std::min(written, oldest + static_cast<uint64_t>(screen)));
+
+    const uint64_t from = end > oldest + 2 * static_cast<uint64_t>(screen) ? end - 2 * static_cast<uint64_t>(screen)
+                                                                        : oldest;
+    Channel channel = Channel::Left;
+    SignalShape shape = ShapeOf(ring_, Channel::Left, from, end);
+    if (shape.silent() && ring_.stereo()) {
+        const SignalShape right = ShapeOf(ring_, Channel::Right, from, end);
+        if (!right.silent()) channel = Channel::Right, shape = right;
+    }
+    const TriggerResult trigger = FindTrigger(ring_, channel, s, end, shape);
+    // Between pulses further apart than the ring reaches, the last one stays on screen.
+    if (!trigger.triggered && trigger.resting && holdingPulse_) return;
+    holdingPulse_ = trigger.pulse;
+    trace_[0] = TracePoints(ring_, Channel::Left, trigger.start, s, end);
+    trace_[1] = ring_.stereo() ? TracePoints(ring_, Channel::Right, trigger.start, s, end) : QPolygonF();
 }
 
 bool TfrmWaveForm::showing() const { return isVisible() && !isMinimized(); }
@@ -197,25 +253,30 @@ void TfrmWaveForm::bufferFilled(const FilledBuffer& buffer)
 {
     if (!showing()) return;
     ring_.append(buffer.bytes, buffer.size, buffer.bitsPerSample, buffer.channels);
-    requestRepaint();
 }
 
-void TfrmWaveForm::requestRepaint()
+void TfrmWaveForm::updateTimer()
 {
-    if (!showing() || repaintTimer_.isActive()) return;
-    const qreal rate = screen() ? screen()->refreshRate() : 60;
-    const int interval = static_cast<int>(std::ceil(1000.0 / (rate > 1 ? rate : 60)));
-    const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : interval;
-    if (since >= interval)
-        pbxScope->update();
-    else
-        repaintTimer_.start(static_cast<int>(interval - since));
+    // What is heard moves on between two fills (a buffer may last seconds): the picture
+    // follows at a steady rate while the generator runs - no faster than the screen, and
+    // no more often than every tenth of the screen's span (a time division), which a
+    // picture of a second's signal does not need.
+    if (running_ && showing()) {
+        const qreal rate = screen() ? screen()->refreshRate() : 60;
+        const int division = static_cast<int>(std::lround(1000 * timePerDivision_));
+        repaintTimer_.setInterval(std::max({1000 / kPicturesPerSecond, division,
+                                            static_cast<int>(std::ceil(1000.0 / (rate > 1 ? rate : 60)))}));
+        if (!repaintTimer_.isActive()) repaintTimer_.start();
+    } else {
+        repaintTimer_.stop();
+    }
 }
 
 void TfrmWaveForm::setGeneratorRunning(bool running)
 {
     running_ = running;
     if (!running) ring_.clear();
+    updateTimer();
     if (showing()) pbxScope->update();
 }
 
@@ -225,6 +286,13 @@ void TfrmWaveForm::showEvent(QShowEvent* event)
     ring_.clear();
     sizeRing();
     QWidget::showEvent(event);
+    updateTimer();
+}
+
+void TfrmWaveForm::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    updateTimer();
 }
 
 void TfrmWaveForm::closeEvent(QCloseEvent* event)

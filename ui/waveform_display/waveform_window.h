@@ -1,18 +1,22 @@
 #pragma once
 // The waveform display "WaveForm": an oscilloscope screen of 10 x 10 divisions showing the
-// samples being handed to the output device (left or mono in lime, right in a second colour
-// when stereo), triggered on a rising zero crossing, with a time base and a vertical zoom.
-// Window thread. bufferFilled runs inside the buffer fill and only copies into a ring; the
-// picture is repainted later, at most at the screen's rate and only while the window shows.
+// samples the output device is playing (left or mono in lime, right in a second colour when
+// stereo), triggered on the channel that carries a signal (a rising zero crossing, or the
+// edge of a pulse), with a time base and a vertical zoom. What is heard lags behind what is
+// filled by all that the engine's ring and the device hold: the picture is that much behind
+// the newest fill. Window thread. bufferFilled runs inside the buffer fill and only copies
+// into a ring; the picture is repainted by a timer, at most kPicturesPerSecond times a
+// second, only while the window shows and the generator runs, and only when it changed.
 
 #include "audio/live/generator_output.h"
 #include "ui/waveform_display/scope_trace.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPolygonF>
 #include <QTimer>
 #include <QWidget>
+
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -27,6 +31,11 @@ public:
     // `menuItem` is the hidden View item "&Waveform Display" (checkable, Ctrl+W). The rate
     // is read from `settings` when the window is drawn.
     TfrmWaveForm(const GeneratorSettings& settings, QAction* menuItem);
+
+    static constexpr int kPicturesPerSecond = 20;
+
+    // Frames filled but not yet played (the output engine's FramesAhead); unset: none.
+    std::function<int64_t()> framesAhead;
 
     QWidget* pbxScope = nullptr;
     QSlider* tbTDiv = nullptr;
@@ -62,13 +71,16 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void build();
     void drawGrid();
     void sizeRing();
-    void requestRepaint();
+    void updateTimer();
     bool showing() const;
+    void makeTraces();
+    void traceSignal(const ScopeScale& s);
 
     const GeneratorSettings& settings_;
     QAction* menuItem_;
@@ -76,8 +88,9 @@ private:
     bool running_ = false;
     ScopeRing ring_;
     std::array<QPolygonF, 2> trace_;
-    QElapsedTimer sincePaint_;
     QTimer repaintTimer_;
+    bool holdingPulse_ = false; // the traces show the last pulse until another one comes
+    bool tracesMade_ = false;   // trace_ was made for the picture the timer asked for
     QImage frame_; // the picture being made: the grid, then the traces
 };
 
