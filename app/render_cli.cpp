@@ -25,7 +25,7 @@ bool ParseInt(const std::string& text, int64_t& value)
 bool IsOutputParameter(const std::string& name)
 {
     return name == "SamplingRate" || name == "Quantisation" || name == "Buffers" ||
-           name == "BufferSize";
+           name == "BufferSize" || name == "AliasFree";
 }
 
 bool IsSettingArgument(const std::string& arg)
@@ -61,6 +61,9 @@ void ApplyOutputParameter(RenderRequest& r, const std::string& name, const std::
             throw RenderUsageError("BufferSize: '" + value +
                                    "' is not a power of two from 2048 to 65536");
         r.bufferSize = static_cast<int>(v);
+    } else if (name == "AliasFree") {
+        if (value != "0" && value != "1") throw RenderUsageError("AliasFree: '" + value + "' is not 0 or 1");
+        r.aliasFree = value == "1";
     }
 }
 
@@ -134,6 +137,7 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
     g.settings.output.Quantisation = r.quantisation;
     g.settings.output.Buffers = r.buffers;
     g.settings.output.BufferSize = r.bufferSize;
+    g.settings.output.AliasFree = r.aliasFree;
     g.fConstChange(Channel::Left);
     g.fConstChange(Channel::Right);
     if (!r.preset.empty())
@@ -224,6 +228,8 @@ std::string RenderUsage()
         "  Quantisation=BITS   16 or 24 (16)\n"
         "  Buffers=N           2, 3 or 4 ring buffers when playing (4)\n"
         "  BufferSize=BYTES    2048 to 65536, a power of two, when playing (8192)\n"
+        "  AliasFree=0|1       square, triangle and sawtooth with only the harmonics below half\n"
+        "                      the sampling rate, scaled so that they peak at the level (0)\n"
         "\n"
         "Settings (text fields take a number as typed, ',' or '.' as decimal separator;\n"
         "check boxes take 0 or 1; lists take the item index):\n";

@@ -45,14 +45,14 @@ struct OptionInfo {
     Takes takes;
 };
 
-constexpr std::array<OptionInfo, 16> kOptions{{
+constexpr std::array<OptionInfo, 17> kOptions{{
     {"--wave", Takes::Value},      {"--freq", Takes::Value},   {"--sweep", Takes::Value},
     {"--log", Takes::Nothing},     {"--bidirectional", Takes::Nothing},
     {"--level", Takes::Value},     {"--crest", Takes::Value},  {"--duration", Takes::Value},
     {"--rate", Takes::Value},      {"--bits", Takes::Value},   {"--phase", Takes::Value},
     {"--repeat", Takes::Nothing},  {"--right", Takes::Nothing},
     {"--quiet", Takes::Nothing},   {"-q", Takes::Nothing},
-    {"--version", Takes::Nothing},
+    {"--version", Takes::Nothing}, {"--alias-free", Takes::Nothing},
 }};
 
 std::optional<OptionInfo> FindOption(std::string_view name)
@@ -209,6 +209,8 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
         } else if (name == "--bits") {
             if (value != "16" && value != "24") throw RenderUsageError("--bits: '" + value + "' is not 16 or 24");
             set("Quantisation", value);
+        } else if (name == "--alias-free") {
+            set("AliasFree", "1");
         } else if (name == "--phase") {
             Number(name, value, "a phase in degrees");
             set("PhaseEdit", value);
@@ -261,6 +263,8 @@ std::string RenderOptionsUsage()
            "                     repetition\n"
            "  --rate HZ          the sampling rate, also as 48k (SamplingRate)\n"
            "  --bits 16|24       the sample size (Quantisation)\n"
+           "  --alias-free       square, triangle and sawtooth with only the harmonics below\n"
+           "                     half the sampling rate, peaking at the level (AliasFree=1)\n"
            "  -q, --quiet        no progress display\n"
            "  --version          prints the version\n"
            "\n"

@@ -165,8 +165,61 @@ void Generator::oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& fr,
     s.MlsRegister = reg;
 }
 
+// The alias-free square, triangle and sawtooth: the same oscillator, each frame's value from
+// the channel's band limiter (which the wave function uses too, so both agree to the bit).
+void Generator::bandLimitedPass(Channel c, int w, ChannelBlock& b, const FrameBlock& fr, bool restarts)
+{
+    ChannelState& s = (*this)[c];
+    const ChannelSettings& cs = settings[c];
+    BandLimiter& limiter = bandLimiters_[static_cast<size_t>(c)];
+    const OscillatorRules rules = bandLimitRules(c, w);
+    const bool constant = cs.chkConstant;
+    const bool bidirectional = cs.Bidirectional;
+    const bool modulated = cs.ModulationOn;
+    double phase = s.Phase, step = s.Step, target = s.TargetStep;
+    double factor = s.SweepFactor, increment = s.SweepIncrement;
+    double sawPrevious = s.SawPrevious, sawValue = s.SawValue;
+    for (int i = 0; i < fr.live; ++i) {
+        limiter.beginFrame({phase, step, target, factor, increment, sawPrevious}, rules, fr.counter[i]);
+        phase += step;
+        if (constant) {
+            if (step != target) step = step * 0.995 + target * 0.005;
+        } else {
+            step = step * factor + increment;
+        }
+        if (phase > kTwoPi) phase -= kTwoPi;
+        if (modulated) b.mod[i] = static_cast<double>(fr.counter[i]);
+        if (w == kSawtooth) {
+            sawValue = step / kTwoPi * 2 + sawPrevious;
+            if (sawValue > 1) sawValue -= 2;
+            b.value[i] = limiter.value(phase, step, sawValue);
+            sawPrevious = sawValue;
+        } else {
+            b.value[i] = limiter.value(phase, step, 0);
+        }
+        if (restarts && fr.restartAfter[i] && !constant) {
+            if (bidirectional) {
+                factor = 1 / factor;
+                increment = -increment;
+            } else {
+                target = step = kTwoPi * s.StartNorm;
+            }
+        }
+    }
+    s.Phase = phase;
+    s.Step = step;
+    s.TargetStep = target;
+    s.SweepFactor = factor;
+    s.SweepIncrement = increment;
+    s.SawPrevious = sawPrevious;
+    s.SawValue = sawValue;
+}
+
 void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& fr, bool restarts)
 {
+    BandLimiter& limiter = bandLimiters_[static_cast<size_t>(c)];
+    if (bandLimited(w)) return bandLimitedPass(c, w, b, fr, restarts);
+    if (limiter.active()) limiter.reset();
     switch (w) {
     case kSine: oscillatorPass<kSine>(c, b, fr, restarts); break;
     case kSquare: oscillatorPass<kSquare>(c, b, fr, restarts); break;
@@ -246,7 +299,7 @@ void VecTriangle(const double* x, double* out, double* scratch, int n)
 void ShapeChannel(const ChannelBlockParams& s, double fs, ChannelBlock& b, int n)
 {
     const int w = s.wave;
-    switch (w) {
+    switch (s.shaped ? -1 : w) {
     case kSine:
     case kSinePulse: VecSin(b.arg.data(), b.value.data(), n); break;
     case kSquare: VecSquare(b.arg.data(), b.value.data(), n); break;
@@ -358,7 +411,7 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
         const ChannelState& s = (*this)[chans[k]];
         const ChannelSettings& cs = settings[chans[k]];
         fr.params[k] = {static_cast<int>(chans[k]), waves[k], cs.ModulationOn, cs.ModFunction, s.Amplitude,
-                        s.ModFactor, s.NoiseExponent, s.ModDepth, s.ModPeriod, s.ModPhase};
+                        s.ModFactor, s.NoiseExponent, s.ModDepth, s.ModPeriod, s.ModPhase, bandLimited(waves[k])};
     }
 
     fr.n = static_cast<int>(std::min<int64_t>(kFrameBlock, frames));

@@ -332,6 +332,33 @@ void Generator::PrepareSignal()
     const int bits = settings.output.Quantisation;
     state.BytesPerFrame = bits / 8 * (settings.stereo() ? 2 : 1);
     state.FullScale = static_cast<int32_t>((int64_t{1} << bits) / 2 - 1);
+    for (BandLimiter& b : bandLimiters_) b.reset();
+    prepareBandLimit();
+}
+
+void Generator::prepareBandLimit()
+{
+    if (!settings.output.AliasFree) return;
+    for (Channel c : kChannels) {
+        const int w = settings[c].WaveForm;
+        if (IsBandLimitedWave(w)) BandLimitedPeak(w, 0.01);
+    }
+}
+
+OscillatorRules Generator::bandLimitRules(Channel c, int w) const
+{
+    const ChannelSettings& cs = settings[c];
+    const ChannelState& s = (*this)[c];
+    OscillatorRules r;
+    r.wave = w;
+    r.constant = cs.chkConstant;
+    r.bidirectional = cs.Bidirectional;
+    r.repeats = settings.Loop;
+    r.restartsHere = c == Channel::Left || settings.stereo(); // mono restarts the left channel only
+    r.total = state.TotalSamples;
+    r.startStep = kTwoPi * s.StartNorm;
+    r.offset = c == Channel::Left ? 0.0 : std::remainder(s.PhaseOffset, kTwoPi);
+    return r;
 }
 
 void Generator::restartSweep(Channel c, bool bidirectional)
@@ -527,6 +554,7 @@ void Generator::WaveFormChange(Channel c)
         chkConstantClick(c);
     }
     LoopClick();
+    prepareBandLimit();
     if (c == Channel::Left && settings.chkAsLeft) {
         setIndex({Field::WaveForm, Channel::Right}, w);
         WaveFormChange(Channel::Right);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "band_limit.h"
 #include "controls.h"
 #include "frame_block.h"
 #include "settings.h"
@@ -160,6 +161,11 @@ public:
 
     double samplingRate() const { return settings.output.SamplingRate; }
 
+    // Builds the tables of the alias-free waves the channels play (a start and a waveform
+    // choice do this; so must code that switches the option on during playback), so that
+    // the fill never has to. May allocate; window thread.
+    void prepareBandLimit();
+
 private:
     void written(Control c);
     void rule(WindowRule r, Channel c);
@@ -175,6 +181,10 @@ private:
     void oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void randomPass(FrameBlock& block);
+    bool bandLimited(int w) const { return settings.output.AliasFree && IsBandLimitedWave(w); }
+    OscillatorRules bandLimitRules(Channel c, int w) const;
+    void bandLimitedPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
+    std::array<BandLimiter, 2> bandLimiters_;
     int copyDepth_ = 0;
 };
 

@@ -62,6 +62,7 @@ struct OutputSettings {
     std::string txtCorrectionFactor = "0";
     int cboCorrectionUnits = 0;         // 0 "%", 1 "cent"
     double FrequencyCorrection = 1.0;   // multiplier applied to every frequency
+    bool AliasFree = false;             // square, triangle and sawtooth without aliases
 };
 
 inline constexpr std::array<int32_t, 10> kSamplingRates{8000,  11025, 22050,  44100,  48000,

@@ -52,6 +52,13 @@ int32_t Generator::waveSample(Channel c, int w)
 {
     ChannelState& s = (*this)[c];
     const ChannelSettings& cs = settings[c];
+    BandLimiter& limiter = bandLimiters_[static_cast<size_t>(c)];
+    const bool limited = bandLimited(w);
+    if (limited)
+        limiter.beginFrame({s.Phase, s.Step, s.TargetStep, s.SweepFactor, s.SweepIncrement, s.SawPrevious},
+                           bandLimitRules(c, w), state.SampleCounter);
+    else if (limiter.active())
+        limiter.reset();
 
     s.Phase += s.Step;
     if (cs.chkConstant) {
@@ -67,12 +74,17 @@ int32_t Generator::waveSample(Channel c, int w)
     const double g = full * s.Amplitude * s.ModFactor;
     switch (w) {
     case kSine: return RoundSample(std::sin(theta) * g, full);
-    case kSquare: return RoundSample(sign(std::sin(theta)) * g, full);
-    case kTriangular: return RoundSample(triangle(theta) * g, full);
+    case kSquare:
+        if (limited) return RoundSample(limiter.value(s.Phase, s.Step, 0) * g, full);
+        return RoundSample(sign(std::sin(theta)) * g, full);
+    case kTriangular:
+        if (limited) return RoundSample(limiter.value(s.Phase, s.Step, 0) * g, full);
+        return RoundSample(triangle(theta) * g, full);
     case kSawtooth: {
         s.SawValue = s.Step / kTwoPi * 2 + s.SawPrevious;
         if (s.SawValue > 1) s.SawValue -= 2;
-        const int32_t v = RoundSample(g * s.SawValue, full);
+        const double value = limited ? limiter.value(s.Phase, s.Step, s.SawValue) : s.SawValue;
+        const int32_t v = RoundSample(g * value, full);
         s.SawPrevious = s.SawValue;
         return v;
     }
