@@ -22,7 +22,8 @@
 // A wave is scaled by 1 / its peak at the current frequency (the band-limited wave between
 // samples, as a reconstruction filter or a true-peak meter sees it), so that its peak is the
 // set level, up to at most 12 dB of make-up where the lowpass closes within the last few
-// percent below half the sampling rate.
+// percent below half the sampling rate. While the frequency changes (sweeps, glides) the
+// level leaves a little room for the ripple's growth (see band_limit.cpp).
 //
 // Plain C++, no allocation once the tables exist: KernelTables() and PeakTable() build theirs
 // on first use (Generator::prepareBandLimit calls them before a start); after that
@@ -91,6 +92,7 @@ private:
     static constexpr int kEdges = 4 * kBandLimitReach;      // power of two
     static constexpr int kSnapshots = 2 * kBandLimitReach;  // power of two, > reach + 1
 
+    void history(const OscillatorState& now); // the steps before this frame, as if it had run on
     void resync(const OscillatorState& now, int64_t counter);
     void scoutFrame(); // advances the scout by one frame and records its steps
     void addEdge(int64_t frame, double at, double weight);
@@ -107,6 +109,8 @@ private:
     std::array<int64_t, kSnapshots> snapshotCounters_{};   // the counter of the frame after it
     std::array<Edge, kEdges> edges_{};
     int64_t firstEdge_ = 0, endEdge_ = 0; // ring positions, oldest first
+    double change_ = 0;   // the largest relative change of the step the scout just made
+    double headroom_ = 0; // the room the level leaves for a changing frequency
 };
 
 } // namespace velmora

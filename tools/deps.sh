@@ -11,7 +11,7 @@ build_pkgs=(build-essential cmake ninja-build pkg-config git
 # with a null sink reached through ALSA's default device, and the measuring tools; the
 # validators of the installed files and the Debian package's tools.
 test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
-           alsa-utils sox ffmpeg python3 procps
+           alsa-utils sox ffmpeg python3 python3-numpy procps
            desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
            groff man-db strace dpkg-dev lintian xdotool)
 # tools/fuzz.sh: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.
