@@ -1,6 +1,7 @@
 #include "render_cli.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <iostream>
 
@@ -25,7 +26,7 @@ bool ParseInt(const std::string& text, int64_t& value)
 bool IsOutputParameter(const std::string& name)
 {
     return name == "SamplingRate" || name == "Quantisation" || name == "Buffers" ||
-           name == "BufferSize" || name == "AliasFree";
+           name == "BufferSize" || name == "Dither" || name == "AliasFree";
 }
 
 bool IsSettingArgument(const std::string& arg)
@@ -49,9 +50,16 @@ void ApplyOutputParameter(RenderRequest& r, const std::string& name, const std::
                                    "96000, 176400, 192000, 384000");
         r.samplingRate = static_cast<int32_t>(v);
     } else if (name == "Quantisation") {
-        if (!number || (v != 16 && v != 24))
-            throw RenderUsageError("Quantisation: '" + value + "' is not 16 or 24");
-        r.quantisation = static_cast<int>(v);
+        if (value == "32f")
+            r.quantisation = kFloatQuantisation;
+        else if (number && (v == 16 || v == 24))
+            r.quantisation = static_cast<int>(v);
+        else
+            throw RenderUsageError("Quantisation: '" + value + "' is not 16, 24 or 32f");
+    } else if (name == "Dither") {
+        if (!number || (v != kDitherNone && v != kDitherTpdf))
+            throw RenderUsageError("Dither: '" + value + "' is not 0 (none) or 1 (TPDF)");
+        r.dither = static_cast<int>(v);
     } else if (name == "Buffers") {
         if (!number || v < 2 || v > 4) throw RenderUsageError("Buffers: '" + value + "' is not 2, 3 or 4");
         r.buffers = static_cast<int>(v);
@@ -79,6 +87,10 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
             if (i + 1 >= args.size()) throw RenderUsageError(std::string(option) + " needs a value");
             return args[++i];
         };
+        // An option that takes one value, given a second time: which one was meant?
+        auto once = [&](bool seen, const char* option) {
+            if (seen) throw RenderUsageError(std::string(option) + " is given twice");
+        };
         if (a == "--help" || a == "-h") {
             r.help = true;
         } else if (a == "--play") {
@@ -86,21 +98,25 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
         } else if (a == "--list-devices") {
             r.listDevices = true;
         } else if (a == "--seed") {
+            once(r.seed.has_value(), "--seed");
             const std::string v = optionValue("--seed");
             int64_t seed = 0;
             if (!ParseInt(v, seed) || seed < 0 || seed > UINT32_MAX)
                 throw RenderUsageError("--seed: '" + v + "' is not a whole number from 0 to 4294967295");
             r.seed = static_cast<uint32_t>(seed);
         } else if (a == "--device") {
+            once(r.device.has_value(), "--device");
             const std::string v = optionValue("--device");
             int64_t id = 0;
             if (!ParseInt(v, id) || id < -1 || id > 1000000)
                 throw RenderUsageError("--device: '" + v + "' is not a device id (-1 for the default)");
             r.device = static_cast<int>(id);
         } else if (a == "--preset") {
+            once(!r.preset.empty(), "--preset");
             r.preset = optionValue("--preset");
             ParsePresetReference(r.preset); // refuses a memory outside 1-4 at once
         } else if (a == "--script") {
+            once(!r.script.empty(), "--script");
             r.script = optionValue("--script");
         } else if (a.size() > 1 && a[0] == '-' && a.find('=') == std::string::npos) {
             throw RenderUsageError("unknown option '" + a + "'");
@@ -135,6 +151,7 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
 {
     g.settings.output.SamplingRate = r.samplingRate;
     g.settings.output.Quantisation = r.quantisation;
+    g.settings.output.Dither = r.dither;
     g.settings.output.Buffers = r.buffers;
     g.settings.output.BufferSize = r.bufferSize;
     g.settings.output.AliasFree = r.aliasFree;
@@ -189,6 +206,20 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
 void PrepareRender(Generator& g, bool keepLoop)
 {
     if (!keepLoop) g.settings.Loop = false;
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || (g.settings.stereo() && !g.settings.chkAsLeft);
+        const std::string& length = g.settings[c].txtMLSLength;
+        double k = 0;
+        const int wave = g.settings[c].WaveForm;
+        const int shortest = wave == kMultitone ? kMultitoneMinLength : kPeriodMinLength;
+        if (used && HasPeriodLength(wave) &&
+            (!TryIntlStrToFloat(length, k) || Generator::PeriodLength(length) < shortest ||
+             Generator::PeriodLength(length) > kPeriodMaxLength))
+            throw RenderUsageError(std::string(InfoOf({Field::txtMLSLength, c}).name) + ": '" + length +
+                                   "' is not a period length of " + std::to_string(shortest) + " to 24 (2^" +
+                                   std::to_string(shortest) + " to 2^24 samples)");
+        if (used && !g.tonesFit(c)) throw RenderUsageError(g.toneFitMessage(c));
+    }
     try {
         g.PrepareSignal();
     } catch (const std::exception& e) {
@@ -211,6 +242,35 @@ void PrepareRender(Generator& g, bool keepLoop)
     }
 }
 
+void PrepareRender(Generator& g, bool keepLoop, const RenderRequest& request)
+{
+    try {
+        PrepareRender(g, keepLoop);
+    } catch (const RenderUsageError& e) {
+        if (request.preset.empty()) throw;
+        const std::string field = UnusableTextField(g);
+        for (const auto& given : request.settings)
+            if (given.first == field) throw; // given on the command line, not by the preset
+        const PresetReference p = ParsePresetReference(request.preset);
+        throw RenderUsageError(PresetOrigin(p.file, p.memory) + ": " + e.what());
+    }
+}
+
+std::string LevelLimitNotes(const Generator& g)
+{
+    std::string notes;
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || (g.settings.stereo() && !g.settings.chkAsLeft);
+        if (!used || !g.levelLimited(c)) continue;
+        const double dbfs = 20 * std::log10(g[c].Amplitude * g[c].PeriodScale);
+        char level[32];
+        std::snprintf(level, sizeof level, "%.2f", dbfs);
+        notes += std::string(InfoOf({Field::Amplitude, c}).name) + ": " + g.settings[c].Amplitude +
+                 " dBFS would take the noise's peaks past full scale; it plays at " + level + " dBFS\n";
+    }
+    return notes;
+}
+
 std::string RenderUsage()
 {
     std::string u =
@@ -221,11 +281,13 @@ std::string RenderUsage()
         "\n"
         "Renders the signal that the generator's wave export writes for the same settings:\n"
         "the whole duration once, Repeat off. Settings are applied in the order given, after\n"
-        "SamplingRate and Quantisation; settings not named keep their initial values.\n"
+        "the output parameters; settings not named keep their initial values.\n"
         "\n"
         "Output parameters:\n"
         "  SamplingRate=HZ     8000 11025 22050 44100 48000 88200 96000 176400 192000 384000 (44100)\n"
-        "  Quantisation=BITS   16 or 24 (16)\n"
+        "  Quantisation=BITS   16 or 24, or 32f for 32-bit float samples in -1..1 (16)\n"
+        "  Dither=N            0 none, 1 TPDF: triangular dither of +-1 LSB before rounding\n"
+        "                      16- and 24-bit samples; silent channels stay silent (0)\n"
         "  Buffers=N           2, 3 or 4 ring buffers when playing (4)\n"
         "  BufferSize=BYTES    2048 to 65536, a power of two, when playing (8192)\n"
         "  AliasFree=0|1       square, triangle and sawtooth with only the harmonics below half\n"
@@ -245,7 +307,8 @@ std::string RenderUsage()
     }
     u += "\n"
          "Lists: WaveForm* 0 Sine, 1 Square, 2 Triangular, 3 Sawtooth, 4 White Noise, 5 Pink Noise,\n"
-         "6 Sine Pulse, 7 Dirac Pulse, 8 Silence, 9 MLS; ModFunction* 0 Sine, 1 Cosine, 2 Square,\n"
+         "6 Sine Pulse, 7 Dirac Pulse, 8 Silence, 9 MLS, 10 White Noise (periodic), 11 Pink Noise\n"
+         "(periodic), 12 Brown Noise (periodic); ModFunction* 0 Sine, 1 Cosine, 2 Square,\n"
          "3 Triangular; cboCrestFactor* 0 1.42:1, 1 2:1, 2 3:1, 3 4:1, 4 6:1, 5 8:1, 6 10:1;\n"
          "cboChannels 0 Mono, 1 Stereo; cboCorrectionUnits 0 %, 1 cent. chkConstant*=0 selects Sweep.\n"
          "\n"
@@ -255,7 +318,9 @@ std::string RenderUsage()
          "--preset FILE.zrx:N  recalls memory N (1-4) of a preset file first, as the window does;\n"
          "            the settings given then change it\n"
          "--script FILE.zrs    runs a script with --play: 'pause' waits for Enter on a terminal;\n"
-         "            exit status 0 at its end, 1 when it stops on an invalid line or an error\n";
+         "            relative preset paths are looked up as written, then beside the script;\n"
+         "            exit status 0 at its end with every play played, 1 when it stops short\n"
+         "            or a preset file was not found, 3 when the sound device cannot play\n";
     return u;
 }
 

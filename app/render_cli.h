@@ -29,7 +29,8 @@ struct RenderRequest {
     std::string preset;             // --preset FILE.zrx:N, recalled before the settings
     std::string script;             // --script FILE.zrs (with --play)
     int32_t samplingRate = 44100;   // SamplingRate=HZ
-    int quantisation = 16;          // Quantisation=16|24
+    int quantisation = 16;          // Quantisation=16|24|32f (32 in the settings)
+    int dither = 0;                 // Dither=0|1
     int buffers = 4;                // Buffers=2|3|4 (playing)
     int bufferSize = 8192;          // BufferSize=2048..65536 (playing)
     bool aliasFree = false;         // AliasFree=0|1
@@ -45,6 +46,12 @@ void ApplyRenderSettings(Generator& generator, const RenderRequest& request);
 // Prepares the signal as a start or an export does (Repeat off unless keepLoop) and checks
 // that it can be produced: frequencies in range, at least one frame, numbers that convert.
 void PrepareRender(Generator& generator, bool keepLoop);
+// The same, naming the preset file and memory when the field at fault came from --preset.
+void PrepareRender(Generator& generator, bool keepLoop, const RenderRequest& request);
+
+// One line per channel whose periodic noise plays below its level, so that its peaks stay
+// within full scale; empty when none does.
+std::string LevelLimitNotes(const Generator& generator);
 
 std::string RenderUsage();
 

@@ -81,7 +81,8 @@ int PlayRequest(const RenderRequest& request, uint32_t seed)
     Generator generator;
     generator.uniform.seed(seed);
     ApplyRenderSettings(generator, request);
-    PrepareRender(generator, true); // throws RenderUsageError for settings that cannot play
+    PrepareRender(generator, true, request); // throws RenderUsageError for settings that cannot play
+    std::cerr << LevelLimitNotes(generator);
 
     AlsaDevice device;
     NoticeQueue queue;

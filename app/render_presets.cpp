@@ -1,7 +1,8 @@
 #include "render_presets.h"
 
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 #include "render_cli.h"
+#include "render_refusals.h"
 
 namespace velmora {
 
@@ -17,6 +18,18 @@ PresetReference ParsePresetReference(const std::string& text)
         throw RenderUsageError("--preset: memory '" + n + "' is not 1, 2, 3 or 4");
     p.memory = n[0] - '0';
     return p;
+}
+
+std::string PresetOrigin(const std::string& file, int memory)
+{
+    return file + ", memory " + std::to_string(memory);
+}
+
+std::string ExplainPresetFailure(const Generator& generator, const std::string& file, int memory,
+                                 const std::string& why)
+{
+    const std::string field = UnusableTextField(generator);
+    return PresetOrigin(file, memory) + (field.empty() ? "" : ", " + field) + ": " + why;
 }
 
 void RecallRenderPreset(Generator& generator, const PresetReference& preset, void (*note)(const std::string&))
@@ -39,12 +52,14 @@ void RecallRenderPreset(Generator& generator, const PresetReference& preset, voi
     case PresetLoad::Ignored:
         throw RenderUsageError(preset.file + ": not a preset file (unknown header)");
     }
+    if (bank.memory(preset.memory).empty())
+        throw RenderUsageError(PresetOrigin(preset.file, preset.memory) + ": the memory is empty");
     try {
         bank.MemRecall(preset.memory);
     } catch (const RenderUsageError&) {
         throw;
     } catch (const std::exception& e) {
-        throw RenderUsageError(preset.file + ":" + std::to_string(preset.memory) + ": " + e.what());
+        throw RenderUsageError(ExplainPresetFailure(generator, preset.file, preset.memory, e.what()));
     }
 }
 

@@ -17,10 +17,19 @@ struct PresetReference {
 // Splits "FILE.zrx:N" at its last colon. Throws RenderUsageError when N is not 1..4.
 PresetReference ParsePresetReference(const std::string& text);
 
+// How errors name a memory: "FILE, memory N".
+std::string PresetOrigin(const std::string& file, int memory);
+
+// Why memory n could not be recalled or played: "FILE, memory N, FIELD: why", the field
+// being the first whose text its handler cannot use (left out when there is none).
+std::string ExplainPresetFailure(const Generator& generator, const std::string& file, int memory,
+                                 const std::string& why);
+
 // Loads the file (current format, or the older one imported) and recalls the memory through
 // the generator's controls and handlers. Refuses a V3.2 file, a file shorter than its
-// format, any other header and a file that cannot be read. A V3.6 import's notice goes to
-// `note` (may be empty).
+// format, any other header, a file that cannot be read and an empty memory. A V3.6
+// import's notice goes to `note` (may be empty). Errors name the file, the memory and the
+// field.
 void RecallRenderPreset(Generator& generator, const PresetReference& preset,
                         void (*note)(const std::string&) = nullptr);
 

@@ -63,7 +63,20 @@ std::string ExplainPrepareFailure(const Generator& g, const std::exception& erro
             return Setting({Field::txtMLSSeed, c}, seed) +
                    ": a register value must be below 2^63 in magnitude (" + why + ")";
     }
+    const std::string field = UnusableTextField(g);
+    if (!field.empty()) return "cannot prepare the signal: " + field + ": " + why;
     return "cannot prepare the signal: " + why;
+}
+
+std::string UnusableTextField(const Generator& g)
+{
+    for (const ControlInfo& info : ControlTable()) {
+        if (info.kind != ControlKind::Text) continue;
+        const std::string text = g.text(info.control);
+        double x = 0;
+        if (!TryIntlStrToFloat(text, x) && !HandlerSkipsText(info.control.field, text)) return std::string(info.name);
+    }
+    return {};
 }
 
 bool HandlerSkipsText(Field field, const std::string& text)

@@ -17,6 +17,9 @@ std::string ExplainRecomputeFailure(const Generator& generator, Channel c, const
 // Why preparing the signal failed with `error`: the field whose number cannot be used.
 std::string ExplainPrepareFailure(const Generator& generator, const std::exception& error);
 
+// The first field whose text is not a number its handler can use ("PhaseEdit"), or "".
+std::string UnusableTextField(const Generator& generator);
+
 // Texts that a control's change handler leaves alone while the user is still typing (an
 // empty modulation field, an empty or lone "-" correction): setting one is the same as not
 // setting it.

@@ -14,8 +14,10 @@
 #include "audio/live/generator_output.h"
 #include "audio/notice_queue.h"
 #include "engine/generator.h"
-#include "files/preset_memory.h"
-#include "files/script_runner.h"
+#include "control/preset_memory.h"
+#include "control/script_runner.h"
+#include "render_presets.h"
+#include "terminal_text.h"
 
 namespace velmora {
 
@@ -23,12 +25,16 @@ namespace {
 std::atomic<bool> g_stop{false};
 extern "C" void OnStopSignal(int) { g_stop.store(true); }
 
+// One line for the terminal: the window's texts use a carriage return as line break, and
+// what a script or a preset file holds is shown with its control characters escaped.
 std::string OneLine(std::string text)
 {
     for (char& c : text)
         if (c == '\r' || c == '\n') c = ' ';
-    return text;
+    return EscapeControl(text);
 }
+
+void Say(const std::string& text) { std::cerr << "velmora-render: " << OneLine(text) << "\n"; }
 } // namespace
 
 int PlayScript(const RenderRequest& request, uint32_t seed)
@@ -60,7 +66,10 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
     output.callbacks.reentered = output.callbacks.runningBehind;
 
     PresetBank bank(generator);
-    bank.hooks.notice = [](std::string_view text) { std::cerr << "velmora-render: " << text << "\n"; };
+    // The refusal of the oldest format ends the play with the file's name (loadSettings).
+    bank.hooks.notice = [](std::string_view text) {
+        if (text != kObsoleteFormatText) Say(std::string(text));
+    };
 
     struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
@@ -80,28 +89,65 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
         }
     };
 
+    // The preset a play line names, for its error messages.
+    std::string presetFile;
+    int presetMemory = 0;
+
+    // Messages about a line say which (stdout and stderr may go to different places).
+    const ScriptRunner* runner = nullptr;
+    auto sayAtLine = [&](const std::string& text) {
+        Say("line " + std::to_string(runner ? runner->currentLine() : 0) + ": " + text);
+    };
+
     ScriptHooks h;
     h.windowVisible = [&] { return visible && !g_stop.load(); };
     h.hideWindow = [&] { visible = false; };
-    h.showLine = [](const std::string& line) { std::cout << line << std::endl; };
-    h.message = [](const std::string& text) { std::cerr << "velmora-render: " << text << "\n"; };
+    h.showLine = [](const std::string& line) { std::cout << OneLine(line) << std::endl; };
+    h.message = [](const std::string& text) { Say(text); };
     h.pause = [&](const std::string& text) {
-        std::cout << text << std::endl;
+        std::cout << OneLine(text) << std::endl;
         if (!terminal) return;
         std::cout << "(press Enter to continue)" << std::endl;
         std::string ignored;
         std::getline(std::cin, ignored);
     };
-    h.loadSettings = [&](const std::string& file) { bank.LoadSettings(file); };
-    h.memRecall = [&](int n) { bank.MemRecall(n); };
+    h.pauseWaits = [&] { return terminal; };
+    h.loadSettings = [&](const std::string& file) {
+        presetFile = file;
+        switch (bank.LoadSettings(file)) {
+        case PresetLoad::Loaded:
+        case PresetLoad::Imported: break;
+        case PresetLoad::Obsolete: throw ScriptPlayError(file + ": " + std::string(kObsoleteFormatText));
+        case PresetLoad::Ignored: throw ScriptPlayError(file + ": not a preset file (unknown header)");
+        }
+    };
+    h.memRecall = [&](int n) {
+        presetMemory = n;
+        if (bank.memory(n).empty()) throw ScriptPlayError(PresetOrigin(presetFile, n) + ": the memory is empty");
+        try {
+            bank.MemRecall(n);
+        } catch (const std::exception& e) {
+            throw ScriptPlayError(ExplainPresetFailure(generator, presetFile, n, e.what()));
+        }
+    };
     h.loop = [&] { return generator.checked({Field::Loop}); };
     h.setLoop = [&](bool on) { generator.setChecked({Field::Loop}, on); };
     h.startsignal = [&] {
         const StartResult started = output.startsignal(queue);
-        if (started.outcome == StartOutcome::DeviceError)
-            std::cerr << "velmora-render: Sound Device Error: " << OneLine(engine.ErrorMessage()) << "\n";
-        else if (!started.message.empty())
-            std::cerr << "velmora-render: " << OneLine(started.message) << "\n";
+        switch (started.outcome) {
+        case StartOutcome::Started:
+        case StartOutcome::AlreadyRunning: return PlayStart::Playing;
+        case StartOutcome::DeviceError:
+            sayAtLine("Sound Device Error: " + engine.ErrorMessage());
+            return PlayStart::DeviceFailed;
+        case StartOutcome::NotPrepared:
+            sayAtLine(ExplainPresetFailure(generator, presetFile, presetMemory, started.message));
+            return PlayStart::NotPlayed;
+        case StartOutcome::ShortSignal:
+            sayAtLine(PresetOrigin(presetFile, presetMemory) + ": " + started.message);
+            return PlayStart::NotPlayed;
+        }
+        return PlayStart::NotPlayed;
     };
     h.outputActive = [&] { return engine.Active(); };
     h.generatorRunning = [&] { return generatorRunning; };
@@ -109,16 +155,26 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
     h.waitStep = [&] { serve(std::chrono::milliseconds(100)); };
     h.processEvents = [&] { serve(std::chrono::milliseconds(0)); };
 
-    ScriptRunner runner(h);
-    const ScriptResult result = runner.run(script);
+    ScriptRunner scriptRunner(h);
+    runner = &scriptRunner;
+    // Relative preset paths not found as written are looked up beside the script.
+    const ScriptResult result = scriptRunner.run(script, std::filesystem::path(request.script).parent_path());
     if (engine.Active()) engine.StopAtOnce();
     device.waitClosed();
     queue.processPending();
     if (g_stop.load()) return 130;
     switch (result.outcome) {
-    case ScriptResult::Ended: return 0;
-    case ScriptResult::Invalid: return 1;
-    case ScriptResult::Failed: std::cerr << "velmora-render: " << result.error << "\n"; return 1;
+    case ScriptResult::Ended:
+        if (result.missingFiles > 0)
+            Say("the script ended, but " + std::to_string(result.missingFiles) +
+                (result.missingFiles == 1 ? " play line found no preset file" : " play lines found no preset file"));
+        return result.succeeded() ? 0 : 1;
+    case ScriptResult::Failed: Say("line " + std::to_string(result.line) + ": " + result.error); return 1;
+    case ScriptResult::DeviceFailed: return 3;
+    case ScriptResult::Stopped:
+    case ScriptResult::Invalid:
+    case ScriptResult::Looping:
+    case ScriptResult::NotPlayed: return 1;
     }
     return 1;
 }

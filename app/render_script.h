@@ -9,8 +9,10 @@
 
 namespace velmora {
 
-// Exit status: 0 the script ended (end line), 1 it stopped on an invalid line or an error
-// (the message on stderr), 2 bad input, 130 interrupted by SIGINT/SIGTERM.
+// Exit status: 0 the script reached its end line and every play line played; 1 it stopped
+// on an invalid line, an error or a play whose signal could not start, loops without
+// playing or waiting, or a play line found no preset file (the messages on stderr); 2 bad
+// input; 3 the sound device could not play; 130 interrupted by SIGINT/SIGTERM.
 int PlayScript(const RenderRequest& request, uint32_t seed);
 
 } // namespace velmora

@@ -45,8 +45,9 @@ using velmora::Field;
 // left waveform list opened), "export" (the progress window half way through saving a long
 // stereo sweep, which is then cancelled), "frequency" or "frequency-stereo" (the frequency
 // display of a playing generator), "slider" (the frequency slider), "scope" (the waveform
-// display with a 1 kHz sine at 44100 Hz, 500 µs/div) or "splash" (the start-up splash,
-// fully faded in). Pictures play through a silent fake device, so they need no sound card.
+// display with a 1 kHz sine at 44100 Hz, 500 µs/div), "splash" (the start-up splash,
+// fully faded in) or "periodic" (periodic pink noise at 0 dBFS on the left, brown on the
+// right, the generator on). Pictures play through a silent fake device, so they need no sound card.
 // Used by tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
@@ -60,6 +61,18 @@ void setUpStereoPicture(velmora::ui::GeneratorController& controller)
     select({Field::cboChannels}, 1);
     select({Field::WaveForm, Channel::Left}, velmora::kWhiteNoise);
     controller.binding().run([&] { g.setChecked({Field::chkConstant, Channel::Right}, false); });
+    controller.switching().btnONClick();
+}
+
+void setUpPeriodicPicture(velmora::ui::GeneratorController& controller)
+{
+    velmora::Generator& g = controller.generator();
+    controller.binding().run([&] {
+        g.selectIndex({Field::cboChannels}, 1);
+        g.selectIndex({Field::WaveForm, Channel::Left}, velmora::kPinkNoisePeriodic);
+        g.selectIndex({Field::WaveForm, Channel::Right}, velmora::kBrownNoisePeriodic);
+        g.setText({Field::Amplitude, Channel::Right}, "-20");
+    });
     controller.switching().btnONClick();
 }
 
@@ -230,6 +243,9 @@ int main(int argc, char** argv)
             scheduleScreenshot(&controller->waveform(), shot);
         } else if (shotWindow == QLatin1String("stereo")) {
             setUpStereoPicture(*controller);
+            scheduleScreenshot(&window, shot);
+        } else if (shotWindow == QLatin1String("periodic")) {
+            setUpPeriodicPicture(*controller);
             scheduleScreenshot(&window, shot);
         } else {
             scheduleScreenshot(&window, shot);

@@ -63,7 +63,8 @@ int Render(const RenderRequest& request, bool quiet)
     Generator generator;
     generator.uniform.seed(request.seed ? *request.seed : ClockSeed());
     ApplyRenderSettings(generator, request);
-    PrepareRender(generator, false);
+    PrepareRender(generator, false, request);
+    std::cerr << LevelLimitNotes(generator);
     TerminalProgress progress(quiet);
     const ExportProgress report = [&](int64_t done, int64_t total) { return progress(done, total); };
     if (toStdout)

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "files/compatibility_test_presets.h"
-#include "files/example_presets.h"
+#include "control/compatibility_test_presets.h"
+#include "control/example_presets.h"
 
 int main(int argc, char** argv)
 {

@@ -38,7 +38,7 @@ std::string AudioDevice::errorText(DeviceResult code) const {
   switch (code) {
     case 0: return "No error";
     case device_error::BadFormat:
-      return "The audio format is not supported (16 or 24 bits, 1 or 2 channels, "
+      return "The audio format is not supported (16 or 24 bits or 32-bit float, 1 or 2 channels, "
              "8000 to 384000 Hz)";
     case device_error::AlreadyOpen: return "The audio device is already open";
     case device_error::NotOpen: return "The audio device is not open";
@@ -47,6 +47,8 @@ std::string AudioDevice::errorText(DeviceResult code) const {
     case device_error::QueueFull: return "Too many buffers handed to the audio device";
     case device_error::DeviceLost: return "The audio device is no longer available";
     case device_error::NoAnswer: return "The audio device does not answer";
+    case device_error::NoFloat:
+      return "The audio device does not take 32-bit float samples; choose 16 or 24 bits";
     default: return doErrorText(code);
   }
 }

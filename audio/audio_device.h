@@ -22,6 +22,7 @@ constexpr DeviceResult BadBuffer = 0x7E05;     // null data or negative length
 constexpr DeviceResult QueueFull = 0x7E06;     // more buffers handed over than the device holds
 constexpr DeviceResult DeviceLost = 0x7E07;    // the device went away while playing
 constexpr DeviceResult NoAnswer = 0x7E08;      // the device did not answer an open in time
+constexpr DeviceResult NoFloat = 0x7E09;       // the device does not take float samples
 }  // namespace device_error
 
 // One output device and its stream: the handful of operations the output engine needs.

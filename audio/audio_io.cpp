@@ -61,7 +61,9 @@ void TAudioIO::setStereo(bool value) {
 }
 
 void TAudioIO::setQuantization(uint16_t value) {
-  FWaveFmtEx.bitsPerSample = std::clamp<uint16_t>(value, 8, 24);
+  // 32 bits are IEEE float samples (format tag 3); integer samples have at most 24.
+  FWaveFmtEx.formatTag = value == 32 ? kPcmFormatFloat : kPcmFormatInteger;
+  FWaveFmtEx.bitsPerSample = value == 32 ? 32 : std::clamp<uint16_t>(value, 8, 24);
   RecalcFormat();
 }
 

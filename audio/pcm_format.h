@@ -4,10 +4,13 @@
 
 namespace velmora {
 
-// The PCM format record the engine keeps (the layout of a WAVEFORMATEX): integer PCM,
-// interleaved, little endian. Plain data; any thread.
+inline constexpr uint16_t kPcmFormatInteger = 1;
+inline constexpr uint16_t kPcmFormatFloat = 3;
+
+// The PCM format record the engine keeps (the layout of a WAVEFORMATEX): interleaved, little
+// endian, integer PCM or 32-bit IEEE float. Plain data; any thread.
 struct PcmFormat {
-  uint16_t formatTag = 1;  // always 1: integer PCM
+  uint16_t formatTag = kPcmFormatInteger;  // 1 integer PCM, 3 IEEE float (32 bits)
   uint16_t channels = 1;
   uint32_t samplesPerSec = 22050;
   uint32_t avgBytesPerSec = 44100;
@@ -16,11 +19,16 @@ struct PcmFormat {
   uint16_t extraSize = 0;
 };
 
-// What every device accepts: 16-bit or packed 24-bit samples, one or two channels,
-// 8000 to 384000 Hz, and a record whose derived fields agree with the rest.
+inline bool isFloatFormat(const PcmFormat& f) { return f.formatTag == kPcmFormatFloat; }
+
+// What the device layer takes: 16-bit or packed 24-bit integer samples or 32-bit float
+// samples, one or two channels, 8000 to 384000 Hz, and a record whose derived fields agree
+// with the rest. (A device may still refuse float samples when it opens.)
 inline bool isPlayableFormat(const PcmFormat& f) {
-  return f.formatTag == 1 && (f.channels == 1 || f.channels == 2) &&
-         (f.bitsPerSample == 16 || f.bitsPerSample == 24) && f.samplesPerSec >= 8000 &&
+  const bool sampleOk = f.formatTag == kPcmFormatInteger ? f.bitsPerSample == 16 || f.bitsPerSample == 24
+                        : f.formatTag == kPcmFormatFloat ? f.bitsPerSample == 32
+                                                         : false;
+  return sampleOk && (f.channels == 1 || f.channels == 2) && f.samplesPerSec >= 8000 &&
          f.samplesPerSec <= 384000 && f.blockAlign == f.bitsPerSample / 8 * f.channels &&
          f.avgBytesPerSec == f.samplesPerSec * f.blockAlign;
 }

@@ -104,6 +104,32 @@ void ScaleModulated(const double* value, double level, const double* mod, double
 {
     for (int i = 0; i < n; ++i) out[i] = RoundSampleFlat(value[i] * (level * mod[i]), full);
 }
+
+VELMORA_VECTOR_CLONES
+void ScaleSteadyDithered(const double* value, double gain, const double* dither, double full, int32_t* out, int n)
+{
+    for (int i = 0; i < n; ++i) out[i] = RoundSampleFlat(value[i] * gain + dither[i], full);
+}
+
+VELMORA_VECTOR_CLONES
+void ScaleModulatedDithered(const double* value, double level, const double* mod, const double* dither,
+                            double full, int32_t* out, int n)
+{
+    for (int i = 0; i < n; ++i) out[i] = RoundSampleFlat(value[i] * (level * mod[i]) + dither[i], full);
+}
+
+// Float samples: the same products, limited to -1..1 instead of rounded.
+VELMORA_VECTOR_CLONES
+void ScaleSteadyFloat(const double* value, double gain, float* out, int n)
+{
+    for (int i = 0; i < n; ++i) out[i] = FloatSample(value[i] * gain);
+}
+
+VELMORA_VECTOR_CLONES
+void ScaleModulatedFloat(const double* value, double level, const double* mod, float* out, int n)
+{
+    for (int i = 0; i < n; ++i) out[i] = FloatSample(value[i] * (level * mod[i]));
+}
 } // namespace
 
 template <int W>
@@ -144,6 +170,8 @@ void Generator::oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& fr,
         }
         if constexpr (W == kDiracPulse) b.direct[i] = fr.counter[i] == 0 ? state.FullScale * polarity : 0;
         if constexpr (W == kMLS) b.value[i] = 2.0 * MlsStep(reg, s.MlsTaps, s.MlsMask) - 1;
+        if constexpr (IsPeriodicSignal(W))
+            b.value[i] = s.Period ? s.Period[PeriodIndex(s, fr.counter[i])] : 0.0;
         if constexpr (W == kSilence || W < 0 || W >= kWaveFormCount) b.direct[i] = 0;
         if (restarts && fr.restartAfter[i] && !constant) {
             // The repetition's restart of this channel's sweep.
@@ -230,6 +258,12 @@ void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlo
     case kSinePulse: oscillatorPass<kSinePulse>(c, b, fr, restarts); break;
     case kDiracPulse: oscillatorPass<kDiracPulse>(c, b, fr, restarts); break;
     case kMLS: oscillatorPass<kMLS>(c, b, fr, restarts); break;
+    case kWhiteNoisePeriodic: oscillatorPass<kWhiteNoisePeriodic>(c, b, fr, restarts); break;
+    case kPinkNoisePeriodic: oscillatorPass<kPinkNoisePeriodic>(c, b, fr, restarts); break;
+    case kBrownNoisePeriodic: oscillatorPass<kBrownNoisePeriodic>(c, b, fr, restarts); break;
+    case kMultitone: oscillatorPass<kMultitone>(c, b, fr, restarts); break;
+    case kImdSmpte: oscillatorPass<kImdSmpte>(c, b, fr, restarts); break;
+    case kImdCcif: oscillatorPass<kImdCcif>(c, b, fr, restarts); break;
     default: oscillatorPass<kSilence>(c, b, fr, restarts); break;
     }
 }
@@ -261,6 +295,16 @@ void Generator::randomPass(FrameBlock& fr)
     uniform.seed(x);
     state.PinkRows = rows;
     state.PinkPartial = partial;
+}
+
+void Generator::ditherPass(FrameBlock& fr)
+{
+    // Frame by frame, left before right: the order of the wave function's draws.
+    uint64_t x = state.DitherState;
+    for (int i = 0; i < fr.live; ++i)
+        for (int k = 0; k < fr.count; ++k)
+            if (fr.params[k].dithered) fr.channels[k].dither[i] = TpdfSource::Next(x);
+    state.DitherState = x;
 }
 
 namespace {
@@ -337,7 +381,8 @@ void ShapeChannel(const ChannelBlockParams& s, double fs, ChannelBlock& b, int n
     ModulationFactor(b.mod.data(), n, s.modDepth);
 }
 
-// Scaling and rounding; returns the modulation factor of the last frame.
+// Scaling and rounding (after the dither, when dithered); returns the modulation factor of
+// the last frame.
 double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b, int n)
 {
     const int w = s.wave;
@@ -345,6 +390,7 @@ double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b,
     // The gain of each sample is full scale x level x modulation factor, in that order.
     const double level = full * s.amplitude;
     const double steady = level * s.modFactor;
+    const double* d = b.dither.data();
     switch (w) {
     case kSine:
     case kSquare:
@@ -353,19 +399,71 @@ double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b,
     case kWhiteNoise:
     case kPinkNoise:
     case kMLS:
-        if (modulated)
+    case kWhiteNoisePeriodic:
+    case kPinkNoisePeriodic:
+    case kBrownNoisePeriodic:
+    case kMultitone:
+    case kImdSmpte:
+    case kImdCcif:
+        if (s.dithered) {
+            if (modulated)
+                ScaleModulatedDithered(b.value.data(), level, b.mod.data(), d, full, b.sample.data(), n);
+            else
+                ScaleSteadyDithered(b.value.data(), steady, d, full, b.sample.data(), n);
+        } else if (modulated) {
             ScaleModulated(b.value.data(), level, b.mod.data(), full, b.sample.data(), n);
-        else
+        } else {
             ScaleSteady(b.value.data(), steady, full, b.sample.data(), n);
+        }
         break;
     case kSinePulse:
         for (int i = 0; i < n; ++i) {
             const double g = modulated ? level * b.mod[i] : steady;
-            b.sample[i] = b.scale[i] == 0 ? 0 : RoundSample(b.value[i] * g, full) * static_cast<int32_t>(b.scale[i]);
+            const double v = b.scale[i] == 0 ? 0.0 : b.value[i] * g * b.scale[i];
+            b.sample[i] = s.dithered ? RoundSample(v + d[i], full)
+                          : b.scale[i] == 0 ? 0 : RoundSample(b.value[i] * g, full) * static_cast<int32_t>(b.scale[i]);
         }
         break;
     default:
-        for (int i = 0; i < n; ++i) b.sample[i] = b.direct[i];
+        for (int i = 0; i < n; ++i) b.sample[i] = s.dithered ? RoundSample(b.direct[i] + d[i], full) : b.direct[i];
+        break;
+    }
+    return modulated && n > 0 ? b.mod[static_cast<size_t>(n) - 1] : s.modFactor;
+}
+
+// The same for float samples: the products in -1..1, unrounded (full scale is 1).
+double SampleChannelFloat(const ChannelBlockParams& s, ChannelBlock& b, int n)
+{
+    const bool modulated = s.modulated;
+    const double level = s.amplitude;
+    const double steady = level * s.modFactor;
+    switch (s.wave) {
+    case kSine:
+    case kSquare:
+    case kTriangular:
+    case kSawtooth:
+    case kWhiteNoise:
+    case kPinkNoise:
+    case kMLS:
+    case kWhiteNoisePeriodic:
+    case kPinkNoisePeriodic:
+    case kBrownNoisePeriodic:
+    case kMultitone:
+    case kImdSmpte:
+    case kImdCcif:
+        if (modulated)
+            ScaleModulatedFloat(b.value.data(), level, b.mod.data(), b.fsample.data(), n);
+        else
+            ScaleSteadyFloat(b.value.data(), steady, b.fsample.data(), n);
+        break;
+    case kSinePulse:
+        for (int i = 0; i < n; ++i) {
+            const double g = modulated ? level * b.mod[i] : steady;
+            b.fsample[i] = b.scale[i] == 0 ? 0.0f : FloatSample(b.value[i] * g * b.scale[i]);
+        }
+        break;
+    default:
+        for (int i = 0; i < n; ++i) b.fsample[i] = static_cast<float>(b.direct[i]);
         break;
     }
     return modulated && n > 0 ? b.mod[static_cast<size_t>(n) - 1] : s.modFactor;
@@ -377,6 +475,18 @@ template <int Bps>
 VELMORA_VECTOR_CLONES void PackMono(uint8_t* p, const int32_t* s, int n)
 {
     for (int i = 0; i < n; ++i, p += Bps) PackSample(p, s[i], Bps);
+}
+// Float samples; a channel that is off is exact zeros.
+void PackMonoFloat(uint8_t* p, const float* s, int n)
+{
+    for (int i = 0; i < n; ++i, p += 4) PackFloat(p, s[i]);
+}
+void PackStereoFloat(uint8_t* p, const float* l, int32_t lf, const float* r, int32_t rf, int n)
+{
+    for (int i = 0; i < n; ++i, p += 8) {
+        PackFloat(p, lf ? l[i] : 0.0f);
+        PackFloat(p + 4, rf ? r[i] : 0.0f);
+    }
 }
 template <int Bps>
 VELMORA_VECTOR_CLONES void PackStereo(uint8_t* p, const int32_t* l, int32_t lf, const int32_t* r, int32_t rf, int n)
@@ -390,12 +500,13 @@ VELMORA_VECTOR_CLONES void PackStereo(uint8_t* p, const int32_t* l, int32_t lf, 
 
 bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
 {
+    adoptReadyPeriods();
     const bool right = f.stereo && !f.asLeft;
-    // A wave number of 10 or more computes the right channel, as WaveFunc does; numbers
-    // outside a channel's list still advance that channel's oscillator.
-    const Channel chans[2] = {f.wl < 10 ? Channel::Left : Channel::Right,
-                              f.wr < 10 ? Channel::Left : Channel::Right};
-    const int waves[2] = {f.wl < 10 ? f.wl : f.wl - 10, f.wr < 10 ? f.wr : f.wr - 10};
+    // A right wave number computes the right channel, as WaveFunc does; numbers outside a
+    // channel's list still advance that channel's oscillator.
+    const Channel chans[2] = {WaveIsRight(f.wl) ? Channel::Right : Channel::Left,
+                              WaveIsRight(f.wr) ? Channel::Right : Channel::Left};
+    const int waves[2] = {WaveIndex(f.wl), WaveIndex(f.wr)};
     fr.count = right ? 2 : 1;
     // Oscillators run one channel at a time, which is the same as frame by frame only when
     // the two passes are over different channels.
@@ -403,6 +514,7 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
 
     fr.stereo = f.stereo;
     fr.bytesPerSample = settings.output.Quantisation / 8;
+    fr.floating = settings.output.floatSamples();
     fr.fullScale = state.FullScale;
     fr.samplingRate = samplingRate();
     fr.onLeft = (*this)[Channel::Left].OnFactor;
@@ -410,8 +522,11 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
     for (int k = 0; k < fr.count; ++k) {
         const ChannelState& s = (*this)[chans[k]];
         const ChannelSettings& cs = settings[chans[k]];
-        fr.params[k] = {static_cast<int>(chans[k]), waves[k], cs.ModulationOn, cs.ModFunction, s.Amplitude,
-                        s.ModFactor, s.NoiseExponent, s.ModDepth, s.ModPeriod, s.ModPhase, bandLimited(waves[k])};
+        const double amplitude = IsPeriodicSignal(waves[k]) ? s.Amplitude * s.PeriodScale : s.Amplitude;
+        fr.params[k] = {static_cast<int>(chans[k]), waves[k], cs.ModulationOn, cs.ModFunction, amplitude,
+                        s.ModFactor, s.NoiseExponent, s.ModDepth, s.ModPeriod, s.ModPhase, bandLimited(waves[k]),
+                        settings.output.dithered() && waves[k] >= 0 && waves[k] < kWaveFormCount &&
+                            waves[k] != kSilence};
     }
 
     fr.n = static_cast<int>(std::min<int64_t>(kFrameBlock, frames));
@@ -443,6 +558,7 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
     if (right) oscillatorPass(chans[1], waves[1], fr.channels[1], fr, restarts && f.stereo);
     const auto noise = [](int w) { return w == kWhiteNoise || w == kPinkNoise; };
     if (noise(waves[0]) || (right && noise(waves[1]))) randomPass(fr);
+    if (fr.params[0].dithered || (right && fr.params[1].dithered)) ditherPass(fr);
     return true;
 }
 
@@ -457,7 +573,8 @@ int64_t FinishFrameBlock(FrameBlock& fr, uint8_t* out)
 {
     for (int k = 0; k < fr.count; ++k) {
         ShapeChannel(fr.params[k], fr.samplingRate, fr.channels[k], fr.live);
-        fr.lastModFactor[k] = SampleChannel(fr.params[k], fr.fullScale, fr.channels[k], fr.live);
+        fr.lastModFactor[k] = fr.floating ? SampleChannelFloat(fr.params[k], fr.channels[k], fr.live)
+                                          : SampleChannel(fr.params[k], fr.fullScale, fr.channels[k], fr.live);
     }
     const int bps = fr.bytesPerSample;
     const bool right = fr.count == 2;
@@ -466,7 +583,14 @@ int64_t FinishFrameBlock(FrameBlock& fr, uint8_t* out)
     // A stereo left sample is scaled by the left "On" box; "Same as Left" repeats the
     // scaled left sample.
     uint8_t* p = out;
-    if (!fr.stereo) {
+    if (fr.floating) {
+        const float* lf = fr.channels[0].fsample.data();
+        const float* rf = right ? fr.channels[1].fsample.data() : lf;
+        if (!fr.stereo)
+            PackMonoFloat(p, lf, fr.live);
+        else
+            PackStereoFloat(p, lf, fr.onLeft, rf, right ? fr.onRight : fr.onLeft, fr.live);
+    } else if (!fr.stereo) {
         bps == 3 ? PackMono<3>(p, ls, fr.live) : PackMono<2>(p, ls, fr.live);
     } else {
         const int32_t rf = right ? fr.onRight : fr.onLeft;

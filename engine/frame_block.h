@@ -18,7 +18,9 @@ struct ChannelBlock {
     std::array<double, kFrameBlock> scale;   // noise sign, or the sine pulse's gate and polarity
     std::array<double, kFrameBlock> mod;     // modulation time (counter), then factor
     std::array<int32_t, kFrameBlock> direct; // samples that need no scaling (Dirac pulse)
+    std::array<double, kFrameBlock> dither;  // triangular dither in LSB, when dithered
     std::array<int32_t, kFrameBlock> sample; // the finished samples
+    std::array<float, kFrameBlock> fsample;  // the finished samples, float output
 };
 
 // What the finishing stage needs of a channel, as it stood when the block was made.
@@ -29,7 +31,8 @@ struct ChannelBlockParams {
     int modFunction = 0;
     double amplitude = 1, modFactor = 1, noiseExponent = 0;
     double modDepth = 1, modPeriod = 1, modPhase = 0;
-    bool shaped = false; // the values are final already (the alias-free waves)
+    bool shaped = false;   // the values are final already (the alias-free waves)
+    bool dithered = false; // dither is added before rounding
 };
 
 struct FrameBlock {
@@ -39,7 +42,8 @@ struct FrameBlock {
     std::array<bool, kFrameBlock> restartAfter; // a repetition restarts after frame i
     int count = 1;        // channels computed: 1, or 2 for independent stereo
     bool stereo = false;
-    int bytesPerSample = 2;
+    int bytesPerSample = 2;  // 2, 3, or 4 for float samples
+    bool floating = false;   // 32-bit float samples, fullScale 1
     int32_t fullScale = 32767;
     double samplingRate = 44100;
     int32_t onLeft = 1, onRight = 1;

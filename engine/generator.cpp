@@ -1,5 +1,6 @@
 #include "generator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -168,7 +169,9 @@ void Generator::setText(Control c, const std::string& value)
     case Field::PhaseEdit: PhaseEditChange(); break;
     case Field::txtMLSLength:
         if (c.channel == Channel::Left) txtMLSLengthLeftChange(); // the right field has no handler
+        requestPeriod(c.channel);
         break;
+    case Field::txtMLSSeed: requestPeriod(c.channel); break;
     case Field::txtCorrectionFactor: txtCorrectionFactorChange(); break;
     default: break;
     }
@@ -256,6 +259,12 @@ Recompute Generator::fConstChange(Channel c)
     ChannelState& s = (*this)[c];
     const double fs = samplingRate();
     const double k = settings.output.FrequencyCorrection;
+    if ((c == Channel::Left || settings.stereo()) && !tonesFit(c)) {
+        stopAtOnce();
+        result.status = Recompute::OutOfRange;
+        result.message = toneFitMessage(c);
+        return result;
+    }
     try {
         const double f1 = IntlStrToFloat(cs.fInit);
         const double f2 = IntlStrToFloat(cs.fFinal);
@@ -329,9 +338,22 @@ void Generator::PrepareSignal()
     }
     AmplitudeExit(Channel::Left);
     AmplitudeExit(Channel::Right);
+    // A periodic noise's period is made (or waited for) now, never in the fill.
+    for (Channel c : kChannels) {
+        if (IsPeriodicSignal(settings[c].WaveForm) && tonesFit(c))
+            adoptPeriod(c, periods->get(periodKey(c)));
+        else if (IsPeriodicSignal(settings[c].WaveForm) && (c == Channel::Left || settings.stereo()))
+            throw std::invalid_argument(toneFitMessage(c));
+        else
+            adoptPeriod(c, nullptr);
+    }
     const int bits = settings.output.Quantisation;
     state.BytesPerFrame = bits / 8 * (settings.stereo() ? 2 : 1);
-    state.FullScale = static_cast<int32_t>((int64_t{1} << bits) / 2 - 1);
+    // Float samples are the values before rounding, scaled to -1..1.
+    state.FullScale = settings.output.floatSamples() ? 1 : static_cast<int32_t>((int64_t{1} << bits) / 2 - 1);
+    // The dither's source starts from the uniform source's state, so a seeded render
+    // repeats dither and all, and draws nothing from it.
+    state.DitherState = uniform.state();
     for (BandLimiter& b : bandLimiters_) b.reset();
     prepareBandLimit();
 }
@@ -419,6 +441,7 @@ void Generator::AmplitudeChange(Channel c)
 {
     double level;
     if (TryIntlStrToFloat(settings[c].Amplitude, level)) (*this)[c].Amplitude = std::pow(10.0, level / 20);
+    updatePeriodScale(c);
     if (c == Channel::Left && settings.chkAsLeft) {
         CopySettingsFrom(Channel::Left);
         AmplitudeExit(Channel::Right);
@@ -504,6 +527,7 @@ void Generator::PhaseEditChange()
     double x;
     if (TryIntlStrToFloat(settings.PhaseEdit, x))
         (*this)[Channel::Right].PhaseOffset = x * std::numbers::pi / 180;
+    updatePeriodOffset();
 }
 
 void Generator::PhaseEditExit()
@@ -537,8 +561,133 @@ void Generator::txtMLSLengthLeftChange()
     if (text(length).empty()) return;
     setText(length, Cleanup(text(length), 1, 32, 0, 16));
     const double bits = IntlStrToFloat(text(length));
-    setText({Field::Duration}, NumberToText((std::pow(2.0, bits) - 1) / samplingRate()));
+    // A sequence lasts 2^K - 1 samples; a periodic noise's period 2^K.
+    const double samples = std::pow(2.0, bits) - (HasPeriodLength(settings[Channel::Left].WaveForm) ? 0 : 1);
+    setText({Field::Duration}, NumberToText(samples / samplingRate()));
     DurationExit();
+}
+
+// ---------------------------------------------------------------- periodic noise
+
+PeriodKey Generator::periodKey(Channel c) const
+{
+    const ChannelSettings& cs = settings[c];
+    PeriodKey key;
+    key.samplingRate = settings.output.SamplingRate;
+    switch (cs.WaveForm) {
+    case kMultitone:
+        // The tones' phases are fixed: no seed.
+        key.kind = PeriodKind::Multitone;
+        key.length = std::clamp(PeriodLength(cs.txtMLSLength), kMultitoneMinLength, kPeriodMaxLength);
+        key.seed = 0;
+        return key;
+    case kImdSmpte:
+    case kImdCcif:
+        // Their exact period, whatever the length and seed fields say.
+        key.kind = cs.WaveForm == kImdSmpte ? PeriodKind::ImdSmpte : PeriodKind::ImdCcif;
+        key.length = 0;
+        key.seed = 0;
+        return key;
+    default: break;
+    }
+    key.kind = cs.WaveForm == kPinkNoisePeriodic    ? PeriodKind::Pink
+               : cs.WaveForm == kBrownNoisePeriodic ? PeriodKind::Brown
+                                                    : PeriodKind::White;
+    key.length = std::clamp(PeriodLength(cs.txtMLSLength), kPeriodMinLength, kPeriodMaxLength);
+    double seed = 0;
+    key.seed = TryIntlStrToFloat(cs.txtMLSSeed, seed) && std::fabs(seed) < 9.2e18 ? RegisterValue(seed) : 0;
+    return key;
+}
+
+int Generator::PeriodLength(const std::string& text)
+{
+    double k = 0;
+    if (!TryIntlStrToFloat(text, k) || !(std::fabs(k) < 1e9)) return 16;
+    return static_cast<int>(RoundToInt64(k));
+}
+
+void Generator::requestPeriod(Channel c)
+{
+    // A twin tone that does not fit below half the sampling rate is not made.
+    if (IsPeriodicSignal(settings[c].WaveForm) && tonesFit(c)) periods->request(periodKey(c));
+}
+
+void Generator::adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table)
+{
+    ChannelState& s = (*this)[c];
+    heldPeriods_[static_cast<size_t>(c)] = std::move(table);
+    const PeriodTable* t = heldPeriods_[static_cast<size_t>(c)].get();
+    s.Period = t ? t->samples.data() : nullptr;
+    s.PeriodSize = t ? t->samples.size() : 0;
+    const bool powerOfTwo = s.PeriodSize > 1 && (s.PeriodSize & (s.PeriodSize - 1)) == 0;
+    s.PeriodMask = powerOfTwo ? static_cast<uint32_t>(s.PeriodSize - 1) : 0;
+    updatePeriodScale(c);
+    updatePeriodOffset();
+}
+
+void Generator::adoptReadyPeriods()
+{
+    for (Channel c : kChannels) {
+        if (!IsPeriodicSignal(settings[c].WaveForm) || !tonesFit(c)) continue;
+        const PeriodTable* held = heldPeriods_[static_cast<size_t>(c)].get();
+        const PeriodKey key = periodKey(c);
+        if (held && held->key == key) continue;
+        if (auto table = periods->ready(key)) adoptPeriod(c, std::move(table));
+        else periods->request(key);
+    }
+}
+
+void Generator::updatePeriodScale(Channel c)
+{
+    ChannelState& s = (*this)[c];
+    const PeriodTable* t = heldPeriods_[static_cast<size_t>(c)].get();
+    const double peak = t ? t->peak * s.Amplitude : 0;
+    s.PeriodScale = peak > 1 ? 1 / peak : 1.0;
+    if (hooks.periodLevelChanged) hooks.periodLevelChanged();
+}
+
+void Generator::updatePeriodOffset()
+{
+    // The right channel's phase offset, as a part of the period.
+    ChannelState& r = (*this)[Channel::Right];
+    const double period = r.Period ? static_cast<double>(r.PeriodSize) : 0;
+    r.PeriodOffset = period > 0 ? RoundToInt64(std::fmod(r.PhaseOffset / kTwoPi, 1.0) * period) : 0;
+    if (r.PeriodOffset < 0) r.PeriodOffset += static_cast<int64_t>(period);
+}
+
+double Generator::periodLevelLimit(Channel c) const
+{
+    if (!IsPeriodicNoise(settings[c].WaveForm)) return std::nan("");
+    const PeriodKey key = periodKey(c);
+    std::shared_ptr<const PeriodTable> t = heldPeriods_[static_cast<size_t>(c)];
+    if (!t || t->key != key) t = periods->ready(key);
+    const double amplitude = (*this)[c].Amplitude;
+    if (!t || !(t->peak * amplitude > 1)) return std::nan("");
+    return 20 * std::log10(1 / t->peak);
+}
+
+double Generator::UpperToneHz(int wave)
+{
+    return wave == kImdSmpte ? kSmpteHighHz : wave == kImdCcif ? kCcifHighHz : 0;
+}
+
+bool Generator::tonesFit(Channel c) const
+{
+    const int w = settings[c].WaveForm;
+    return !IsTwinTone(w) || UpperToneHz(w) < samplingRate() / 2;
+}
+
+std::string Generator::toneFitMessage(Channel c) const
+{
+    const int w = settings[c].WaveForm;
+    return std::string(InfoOf({Field::WaveForm, c}).name) + ": the " + NumberToText(UpperToneHz(w)) + " Hz tone of " +
+           (w == kImdSmpte ? "IMD SMPTE" : "IMD CCIF") + " is not below half the sampling rate (" +
+           NumberToText(samplingRate() / 2) + " Hz)";
+}
+
+bool Generator::levelLimited(Channel c) const
+{
+    return IsPeriodicNoise(settings[c].WaveForm) && (*this)[c].Period && (*this)[c].PeriodScale < 1;
 }
 
 // ---------------------------------------------------------------- waveform and layout
@@ -549,6 +698,9 @@ void Generator::WaveFormChange(Channel c)
     chkConstantClick(c);
     const int w = settings[c].WaveForm;
     if (w == kWhiteNoise || w == kPinkNoise) cboCrestFactorChange(c);
+    requestPeriod(c);
+    if (hooks.periodLevelChanged) hooks.periodLevelChanged();
+    if (!tonesFit(c) && hooks.aboveNyquist) hooks.aboveNyquist(c);
     if (w == kSinePulse || w == kDiracPulse) {
         setChecked({Field::chkConstant, c}, true); // the pulses always run at a constant frequency
         chkConstantClick(c);

@@ -9,11 +9,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "band_limit.h"
 #include "controls.h"
 #include "frame_block.h"
+#include "periodic.h"
 #include "settings.h"
 #include "sources.h"
 #include "state.h"
@@ -40,6 +42,8 @@ struct GeneratorHooks {
     std::function<void(Channel)> aboveNyquist;       // a frequency field was above fs / 2
     std::function<void(Control)> controlWritten;     // a handler wrote a control's value
     std::function<void(WindowRule, Channel)> windowRule;
+    // a periodic noise's level or period changed: whether it plays below its level may too
+    std::function<void()> periodLevelChanged;
 };
 
 // Outcome of a frequency recompute: the window ignores it, the renderer reports it.
@@ -55,7 +59,7 @@ struct FrameChoices {
     bool loop = false;
     bool asLeft = false;
     int wl = 0;  // left wave number
-    int wr = 10; // right wave number
+    int wr = 10; // right wave number (WaveNumber)
     bool wholeSignal = false; // export: every frame is a signal frame, no silent padding
 };
 
@@ -68,6 +72,8 @@ public:
     GeneratorState state;
     UniformSource uniform;
     GeneratorHooks hooks;
+    // Periodic noises' periods, made on workers (shared by copies of the generator).
+    std::shared_ptr<PeriodCache> periods = std::make_shared<PeriodCache>();
 
     ChannelState& operator[](Channel c) { return channels[static_cast<size_t>(c)]; }
     const ChannelState& operator[](Channel c) const { return channels[static_cast<size_t>(c)]; }
@@ -134,6 +140,9 @@ public:
     // --- Samples.
     int32_t WaveFunc(int n);
     int32_t WaveFuncMono(int n);
+    // The same sample before rounding: full scale x level x modulation x waveform value.
+    double WaveValue(int n);
+    double WaveValueMono(int n);
     FrameChoices readChoices() const;
     // Writes `frames` frames of the current signal into `out` as the buffer fill does:
     // samples of the signal while it lasts (or forever with loop), silent frames after
@@ -155,7 +164,7 @@ public:
     static bool MakesBlocks(const FrameChoices& choices)
     {
         const bool right = choices.stereo && !choices.asLeft;
-        return !(right && (choices.wl < 10) == (choices.wr < 10));
+        return !(right && WaveIsRight(choices.wl) == WaveIsRight(choices.wr));
     }
     void settleBlock(const FrameBlock& block);
 
@@ -166,6 +175,26 @@ public:
     // the fill never has to. May allocate; window thread.
     void prepareBandLimit();
 
+    // --- Periodic noise.
+    // The period a channel's settings ask for: its kind, 2^K from the length field (10..24),
+    // the seed field, the sampling rate.
+    PeriodKey periodKey(Channel c) const;
+    // Whether the channel's level would take its period's peak past full scale, so that it
+    // plays at the highest level that does not.
+    bool levelLimited(Channel c) const;
+    // The level (dBFS, AES17) the channel's periodic noise plays at when its set level would
+    // take the period's peak past full scale, as far as the period is made; NaN otherwise.
+    double periodLevelLimit(Channel c) const;
+    // The upper tone of a twin tone (IMD SMPTE, IMD CCIF) in Hz; 0 for other waves.
+    static double UpperToneHz(int wave);
+    // Whether the channel's signal fits below half the sampling rate: false for a twin tone
+    // whose upper tone does not; true for everything else (their fields say so themselves).
+    bool tonesFit(Channel c) const;
+    // "WaveFormLeft: the 20000 Hz tone of IMD CCIF is not below half the sampling rate (11025 Hz)"
+    std::string toneFitMessage(Channel c) const;
+    // The length field as a number of bits, rounded (16 when it is no number).
+    static int PeriodLength(const std::string& text);
+
 private:
     void written(Control c);
     void rule(WindowRule r, Channel c);
@@ -174,7 +203,7 @@ private:
     void restartSweep(Channel c, bool bidirectional);
     void setSweep(ChannelState& s, double totalSamples, bool logarithmic);
     double modFactor(const ChannelState& s, int function) const;
-    int32_t waveSample(Channel c, int w);
+    double waveValue(Channel c, int w);
     double whiteNoise(Channel c);
     double pinkNoise(Channel c, int64_t n);
     template <int W>
@@ -185,6 +214,14 @@ private:
     OscillatorRules bandLimitRules(Channel c, int w) const;
     void bandLimitedPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     std::array<BandLimiter, 2> bandLimiters_;
+    void requestPeriod(Channel c);
+    void adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table);
+    // Takes up a period that a worker finished after the settings changed; never waits.
+    void adoptReadyPeriods();
+    void updatePeriodScale(Channel c);
+    void updatePeriodOffset();
+    std::array<std::shared_ptr<const PeriodTable>, 2> heldPeriods_;
+    void ditherPass(FrameBlock& block);
     int copyDepth_ = 0;
 };
 

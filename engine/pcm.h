@@ -2,8 +2,10 @@
 // PCM sample rounding and packing, shared by the live fill, the wave export and the
 // renderer. Little-endian two's complement; 16-bit or packed 24-bit.
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace velmora {
 
@@ -31,6 +33,28 @@ inline void PackSample(uint8_t* out, int32_t x, int bytesPerSample)
     out[0] = static_cast<uint8_t>(u);
     out[1] = static_cast<uint8_t>(u >> 8);
     if (bytesPerSample == 3) out[2] = static_cast<uint8_t>(u >> 16);
+}
+
+// A float sample: the value in -1..1 (limited to that range, as integer samples saturate;
+// a value that is not a number is written as 0), as a little-endian IEEE single.
+inline float FloatSample(double v)
+{
+    v = v < -1.0 ? -1.0 : v;
+    v = v > 1.0 ? 1.0 : v;
+    return v == v ? static_cast<float>(v) : 0.0f;
+}
+
+inline void PackFloat(uint8_t* out, float x)
+{
+    static_assert(std::endian::native == std::endian::little, "samples are packed little endian");
+    std::memcpy(out, &x, sizeof x);
+}
+
+inline float UnpackFloat(const uint8_t* in)
+{
+    float x;
+    std::memcpy(&x, in, sizeof x);
+    return x;
 }
 
 inline int32_t UnpackSample(const uint8_t* in, int bytesPerSample)

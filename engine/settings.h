@@ -14,7 +14,7 @@ inline constexpr std::array<Channel, 2> kChannels{Channel::Left, Channel::Right}
 inline constexpr int index(Channel c) { return static_cast<int>(c); }
 inline constexpr Channel other(Channel c) { return c == Channel::Left ? Channel::Right : Channel::Left; }
 
-// Waveform list indexes (the right channel's wave number is the index + 10).
+// Waveform list indexes.
 enum WaveForm : int {
     kSine = 0,
     kSquare = 1,
@@ -26,8 +26,37 @@ enum WaveForm : int {
     kDiracPulse = 7,
     kSilence = 8,
     kMLS = 9,
+    // Periods of 2^K samples with exact spectra, repeated sample for sample.
+    kWhiteNoisePeriodic = 10,
+    kPinkNoisePeriodic = 11,
+    kBrownNoisePeriodic = 12,
+    // Standard test signals that fix their own frequencies, made as periods too: 31 tones at
+    // the third-octave centres on the bins of 2^K samples, and the two twin tones for
+    // intermodulation (60 Hz + 7 kHz at 4:1, 19 kHz + 20 kHz at 1:1) over their exact period.
+    kMultitone = 13,
+    kImdSmpte = 14,
+    kImdCcif = 15,
 };
-inline constexpr int kWaveFormCount = 10;
+inline constexpr int kWaveFormCount = 16;
+
+inline constexpr bool IsPeriodicNoise(int index) { return index >= kWhiteNoisePeriodic && index <= kBrownNoisePeriodic; }
+// The signals the fill reads from a period table.
+inline constexpr bool IsPeriodicSignal(int index) { return index >= kWhiteNoisePeriodic && index <= kImdCcif; }
+// The signals that fix their own frequencies (the frequency fields do not apply).
+inline constexpr bool IsFixedTones(int index) { return index >= kMultitone && index <= kImdCcif; }
+inline constexpr bool IsTwinTone(int index) { return index == kImdSmpte || index == kImdCcif; }
+// The signals whose period is 2^K samples from the length field.
+inline constexpr bool HasPeriodLength(int index) { return IsPeriodicNoise(index) || index == kMultitone; }
+
+// The wave function's number for a channel's list index: the first ten entries of the left
+// list are 0-9 and of the right list 10-19 (a right index of -1, nothing selected, is 9);
+// the later entries are 20-29 on the left and 30-39 on the right.
+inline constexpr int WaveNumber(bool right, int index)
+{
+    return index < 10 ? index + (right ? 10 : 0) : index + (right ? 20 : 10);
+}
+inline constexpr bool WaveIsRight(int n) { return (n >= 10 && n < 20) || n >= 30; }
+inline constexpr int WaveIndex(int n) { return n < 10 ? n : n < 20 ? n - 10 : n < 30 ? n - 10 : n - 20; }
 
 // Modulation function list indexes.
 enum ModFunction : int { kModSine = 0, kModCosine = 1, kModSquare = 2, kModTriangular = 3 };
@@ -53,16 +82,26 @@ struct ChannelSettings {
     std::string txtMLSSeed;            // "1" left, "34757" right
 };
 
+// The quantisation that means 32-bit IEEE float samples in -1..1.
+inline constexpr int kFloatQuantisation = 32;
+inline constexpr int kDitherNone = 0;
+inline constexpr int kDitherTpdf = 1;
+
 // Output parameters (the output settings dialog).
 struct OutputSettings {
     int32_t SamplingRate = 44100;       // Hz
-    int Quantisation = 16;              // bits: 16 or 24
+    int Quantisation = 16;              // bits: 16, 24, or 32 for 32-bit float samples
+    int Dither = 0;                     // 0 "None", 1 "TPDF" (16 and 24 bits)
     int Buffers = 4;                    // ring length, 2..4
     int BufferSize = 8192;              // bytes per ring buffer
     std::string txtCorrectionFactor = "0";
     int cboCorrectionUnits = 0;         // 0 "%", 1 "cent"
     double FrequencyCorrection = 1.0;   // multiplier applied to every frequency
     bool AliasFree = false;             // square, triangle and sawtooth without aliases
+
+    bool floatSamples() const { return Quantisation == kFloatQuantisation; }
+    // Triangular dither before rounding: integer samples only.
+    bool dithered() const { return Dither == kDitherTpdf && !floatSamples(); }
 };
 
 inline constexpr std::array<int32_t, 10> kSamplingRates{8000,  11025, 22050,  44100,  48000,

@@ -27,6 +27,25 @@ private:
     uint32_t x_;
 };
 
+// The dither's random source, apart from the uniform source so that dithering leaves every
+// noise signal's sequence as it is: splitmix64, and a triangular value in (-1, 1) (in
+// units of the last bit) as the difference of two uniform draws.
+struct TpdfSource {
+    static uint64_t Next64(uint64_t& s)
+    {
+        uint64_t z = (s += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    static double Uniform(uint64_t& s) { return static_cast<double>(Next64(s) >> 11) * (1.0 / 9007199254740992.0); }
+    static double Next(uint64_t& s)
+    {
+        const double a = Uniform(s);
+        return a - Uniform(s);
+    }
+};
+
 // Crest-factor exponents by list index: white noise, and every other waveform (pink).
 inline constexpr std::array<double, 7> kWhiteNoiseExponents{1.0, 1.5, 4.0, 7.5, 17.0, 31.0, 49.0};
 inline constexpr std::array<double, 7> kPinkNoiseExponents{0.15,  0.3166, 0.535, 0.7,

@@ -2,6 +2,7 @@
 // field reads only.
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "generator.h"
@@ -48,7 +49,7 @@ double Generator::pinkNoise(Channel c, int64_t n)
     return sign(b) * std::pow(std::fabs(b), (*this)[c].NoiseExponent);
 }
 
-int32_t Generator::waveSample(Channel c, int w)
+double Generator::waveValue(Channel c, int w)
 {
     ChannelState& s = (*this)[c];
     const ChannelSettings& cs = settings[c];
@@ -72,45 +73,58 @@ int32_t Generator::waveSample(Channel c, int w)
     const double theta = c == Channel::Left ? s.Phase : s.Phase + s.PhaseOffset;
     const int32_t full = state.FullScale;
     const double g = full * s.Amplitude * s.ModFactor;
+    // Rounding is symmetric (to nearest, ties to even) and so is the saturation, so a
+    // pulse's polarity may be applied before the sample is rounded.
     switch (w) {
-    case kSine: return RoundSample(std::sin(theta) * g, full);
+    case kSine: return std::sin(theta) * g;
     case kSquare:
-        if (limited) return RoundSample(limiter.value(s.Phase, s.Step, 0) * g, full);
-        return RoundSample(sign(std::sin(theta)) * g, full);
+        if (limited) return limiter.value(s.Phase, s.Step, 0) * g;
+        return sign(std::sin(theta)) * g;
     case kTriangular:
-        if (limited) return RoundSample(limiter.value(s.Phase, s.Step, 0) * g, full);
-        return RoundSample(triangle(theta) * g, full);
+        if (limited) return limiter.value(s.Phase, s.Step, 0) * g;
+        return triangle(theta) * g;
     case kSawtooth: {
         s.SawValue = s.Step / kTwoPi * 2 + s.SawPrevious;
         if (s.SawValue > 1) s.SawValue -= 2;
-        const double value = limited ? limiter.value(s.Phase, s.Step, s.SawValue) : s.SawValue;
-        const int32_t v = RoundSample(g * value, full);
+        const double v = g * (limited ? limiter.value(s.Phase, s.Step, s.SawValue) : s.SawValue);
         s.SawPrevious = s.SawValue;
         return v;
     }
-    case kWhiteNoise: return RoundSample(whiteNoise(c) * g, full);
-    case kPinkNoise: return RoundSample(pinkNoise(c, state.SampleCounter) * g, full);
+    case kWhiteNoise: return whiteNoise(c) * g;
+    case kPinkNoise: return pinkNoise(c, state.SampleCounter) * g;
     case kSinePulse:
-        if (state.SampleCounter <= s.PulseLength)
-            return RoundSample(std::sin(theta) * g, full) * PolarityFactor(cs.Logarithmic);
+        if (state.SampleCounter <= s.PulseLength) return std::sin(theta) * g * PolarityFactor(cs.Logarithmic);
         return 0;
     case kDiracPulse: return state.SampleCounter == 0 ? full * PolarityFactor(cs.Logarithmic) : 0;
     case kSilence: return 0;
     case kMLS: {
         const uint32_t b = MlsStep(s.MlsRegister, s.MlsTaps, s.MlsMask);
-        return RoundSample((2.0 * b - 1) * g, full);
+        return (2.0 * b - 1) * g;
+    }
+    case kWhiteNoisePeriodic:
+    case kPinkNoisePeriodic:
+    case kBrownNoisePeriodic:
+    case kMultitone:
+    case kImdSmpte:
+    case kImdCcif: {
+        if (!s.Period) return 0; // its period is still being made
+        const double v = s.Period[PeriodIndex(s, state.SampleCounter)];
+        return v * (full * (s.Amplitude * s.PeriodScale) * s.ModFactor);
     }
     default: return 0; // nothing selected: the oscillator still advances
     }
 }
 
-int32_t Generator::WaveFunc(int n)
+int32_t Generator::WaveFunc(int n) { return RoundSample(WaveValue(n), state.FullScale); }
+
+int32_t Generator::WaveFuncMono(int n) { return RoundSample(WaveValueMono(n), state.FullScale); }
+
+double Generator::WaveValue(int n)
 {
-    if (n < 10) return waveSample(Channel::Left, n);
-    return waveSample(Channel::Right, n - 10);
+    return waveValue(WaveIsRight(n) ? Channel::Right : Channel::Left, WaveIndex(n));
 }
 
-int32_t Generator::WaveFuncMono(int n) { return waveSample(Channel::Left, n < 10 ? n : -1); }
+double Generator::WaveValueMono(int n) { return waveValue(Channel::Left, WaveIsRight(n) ? -1 : WaveIndex(n)); }
 
 FrameChoices Generator::readChoices() const
 {
@@ -118,30 +132,61 @@ FrameChoices Generator::readChoices() const
     f.stereo = settings.stereo();
     f.loop = settings.Loop;
     f.asLeft = settings.chkAsLeft;
-    f.wl = settings[Channel::Left].WaveForm;
-    f.wr = settings[Channel::Right].WaveForm + 10;
+    f.wl = WaveNumber(false, settings[Channel::Left].WaveForm);
+    f.wr = WaveNumber(true, settings[Channel::Right].WaveForm);
     return f;
 }
 
+namespace {
+// Whether a wave number plays something that dither may be added to: silence (and no
+// selection) stays digital silence.
+bool DitherWave(int n)
+{
+    const int w = WaveIndex(n);
+    return w >= 0 && w < kWaveFormCount && w != kSilence;
+}
+} // namespace
+
 int64_t Generator::writeFramesReference(uint8_t* out, int64_t frames, const FrameChoices& f)
 {
-    const int bytesPerSample = settings.output.Quantisation / 8;
+    adoptReadyPeriods();
+    const OutputSettings& o = settings.output;
+    const bool floating = o.floatSamples();
+    const int bytesPerSample = o.Quantisation / 8;
+    const int32_t full = state.FullScale;
     const int32_t onL = (*this)[Channel::Left].OnFactor;
     const int32_t onR = (*this)[Channel::Right].OnFactor;
+    const bool ditherL = o.dithered() && DitherWave(f.wl);
+    const bool ditherR = o.dithered() && DitherWave(f.wr);
+    // One sample: a float, or rounded (after the dither, drawn left before right) and packed.
+    auto put = [&](uint8_t* q, double v, int32_t on, bool dither) {
+        if (floating) {
+            PackFloat(q, on ? FloatSample(v) : 0.0f); // a channel that is off is exact zeros
+            return;
+        }
+        if (dither) v += TpdfSource::Next(state.DitherState);
+        PackSample(q, RoundSample(v, full) * on, bytesPerSample);
+    };
     uint8_t* p = out;
     for (int64_t i = 0; i < frames; ++i) {
         const bool live = f.loop || f.wholeSignal || state.SampleCounter < state.TotalSamples;
         if (f.stereo) {
-            int32_t l = 0, r = 0;
             if (live) {
-                l = WaveFunc(f.wl) * onL;
-                r = f.asLeft ? l : WaveFunc(f.wr) * onR;
+                const double l = WaveValue(f.wl);
+                put(p, l, onL, ditherL);
+                if (f.asLeft)
+                    std::memcpy(p + bytesPerSample, p, static_cast<size_t>(bytesPerSample));
+                else
+                    put(p + bytesPerSample, WaveValue(f.wr), onR, ditherR);
+            } else {
+                std::memset(p, 0, static_cast<size_t>(2 * bytesPerSample));
             }
-            PackSample(p, l, bytesPerSample);
-            PackSample(p + bytesPerSample, r, bytesPerSample);
             p += 2 * bytesPerSample;
         } else {
-            PackSample(p, live ? WaveFuncMono(f.wl) : 0, bytesPerSample);
+            if (live)
+                put(p, WaveValueMono(f.wl), 1, ditherL);
+            else
+                std::memset(p, 0, static_cast<size_t>(bytesPerSample));
             p += bytesPerSample;
         }
         ++state.SampleCounter;

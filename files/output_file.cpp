@@ -1,5 +1,8 @@
 #include "output_file.h"
 
+#include <algorithm>
+#include <sys/statvfs.h>
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -173,7 +176,49 @@ void OutputFile::dropTemporary()
     UnwatchPendingName();
 }
 
+void OutputFile::reserve(uint64_t bytes)
+{
+    if (direct_ || bytes == 0) return;
+    const int r = ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+    if (r == 0) return;
+    const int error = errno;
+    if (error == ENOSPC || error == EFBIG || error == EDQUOT) throw FileAccessError(target_, ENOSPC);
+    // A file system that cannot reserve is asked how much it has free.
+    struct statvfs fs{};
+    if (::fstatvfs(fd_, &fs) == 0 &&
+        static_cast<unsigned __int128>(fs.f_bavail) * fs.f_frsize < bytes)
+        throw FileAccessError(target_, ENOSPC);
+}
+
 void OutputFile::write(const uint8_t* data, size_t size)
+{
+    if (pending_.capacity() < kWriteBlock) pending_.reserve(kWriteBlock);
+    while (size > 0) {
+        const size_t room = kWriteBlock - pending_.size();
+        if (pending_.empty() && size >= kWriteBlock) {
+            // Whole blocks go straight out.
+            const size_t whole = size - size % kWriteBlock;
+            writeOut(data, whole);
+            data += whole;
+            size -= whole;
+            continue;
+        }
+        const size_t n = std::min(room, size);
+        pending_.insert(pending_.end(), data, data + n);
+        data += n;
+        size -= n;
+        if (pending_.size() == kWriteBlock) flush();
+    }
+}
+
+void OutputFile::flush()
+{
+    if (pending_.empty()) return;
+    writeOut(pending_.data(), pending_.size());
+    pending_.clear();
+}
+
+void OutputFile::writeOut(const uint8_t* data, size_t size)
 {
     while (size > 0) {
         const ssize_t n = ::write(fd_, data, size);
@@ -188,6 +233,7 @@ void OutputFile::write(const uint8_t* data, size_t size)
 
 void OutputFile::commit()
 {
+    flush();
     if (direct_) {
         const int fd = fd_;
         fd_ = -1;

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -31,16 +32,26 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Throws FileAccessError.
+    // Makes sure the file system holds `bytes` more before anything is written: a file that
+    // cannot fit is refused at once (FileAccessError, "No space left on device") and nothing
+    // is left behind. Reserves the space where the file system can; a device or pipe has
+    // no limit. Throws FileAccessError.
+    void reserve(uint64_t bytes);
+    // Collects the bytes and writes them in blocks of kWriteBlock. Throws FileAccessError.
     void write(const uint8_t* data, size_t size);
-    // Puts the finished file in place. Throws FileAccessError.
+    // Writes what is collected and puts the finished file in place. Throws FileAccessError.
     void commit();
+
+    // Large writes cost the file system least; the last block may be shorter.
+    static constexpr size_t kWriteBlock = size_t{1} << 20;
 
     // Tests only: pretend the file system has no unnamed files.
     static void setUnnamedFilesForTesting(bool available);
 
 private:
     void dropTemporary();
+    void writeOut(const uint8_t* data, size_t size);
+    void flush();
 
     std::string target_;  // as the caller named it, for messages
     std::string final_;   // the file the bytes end up in, links followed
@@ -51,6 +62,7 @@ private:
     bool unnamed_ = false; // an unnamed file, linked in at commit
     bool committed_ = false;
     bool owned_ = true;    // false for a descriptor the caller keeps
+    std::vector<uint8_t> pending_; // collected bytes, written once kWriteBlock are there
 };
 
 } // namespace velmora

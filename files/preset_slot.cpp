@@ -46,4 +46,12 @@ void PresetSlot::setInteger(size_t offset, int32_t value)
     for (size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(u >> (8 * i));
 }
 
+bool PresetSlot::empty() const
+{
+    for (size_t offset : {slot::fInitLeft, slot::fFinalLeft, slot::fInitRight, slot::fFinalRight, slot::Duration,
+                          slot::AmplitudeLeft, slot::AmplitudeRight, slot::PhaseEdit})
+        if (!rawText(offset).empty()) return false;
+    return true;
+}
+
 } // namespace velmora

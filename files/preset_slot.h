@@ -81,6 +81,10 @@ struct PresetSlot {
     void setName(std::string_view utf8) { setText(slot::Name, utf8); }
 
     friend bool operator==(const PresetSlot&, const PresetSlot&) = default;
+
+    // Nothing was ever stored: the number fields that a recall needs (frequencies, levels,
+    // duration, phase) are all empty, as in a fresh record.
+    bool empty() const;
 };
 
 } // namespace velmora

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "engine/numbers.h"
+#include "preset_file.h"
 #include "windows1252.h"
 
 namespace velmora {
@@ -137,18 +138,61 @@ bool ScriptFileExists(const std::string& path)
     return std::filesystem::is_regular_file(path, ec);
 }
 
+std::string FindScriptPreset(const std::string& path, const std::filesystem::path& scriptFolder,
+                             const std::function<bool(const std::string&)>& exists)
+{
+    if (path.empty()) return {};
+    if (exists(path)) return path;
+    const std::filesystem::path written(path);
+    if (written.is_relative() && !scriptFolder.empty()) {
+        const std::string beside = (scriptFolder / written).string();
+        if (exists(beside)) return beside;
+    }
+    return {};
+}
+
+ScriptPreset CheckScriptPreset(const std::string& path, const std::filesystem::path& scriptFolder)
+{
+    const std::string file = FindScriptPreset(path, scriptFolder);
+    if (file.empty()) return ScriptPreset::Missing;
+    try {
+        switch (PresetFileKindOf(ReadPresetFileBytes(file))) {
+        case PresetFileKind::Current:
+        case PresetFileKind::Old36: return ScriptPreset::Found;
+        case PresetFileKind::Obsolete: return ScriptPreset::Obsolete;
+        case PresetFileKind::Unknown: return ScriptPreset::NotAPreset;
+        }
+    } catch (const PresetFileError&) {
+        return ScriptPreset::Unreadable;
+    }
+    return ScriptPreset::NotAPreset;
+}
+
 std::vector<ScriptIssue> CheckScript(const ScriptFile& script,
-                                     const std::function<bool(const std::string&)>& fileExists)
+                                     const std::function<ScriptPreset(const std::string&)>& preset)
 {
     std::vector<ScriptIssue> issues;
-    bool endsItself = false;
-    for (size_t n = 1; n <= script.size(); ++n) {
+    size_t endsAt = 0; // the first end or repeat line: nothing after it runs
+    for (size_t n = 1; n <= script.size() && endsAt == 0; ++n) {
         const ScriptLine line = SplitScriptLine(script.line(n));
         const int number = static_cast<int>(n);
         switch (CommandOf(line.command)) {
         case ScriptCommand::Play:
-            if (fileExists && !fileExists(line.tail))
+            switch (preset ? preset(line.tail) : ScriptPreset::Found) {
+            case ScriptPreset::Found: break;
+            case ScriptPreset::Missing:
                 issues.push_back({number, false, "FILE NOT FOUND: '" + line.tail + "'."});
+                break;
+            case ScriptPreset::NotAPreset:
+                issues.push_back({number, true, "'" + line.tail + "' is not a preset file"});
+                break;
+            case ScriptPreset::Obsolete:
+                issues.push_back({number, true, "'" + line.tail + "': Obsolete file format, sorry."});
+                break;
+            case ScriptPreset::Unreadable:
+                issues.push_back({number, true, "'" + line.tail + "' cannot be read"});
+                break;
+            }
             try {
                 const int memory = ScriptStrToInt(line.argument);
                 if (memory < 1 || memory > 4)
@@ -164,7 +208,7 @@ std::vector<ScriptIssue> CheckScript(const ScriptFile& script,
             break;
         }
         case ScriptCommand::Repeat:
-        case ScriptCommand::End: endsItself = true; break;
+        case ScriptCommand::End: endsAt = n; break;
         case ScriptCommand::Pause:
         case ScriptCommand::Rem: break;
         case ScriptCommand::Invalid:
@@ -172,10 +216,24 @@ std::vector<ScriptIssue> CheckScript(const ScriptFile& script,
             break;
         }
     }
-    // A script that neither ends nor repeats runs into the empty line after its last.
-    if (!endsItself) {
+    if (endsAt == 0) {
+        // A script that neither ends nor repeats runs into the empty line after its last.
         const size_t past = script.size() + 1;
         issues.push_back({static_cast<int>(past), true, "Invalid command in line " + std::to_string(past)});
+        return issues;
+    }
+    // Lines after the end are never run (blank lines at the very end are no news).
+    size_t last = script.size();
+    while (last > endsAt && script.line(last).empty()) --last;
+    if (last > endsAt) {
+        const std::string range = last == endsAt + 1 ? "Line " + std::to_string(last)
+                                                      : "Lines " + std::to_string(endsAt + 1) + " to " + std::to_string(last);
+        const std::string verb = last == endsAt + 1 ? " is" : " are";
+        const std::string what = CommandOf(SplitScriptLine(script.line(endsAt)).command) == ScriptCommand::End
+                                     ? "ends the script"
+                                     : "repeats the script";
+        issues.push_back({static_cast<int>(endsAt + 1), false,
+                          range + verb + " never run: line " + std::to_string(endsAt) + " " + what});
     }
     return issues;
 }

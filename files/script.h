@@ -65,19 +65,39 @@ private:
     std::vector<std::string> lines_;
 };
 
+// Whether a play line's path names an existing file (relative paths from the current folder).
+bool ScriptFileExists(const std::string& path);
+
+// The file a play line's path names: the path as written (a relative one from the current
+// folder) and, when nothing is there, a relative path beside the script. Empty when
+// neither names a file. `exists` answers for one candidate.
+std::string FindScriptPreset(const std::string& path, const std::filesystem::path& scriptFolder,
+                             const std::function<bool(const std::string&)>& exists = ScriptFileExists);
+
+// What a play line's path leads to.
+enum class ScriptPreset {
+    Found,        // a preset file the runner loads
+    Missing,      // no file: the runner says "FILE NOT FOUND" and goes on
+    NotAPreset,   // a file of another kind: the runner stops there
+    Obsolete,     // a preset file of the refused oldest format: the runner stops there
+    Unreadable,   // a file that cannot be read: the runner stops there
+};
+// Looks the path up as the runner does (FindScriptPreset) and reads the file's header.
+ScriptPreset CheckScriptPreset(const std::string& path, const std::filesystem::path& scriptFolder);
+
 // The checks the runner makes on a line, for an editor to show before the script runs.
 struct ScriptIssue {
     int line = 0;
-    bool stops = true; // false: the runner reports it and goes on (a missing preset file)
+    // false: the runner reports it, or never gets there, and goes on; the run does not end
+    // with success (a missing preset file) or the line is never run (after an end).
+    bool stops = true;
     std::string text;
 };
-// Every line the runner would refuse or report, in line order, and the line after the
-// last when no line ends or repeats the script. `fileExists` answers whether a play
-// line's path names a file (may be empty: paths are not checked).
+// Every line the runner would refuse or report, in line order: invalid lines and numbers,
+// play lines whose path names no preset file (`preset` answers for the path as written;
+// may be empty: paths are not checked), the lines after the first end or repeat, which
+// never run, and the line after the last when no line ends or repeats the script.
 std::vector<ScriptIssue> CheckScript(const ScriptFile& script,
-                                     const std::function<bool(const std::string&)>& fileExists);
-
-// Whether a play line's path names an existing file (relative paths from the current folder).
-bool ScriptFileExists(const std::string& path);
+                                     const std::function<ScriptPreset(const std::string&)>& preset);
 
 } // namespace velmora

@@ -155,14 +155,16 @@ ExportResult Export(Generator& g, const Open& open, const ExportProgress& progre
     const int channels = g.settings.stereo() ? 2 : 1;
     const int64_t total = ExportFrameCount(g);
     const int bytesPerFrame = g.state.BytesPerFrame;
-    if (total < 0 || total * bytesPerFrame > kMaxWavDataBytes)
-        throw WaveTooLongError("The signal is too long for a wave file (" + std::to_string(total) +
-                               " frames; a wave file holds at most " +
-                               std::to_string(kMaxWavDataBytes / bytesPerFrame) + ").");
+    // Past 2 GiB the file is RF64, whose sizes are 64-bit; what even those cannot count is
+    // refused.
+    if (total < 0 || total > INT64_MAX / 16)
+        throw WaveTooLongError("The signal is too long for a wave file (" + std::to_string(total) + " frames).");
 
     OutputFile file = open();
-    const WavHeader header =
-        MakeWavHeader({channels, g.settings.output.SamplingRate, bytesPerFrame}, total);
+    const WavFormat format{channels, g.settings.output.SamplingRate, bytesPerFrame,
+                           g.settings.output.floatSamples()};
+    const WavHeader header = MakeWavHeader(format, total);
+    file.reserve(header.size() + static_cast<uint64_t>(total) * static_cast<uint64_t>(bytesPerFrame));
     file.write(header.data(), header.size());
 
     FrameChoices choices = g.readChoices();
@@ -177,7 +179,7 @@ ExportResult Export(Generator& g, const Open& open, const ExportProgress& progre
 
     // Only noise is worth a second thread: its frames take long to make and to finish;
     // for the oscillators, handing every frame's arguments across is dearer than the work.
-    const auto noise = [](int wave) { return wave % 10 == kWhiteNoise || wave % 10 == kPinkNoise; };
+    const auto noise = [](int wave) { return WaveIndex(wave) == kWhiteNoise || WaveIndex(wave) == kPinkNoise; };
     const bool noisy = noise(choices.wl) || (choices.stereo && !choices.asLeft && noise(choices.wr));
     const bool pipelined = noisy && total >= kPipelineFrom && std::thread::hardware_concurrency() > 1 &&
                            Generator::MakesBlocks(choices);

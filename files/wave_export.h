@@ -22,7 +22,7 @@ private:
     int error_;
 };
 
-// Too many frames for the header's 32-bit sizes.
+// Too many frames for any wave file's sizes.
 class WaveTooLongError final : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -26,8 +26,31 @@ std::string MlsDetails(const WaveNameChannel& c)
     return c.mls ? " " + c.mlsLength + " bits, seed=" + c.mlsSeed : std::string();
 }
 
+// "White Noise (periodic)" -> "White Noise periodic 2^16 -20dBFS".
+std::string PeriodicName(const WaveNameChannel& c)
+{
+    std::string kind = c.waveForm;
+    const size_t paren = kind.find(" (");
+    if (paren != std::string::npos) kind.erase(paren);
+    return Trim(kind) + " periodic 2^" + c.mlsLength + " " + c.amplitude + "dBFS";
+}
+
+// The signals that fix their own frequencies name them: "Multitone third-octave 2^16 -1dBFS",
+// "IMD SMPTE 60Hz+7kHz 4-1 -1dBFS", "IMD CCIF 19kHz+20kHz 1-1 -1dBFS".
+std::string FixedTonesName(const WaveNameChannel& c)
+{
+    const std::string kind = Trim(c.waveForm);
+    std::string what = kind;
+    if (kind == "Multitone") what += " third-octave 2^" + c.mlsLength;
+    if (kind == "IMD SMPTE") what += " 60Hz+7kHz 4-1";
+    if (kind == "IMD CCIF") what += " 19kHz+20kHz 1-1";
+    return what + " " + c.amplitude + "dBFS";
+}
+
 std::string OneSignal(const WaveNameChannel& c)
 {
+    if (c.fixedTones) return FixedTonesName(c);
+    if (c.periodic) return PeriodicName(c);
     std::string s = c.waveForm + " ";
     if (!Contains(s, "oise")) {
         const std::string t = c.constant ? s + c.fInit : s + "sweep " + c.fInit + "Hz to " + c.fFinal;
@@ -77,10 +100,14 @@ std::string SuggestedWaveFileName(const WaveNameFields& f)
     if (!f.stereo || f.asLeft) {
         name += OneSignal(left);
     } else {
-        if (left.tick) name += ChannelPart(left, "L=" + left.waveForm);
+        auto part = [](const WaveNameChannel& c, const std::string& side, const std::string& s) {
+            if (c.fixedTones) return side + FixedTonesName(c);
+            return c.periodic ? side + PeriodicName(c) : ChannelPart(c, s);
+        };
+        if (left.tick) name += part(left, "L=", "L=" + left.waveForm);
         if (left.tick && right.tick) name += "; ";
         if (right.tick) {
-            name += ChannelPart(right, "R=" + right.waveForm + " ");
+            name += part(right, "R=", "R=" + right.waveForm + " ");
             if (f.phase != "0") name += " " + f.phase + " degrees out of phase";
         }
     }

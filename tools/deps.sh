@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_pkgs=(build-essential cmake ninja-build pkg-config git
             qt6-base-dev libasound2-dev libsleef-dev libxcb1-dev
-            libgtest-dev libgmock-dev libbenchmark-dev
+            libgtest-dev libgmock-dev libbenchmark-dev libkissfft-dev
             librsvg2-bin)
 # What the tests start or drive: an X server, a session bus, a PulseAudio server
 # with a null sink reached through ALSA's default device, and the measuring tools; the

@@ -11,7 +11,7 @@ if [[ ! -f "$build/build.ninja" ]]; then
   launcher=()
   if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
   CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
-    -DVELMORA_DIRS="engine;files" -DVELMORA_BUILD_GUI=OFF -DVELMORA_BUILD_BENCH=OFF -DVELMORA_LIBFUZZER=ON \
+    -DVELMORA_DIRS="engine;files;control" -DVELMORA_BUILD_GUI=OFF -DVELMORA_BUILD_BENCH=OFF -DVELMORA_LIBFUZZER=ON \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer"
 fi
 cmake --build "$build" --target fuzz_preset fuzz_script fuzz_write_seeds

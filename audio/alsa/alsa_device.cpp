@@ -515,8 +515,10 @@ DeviceResult AlsaDevice::doOpen(int32_t id, const PcmFormat& format, int32_t buf
     name = pcmNames_[static_cast<std::size_t>(id)];
   }
 
-  const snd_pcm_format_t sampleFormat =
-      format.bitsPerSample == 24 ? SND_PCM_FORMAT_S24_3LE : SND_PCM_FORMAT_S16_LE;
+  const bool floating = isFloatFormat(format);
+  const snd_pcm_format_t sampleFormat = floating                     ? SND_PCM_FORMAT_FLOAT_LE
+                                        : format.bitsPerSample == 24 ? SND_PCM_FORMAT_S24_3LE
+                                                                     : SND_PCM_FORMAT_S16_LE;
   const double bufferUs =
       1e6 * std::max(bufferBytes, 0) / format.blockAlign / static_cast<double>(format.samplesPerSec);
   const unsigned latencyUs =
@@ -539,6 +541,8 @@ DeviceResult AlsaDevice::doOpen(int32_t id, const PcmFormat& format, int32_t buf
   lock.unlock();
   opener.join();  // it has done its work: only its end is left
   lock.lock();
+  // A device that refuses float samples says so in words of its own.
+  if (pending->result == -EINVAL && floating) return device_error::NoFloat;
   if (pending->result < 0) return pending->result;
   alsaBufferFrames_ = pending->bufferFrames;
 

@@ -26,7 +26,7 @@ inline constexpr const char* kPerformanceMessage =
 struct FilledBuffer {
     const uint8_t* bytes = nullptr;
     int32_t size = 0;       // bytes
-    int bitsPerSample = 16; // 16 or 24
+    int bitsPerSample = 16; // 16, 24, or 32 (float)
     int channels = 1;       // 1 or 2
 };
 

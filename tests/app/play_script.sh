@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # velmora-render --play --script: a script plays two presets with a delay and ends (exit 0);
 # one that runs past its last line or names a memory outside 1-4 exits 1 with the line's
-# message; a repeating script plays on until SIGINT (exit 130); 'pause' without a terminal
-# goes on at once.
+# message; a table of scripts run from another folder checks the statuses 0, 1 and 3 and
+# what stderr says; a repeating script plays on until SIGINT (exit 130); 'pause' without a
+# terminal goes on at once.
 set -u
 render=$1
 writer=$2
@@ -44,6 +45,45 @@ printf 'play 7 %s\nend\n' "$dir/my presets.zrx" >"$dir/seven.zrs"
 "$render" --play --script "$dir/seven.zrs" </dev/null >"$dir/out" 2>"$dir/err"; rc=$?
 [[ $rc -eq 1 ]] || fail "memory 7: exit $rc"
 grep -q "Invalid preset number in line 1" "$dir/err" || fail "memory 7: wrong message"
+
+# Statuses and messages, each script run from another folder with its presets beside it
+# (relative paths): a table of cases.
+mkdir -p "$dir/scripts" "$dir/elsewhere"
+python3 - "$dir/my presets.zrx" "$dir/scripts/mixed.zrx" <<'PY' || exit 1
+import sys
+d = bytearray(open(sys.argv[1], 'rb').read())
+def text(n, offset, s):
+    o = 21 + 3880 * n + offset
+    d[o] = len(s); d[o + 1:o + 1 + len(s)] = s.encode('cp1252')
+text(0, 2060, 'abc')                     # memory 1: PhaseEdit is no number
+d[21 + 3880 * 2:21 + 3880 * 3] = bytes(3880)  # memory 3: empty
+open(sys.argv[2], 'wb').write(d)
+PY
+echo "shopping list" >"$dir/scripts/notes.txt"
+esc=$(printf '\033]0;retitled\007\033[2J')
+# name | environment | script lines (\n) | status | stderr must hold | stdout must not hold
+cases=(
+  "all played||play 2 mixed.zrx\nplay 4 mixed.zrx\nend|0||"
+  "no sound server|PULSE_SERVER=unix:/nonexistent|play 2 mixed.zrx\nplay 4 mixed.zrx\nend|3|line 1: Sound Device Error|Line 2:"
+  "signal not prepared||play 1 mixed.zrx\nplay 2 mixed.zrx\nend|1|line 1: ../scripts/mixed.zrx, memory 1, PhaseEdit: 'abc' is not a valid floating point value|Line 2:"
+  "empty memory||play 3 mixed.zrx\nplay 2 mixed.zrx\nend|1|line 1: ../scripts/mixed.zrx, memory 3: the memory is empty|Line 2:"
+  "not a preset file||play 1 notes.txt\nplay 2 mixed.zrx\nend|1|notes.txt: not a preset file|Line 2:"
+  "missing file goes on||play 1 gone.zrx\nplay 2 mixed.zrx\nend|1|FILE NOT FOUND: 'gone.zrx'.|"
+  "loop without waiting||rem a\nrem b\nrepeat|1|Endless loop in line 3|"
+  "control characters||rem ${esc}\nplay 2 mixed.zrx\nend|0||$(printf '\033')"
+)
+for c in "${cases[@]}"; do
+  IFS='|' read -r name env lines want err notout <<<"$c"
+  printf "$lines\n" >"$dir/scripts/case.zrs"
+  (cd "$dir/elsewhere" && env $env "$render" --play --script ../scripts/case.zrs </dev/null >"$dir/out" 2>"$dir/err"); rc=$?
+  [[ $rc -eq $want ]] || fail "$name: exit $rc, not $want"
+  [[ -z "$err" ]] || grep -qF -- "$err" "$dir/err" || fail "$name: no '$err' on stderr"
+  [[ -z "$notout" ]] || ! grep -qF -- "$notout" "$dir/out" "$dir/err" || fail "$name: '$notout' in the output"
+  if [[ $want -eq 0 ]]; then grep -q "^Line 3: end" "$dir/out" || fail "$name: did not reach the end"; fi
+done
+"$render" --play --script "$dir/two.zrs" --script "$dir/past.zrs" </dev/null >"$dir/out" 2>"$dir/err"; rc=$?
+[[ $rc -eq 2 ]] || fail "--script twice: exit $rc"
+grep -q "given twice" "$dir/err" || fail "--script twice: wrong message"
 
 printf 'play 2 %s\nrepeat\n' "$dir/my presets.zrx" >"$dir/loop.zrs"
 "$render" --play --script "$dir/loop.zrs" </dev/null >"$dir/out" 2>"$dir/err" &

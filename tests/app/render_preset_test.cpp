@@ -11,8 +11,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "files/example_presets.h"
-#include "files/preset_memory.h"
+#include "control/example_presets.h"
+#include "control/preset_memory.h"
 
 namespace fs = std::filesystem;
 

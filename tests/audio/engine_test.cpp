@@ -62,10 +62,12 @@ TEST(AudioOutSettings, ClampsAndDerivedValues) {
     out.setNumBuffers(set);
     EXPECT_EQ(out.NumBuffers(), got) << "NumBuffers := " << set;
   }
-  const std::pair<uint16_t, uint16_t> bits[] = {{4, 8}, {8, 8}, {16, 16}, {24, 24}, {32, 24}};
+  // 32 bits are float samples; other sizes are integer ones of at most 24 bits.
+  const std::pair<uint16_t, uint16_t> bits[] = {{4, 8}, {8, 8}, {16, 16}, {24, 24}, {30, 24}, {32, 32}, {40, 24}};
   for (auto [set, got] : bits) {
     out.setQuantization(set);
     EXPECT_EQ(out.Quantization(), got) << "Quantization := " << set;
+    EXPECT_EQ(out.WaveFormat().formatTag, set == 32 ? kPcmFormatFloat : kPcmFormatInteger);
   }
   out.setQuantization(24);
   out.setStereo(true);
@@ -391,9 +393,9 @@ TEST_F(AudioOutTest, OpenFailuresLeaveTheEngineIdle) {
       {"no selection (-2)", [this] { out.setWaveDevice(0xFFFFFFFE); },
        "There is no audio output device with this number"},
       {"8-bit", [this] { out.setQuantization(8); },
-       "The audio format is not supported (16 or 24 bits, 1 or 2 channels, 8000 to 384000 Hz)"},
+       "The audio format is not supported (16 or 24 bits or 32-bit float, 1 or 2 channels, 8000 to 384000 Hz)"},
       {"rate too high", [this] { out.setFrameRate(400000); },
-       "The audio format is not supported (16 or 24 bits, 1 or 2 channels, 8000 to 384000 Hz)"},
+       "The audio format is not supported (16 or 24 bits or 32-bit float, 1 or 2 channels, 8000 to 384000 Hz)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

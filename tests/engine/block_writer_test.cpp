@@ -22,6 +22,7 @@ struct Config {
     int modFunction;
     bool sweep, logarithmic, bidirectional, loop;
     const char* duration;
+    int dither = kDitherNone;
 };
 
 Generator Build(const Config& s)
@@ -46,6 +47,7 @@ Generator Build(const Config& s)
     g.setText({Field::PhaseEdit}, "33");
     g.setChecked({Field::chkAsLeft}, s.channels == 2);
     g.settings.Loop = s.loop;
+    g.settings.output.Dither = s.dither;
     g.setText({Field::Duration}, s.duration);
     g.fConstChange(L);
     g.fConstChange(R);
@@ -74,6 +76,16 @@ TEST(BlockWriter, MatchesTheReferenceWithinOneLsb)
     setups.push_back({"pink-pair", 24, 1, kPinkNoise, kPinkNoise, true, 1, false, false, false, true, "0.017"});
     setups.push_back({"pink-pair-end", 16, 1, kPinkNoise, kPinkNoise, false, 0, false, false, false, false, "0.04"});
     setups.push_back({"white-pink", 16, 1, kWhiteNoise, kPinkNoise, false, 0, false, false, false, true, "0.03"});
+    // Dither (its own source, left before right) and float samples, every waveform.
+    for (int w = -1; w < kWaveFormCount; ++w) {
+        setups.push_back({"dither-mono", 16, 0, w, 0, false, 0, false, false, false, false, "0.05", kDitherTpdf});
+        setups.push_back({"dither-stereo", 24, 1, w, (w + 5) % 10, true, 2, false, false, false, true, "0.013",
+                          kDitherTpdf});
+        setups.push_back({"float-mono", 32, 0, w, 0, true, 3, false, false, false, false, "0.05"});
+        setups.push_back({"float-stereo", 32, 1, (w + 7) % 10, w, false, 0, true, true, true, true, "0.013",
+                          kDitherTpdf});
+    }
+    setups.push_back({"dither-same", 16, 2, kSine, kPinkNoise, false, 0, false, false, false, true, "0.009", kDitherTpdf});
 
     for (const Config& s : setups) {
         SCOPED_TRACE(std::string(s.name) + " waves " + std::to_string(s.waveL) + "/" +
@@ -88,6 +100,16 @@ TEST(BlockWriter, MatchesTheReferenceWithinOneLsb)
             const int64_t nb = ref.writeFramesReference(b.data(), frames, ref.readChoices());
             ASSERT_EQ(na, nb);
             int differing = 0;
+            if (s.bits == kFloatQuantisation) {
+                for (int64_t i = 0; i < na; i += bps) {
+                    const float x = UnpackFloat(&a[static_cast<size_t>(i)]);
+                    const float y = UnpackFloat(&b[static_cast<size_t>(i)]);
+                    ASSERT_NEAR(x, y, 1e-6) << "byte " << i;
+                    differing += x != y;
+                }
+                EXPECT_LT(differing, na / bps / 100 + 2);
+                continue;
+            }
             for (int64_t i = 0; i < na; i += bps) {
                 const int32_t x = UnpackSample(&a[static_cast<size_t>(i)], bps);
                 const int32_t y = UnpackSample(&b[static_cast<size_t>(i)], bps);
@@ -106,5 +128,6 @@ TEST(BlockWriter, MatchesTheReferenceWithinOneLsb)
         EXPECT_EQ(fast.state.SampleCounter, ref.state.SampleCounter);
         EXPECT_EQ(fast.state.PinkRows, ref.state.PinkRows);
         EXPECT_EQ(fast.uniform.state(), ref.uniform.state());
+        EXPECT_EQ(fast.state.DitherState, ref.state.DitherState);
     }
 }

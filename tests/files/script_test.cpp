@@ -1,15 +1,16 @@
-// Script lines, script files and the runner, driven through a host that stands in for the
-// window and the output engine.
+// Script lines and script files: splitting, numbers, code pages and the check.
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "files/script.h"
-#include "files/script_runner.h"
 
 namespace velmora {
 namespace {
@@ -86,7 +87,9 @@ TEST(ScriptFile, CheckFindsWhatTheRunnerRefuses)
 {
     const ScriptFile f = ScriptFile::FromBytes("play 1 a.zrx\nplay 7 a.zrx\nplay x a.zrx\nplay 1 missing.zrx\n"
                                                "delay 2,5\ndelay soon\nfly\n\n pause\nrem ok");
-    const auto issues = CheckScript(f, [](const std::string& p) { return p == "a.zrx"; });
+    const auto issues = CheckScript(f, [](const std::string& p) {
+        return p == "a.zrx" ? ScriptPreset::Found : ScriptPreset::Missing;
+    });
     std::vector<std::string> got;
     for (const ScriptIssue& i : issues) got.push_back(std::to_string(i.line) + (i.stops ? " " : " ~") + i.text);
     EXPECT_EQ(got, (std::vector<std::string>{
@@ -102,222 +105,72 @@ TEST(ScriptFile, CheckFindsWhatTheRunnerRefuses)
     EXPECT_TRUE(CheckScript(ScriptFile::FromBytes("play 1 a.zrx\nrepeat"), {}).empty());
 }
 
-// The window and the output engine as the runner sees them. A started signal plays for
-// `signalSteps` wait steps; actions can be scheduled at a given wait step.
-struct Host {
-    std::vector<std::string> log;
-    std::set<std::string> files{"a.zrx", "my presets/b c.zrx", "Müller.zrx"};
-    bool loop = true;
-    bool visible = false;
-    bool running = false; // GeneratorRunning
-    bool active = false;  // the output engine
-    int signalLeft = 0;
-    int signalSteps = 5;
-    int steps = 0;
-    int maxSteps = 2000; // a runaway script is a test failure, not a hang
-    std::map<int, std::string> at; // wait step -> "next" / "cancel"
-    bool enabled = true; // the main window
-
-    ScriptHooks hooks()
-    {
-        ScriptHooks h;
-        h.started = [this] { enabled = false, visible = true; };
-        h.finished = [this] { enabled = true, visible = false, log.push_back("finished"); };
-        h.windowVisible = [this] { return visible; };
-        h.hideWindow = [this] { visible = false; };
-        h.showLine = [this](const std::string& s) { log.push_back(s); };
-        h.message = [this](const std::string& s) { log.push_back("message " + s); };
-        h.pause = [this](const std::string& s) { log.push_back("pause " + s); };
-        h.fileExists = [this](const std::string& p) { return files.count(p) > 0; };
-        h.loadSettings = [this](const std::string& p) { log.push_back("load " + p); };
-        h.memRecall = [this](int n) { log.push_back("recall " + std::to_string(n)); };
-        h.loop = [this] { return loop; };
-        h.setLoop = [this](bool on) { loop = on; };
-        h.startsignal = [this] {
-            log.push_back(std::string("start, loop ") + (loop ? "on" : "off"));
-            active = running = true;
-            signalLeft = signalSteps;
-        };
-        h.outputActive = [this] { return active; };
-        h.generatorRunning = [this] { return running; };
-        h.setGeneratorRunning = [this](bool on) { running = on; };
-        h.waitStep = [this] {
-            ++steps;
-            if (steps > maxSteps) throw std::runtime_error("runaway");
-            if (active && --signalLeft <= 0) active = running = false; // the stop notice
-            const auto a = at.find(steps);
-            if (a == at.end()) return;
-            if (a->second == "next") running = false, visible = false;
-            if (a->second == "cancel") visible = false, enabled = true;
-        };
-        h.processEvents = [] {};
-        return h;
-    }
-
-    ScriptResult run(const std::string& text)
-    {
-        ScriptRunner runner(hooks());
-        return runner.run(ScriptFile::FromBytes(text));
-    }
-};
-
-TEST(ScriptRunner, PlaysPresetsInOrder)
+// What the runner does with each line, with its severity: it stops at an error, goes on
+// past a warning, and never reaches what follows the first end or repeat.
+TEST(ScriptFile, CheckSaysWhatTheRunnerWillDo)
 {
-    Host host;
-    const ScriptResult r = host.run("PLAY 2 a.zrx\nPlay 1 my presets/b c.zrx \nEnd\nplay 3 a.zrx");
-    EXPECT_EQ(r.outcome, ScriptResult::Ended);
-    EXPECT_EQ(r.line, 3);
-    EXPECT_EQ(host.log, (std::vector<std::string>{
-                            "Line 1: play 2", "load a.zrx", "recall 2", "start, loop off",
-                            "Line 2: play 1", "load my presets/b c.zrx", "recall 1", "start, loop off",
-                            "Line 3: end ", "finished"})); // the label ends in the empty argument
-    EXPECT_EQ(host.steps, 10); // each play waits for its signal to end
-    EXPECT_TRUE(host.loop);    // the Repeat box as it was
-    EXPECT_TRUE(host.enabled);
-}
-
-TEST(ScriptRunner, TableOfScripts)
-{
+    const auto preset = [](const std::string& p) {
+        if (p == "notes.txt") return ScriptPreset::NotAPreset;
+        if (p == "old.zrx") return ScriptPreset::Obsolete;
+        if (p == "locked.zrx") return ScriptPreset::Unreadable;
+        return p == "a.zrx" ? ScriptPreset::Found : ScriptPreset::Missing;
+    };
     struct Case {
-        std::string name;
-        std::string script;
-        std::vector<std::string> log; // messages, pauses and loads (labels left out)
-        ScriptResult::Outcome outcome;
-        int steps;
-        std::string error;
+        const char* script;
+        std::vector<std::string> issues; // "line ~text" for a warning, "line text" for an error
     };
     const std::vector<Case> cases{
-        {"pause texts", "pause\npause Hello\npause  two\nPAUSE Set level to -20\nend",
-         {"pause Pause in script. Press OK to continue", "pause Hello ", "pause Pause in script. Press OK to continue",
-          "pause Set level to -20"},
-         ScriptResult::Ended, 0, ""},
-        {"delay with comma", "delay 2,5\nend", {}, ScriptResult::Ended, 25, ""},
-        {"delay with point", "delay 2.5\nend", {}, ScriptResult::Ended, 25, ""},
-        {"delay of zero", "delay 0\nend", {}, ScriptResult::Ended, 1, ""},
-        {"delay not a number", "delay soon\nend", {}, ScriptResult::Failed, 1,
-         "'soon' is not a valid floating point value"},
-        {"past the last line", "play 1 a.zrx", {"load a.zrx", "message Invalid command in line 2"},
-         ScriptResult::Invalid, 5, ""},
-        {"missing file goes on", "play 1 missing.zrx\nrem fine\nend", {"message FILE NOT FOUND: 'missing.zrx'."},
-         ScriptResult::Ended, 0, ""},
-        {"not a whole number", "play x a.zrx\nend", {"load a.zrx"}, ScriptResult::Failed, 0,
-         "'x' is not a valid integer value"},
-        {"preset number outside 1-4", "play 7 a.zrx\nend", {"load a.zrx", "message Invalid preset number in line 1"},
-         ScriptResult::Invalid, 0, ""},
-        {"empty line", "rem\n\nend", {"message Invalid command in line 2"}, ScriptResult::Invalid, 0, ""},
-        {"leading space", " end", {"message Invalid command in line 1"}, ScriptResult::Invalid, 0, ""},
-        {"unknown command", "jump 1", {"message Invalid command in line 1"}, ScriptResult::Invalid, 0, ""},
-        {"non-ASCII path", "play 1 Müller.zrx\nend", {"load Müller.zrx"}, ScriptResult::Ended, 5, ""},
+        {"play 1 a.zrx\nend", {}},
+        {"play 1 gone.zrx\nend", {"1 ~FILE NOT FOUND: 'gone.zrx'."}},
+        {"play 1 notes.txt\nend", {"1 'notes.txt' is not a preset file"}},
+        {"play 1 old.zrx\nend", {"1 'old.zrx': Obsolete file format, sorry."}},
+        {"play 1 locked.zrx\nend", {"1 'locked.zrx' cannot be read"}},
+        // After the end nothing runs, not even an invalid line: one warning for the lot.
+        {"play 1 a.zrx\nend\nplay 2 a.zrx\nfly\n", {"3 ~Lines 3 to 4 are never run: line 2 ends the script"}},
+        {"play 1 a.zrx\nrepeat\nrem\n\n", {"3 ~Line 3 is never run: line 2 repeats the script"}},
+        {"end\n\n\n", {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Host host;
-        const ScriptResult r = host.run(c.script);
-        std::vector<std::string> log;
-        for (const std::string& e : host.log)
-            if (e.starts_with("message ") || e.starts_with("pause ") || e.starts_with("load ")) log.push_back(e);
-        EXPECT_EQ(log, c.log);
-        EXPECT_EQ(r.outcome, c.outcome);
-        EXPECT_EQ(host.steps, c.steps);
-        EXPECT_EQ(r.error, c.error);
-        // Every way out restores the Repeat box and gives the main window back.
-        EXPECT_TRUE(host.loop);
-        EXPECT_TRUE(host.enabled);
-        EXPECT_FALSE(host.visible);
-        EXPECT_EQ(host.log.back(), "finished");
+        std::vector<std::string> got;
+        for (const ScriptIssue& i : CheckScript(ScriptFile::FromBytes(c.script), preset))
+            got.push_back(std::to_string(i.line) + (i.stops ? " " : " ~") + i.text);
+        EXPECT_EQ(got, c.issues) << c.script;
     }
 }
 
-TEST(ScriptRunner, RepeatStartsAgainAtLineOne)
+// A relative path is looked up as written, then beside the script; an absolute one only
+// as written.
+TEST(ScriptFile, PresetPathsAsWrittenThenBesideTheScript)
 {
-    Host host;
-    host.at[23] = "next"; // during the fifth play
-    const ScriptResult r = host.run("play 1 a.zrx\nrepeat");
-    EXPECT_EQ(r.outcome, ScriptResult::Ended);
-    int plays = 0;
-    for (const std::string& e : host.log) {
-        EXPECT_NE(e, "Line 3: play 1");
-        if (e == "Line 1: play 1") ++plays;
-    }
-    EXPECT_EQ(plays, 5);
-    EXPECT_EQ(host.steps, 23);
-    EXPECT_TRUE(host.active); // Next leaves the signal playing
+    const std::set<std::string> files{"here.zrx", "/s/there.zrx", "/s/sub/deep.zrx", "/abs.zrx"};
+    const auto exists = [&](const std::string& p) { return files.count(p) > 0; };
+    EXPECT_EQ(FindScriptPreset("here.zrx", "/s", exists), "here.zrx");
+    EXPECT_EQ(FindScriptPreset("there.zrx", "/s", exists), "/s/there.zrx");
+    EXPECT_EQ(FindScriptPreset("sub/deep.zrx", "/s", exists), "/s/sub/deep.zrx");
+    EXPECT_EQ(FindScriptPreset("/abs.zrx", "/s", exists), "/abs.zrx");
+    EXPECT_EQ(FindScriptPreset("/there.zrx", "/s", exists), "");
+    EXPECT_EQ(FindScriptPreset("there.zrx", "", exists), "");
+    EXPECT_EQ(FindScriptPreset("", "/s", exists), "");
 }
 
-TEST(ScriptRunner, CancelAndNextDuringWaits)
+// The check reads what the file is, beside the script too.
+TEST(ScriptFile, CheckScriptPresetReadsTheHeader)
 {
-    struct Case {
-        std::string name;
-        std::string script;
-        int step;
-        std::string action;
-        int steps;       // wait steps made in all
-        bool stillActive; // the signal still plays afterwards
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("velmora-script-check-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto write = [&](const char* name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
     };
-    const std::vector<Case> cases{
-        // Cancel lets a play run to the end of its signal, then the script ends.
-        {"cancel during play", "play 1 a.zrx\nplay 2 a.zrx\nend", 2, "cancel", 5, false},
-        // Next ends the wait at once; the signal plays on.
-        {"next during play", "play 1 a.zrx\nplay 2 a.zrx\nend", 2, "next", 2, true},
-        // Cancel lets a delay run out.
-        {"cancel during delay", "delay 3\nplay 2 a.zrx\nend", 4, "cancel", 30, false},
-        {"next during delay", "delay 3\nplay 2 a.zrx\nend", 4, "next", 4, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Host host;
-        host.at[c.step] = c.action;
-        const ScriptResult r = host.run(c.script);
-        EXPECT_EQ(r.outcome, ScriptResult::Ended);
-        EXPECT_EQ(host.steps, c.steps);
-        EXPECT_EQ(host.active, c.stillActive);
-        for (const std::string& e : host.log) EXPECT_NE(e, "recall 2"); // the next line never runs
-        EXPECT_TRUE(host.loop);
-        EXPECT_TRUE(host.enabled);
-    }
-}
-
-TEST(ScriptRunner, RepeatBoxIsOffWhilePlayingAndRestoredAfter)
-{
-    for (bool before : {false, true}) {
-        Host host;
-        host.loop = before;
-        bool loopDuringPlay = true;
-        ScriptHooks h = host.hooks();
-        auto step = h.waitStep;
-        h.waitStep = [&] {
-            loopDuringPlay = host.loop;
-            step();
-        };
-        ScriptRunner runner(h);
-        runner.run(ScriptFile::FromBytes("play 1 a.zrx\nend"));
-        EXPECT_FALSE(loopDuringPlay);
-        EXPECT_EQ(host.loop, before);
-    }
-}
-
-TEST(ScriptRunner, UnreadableScriptFileIsAnErrorWithTheWindowGivenBack)
-{
-    Host host;
-    ScriptRunner runner(host.hooks());
-    const ScriptResult r = runner.run(std::filesystem::path("/nonexistent/folder/x.zrs"));
-    EXPECT_EQ(r.outcome, ScriptResult::Failed);
-    EXPECT_NE(r.error.find("No such file or directory"), std::string::npos) << r.error;
-    EXPECT_TRUE(host.enabled);
-    EXPECT_FALSE(host.visible);
-}
-
-TEST(ScriptRunner, LoadErrorsEndTheScript)
-{
-    Host host;
-    ScriptHooks h = host.hooks();
-    h.loadSettings = [](const std::string&) { throw std::runtime_error("The preset file a.zrx is incomplete"); };
-    ScriptRunner runner(h);
-    const ScriptResult r = runner.run(ScriptFile::FromBytes("play 1 a.zrx\nend"));
-    EXPECT_EQ(r.outcome, ScriptResult::Failed);
-    EXPECT_EQ(r.line, 1);
-    EXPECT_EQ(r.error, "The preset file a.zrx is incomplete");
-    EXPECT_TRUE(host.enabled);
+    write("good.zrx", std::string("\x14ZRX Preset File V4.1") + std::string(4 * 3880, '\0'));
+    write("old.zrx", "ZRX Preset File V3.2\r\nwhatever\r\n");
+    write("notes.txt", "shopping list\n");
+    EXPECT_EQ(CheckScriptPreset("good.zrx", dir), ScriptPreset::Found);
+    EXPECT_EQ(CheckScriptPreset((dir / "good.zrx").string(), "/elsewhere"), ScriptPreset::Found);
+    EXPECT_EQ(CheckScriptPreset("old.zrx", dir), ScriptPreset::Obsolete);
+    EXPECT_EQ(CheckScriptPreset("notes.txt", dir), ScriptPreset::NotAPreset);
+    EXPECT_EQ(CheckScriptPreset("missing.zrx", dir), ScriptPreset::Missing);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -240,14 +240,68 @@ TEST_F(ExportTest, DevicesAreWrittenInPlaceAndLinksFollowed)
     EXPECT_EQ(fs::file_size(target), 44u + 4410 * 2);
 }
 
-TEST_F(ExportTest, TooLongForAWaveFileIsRefusedBeforeWriting)
+TEST_F(ExportTest, MoreThanTheDiskHoldsIsRefusedBeforeWriting)
 {
+    // Ten years at 384 kHz: an RF64 file that no disk here holds.
     Generator g = make(384000, 24, true);
-    g.setText({Field::Duration}, "1000");
+    g.setText({Field::Duration}, "315360000");
     g.PrepareSignal();
     const fs::path file = dir_ / "long.wav";
-    EXPECT_THROW(WriteWaveData(g, file.string()), WaveTooLongError);
-    EXPECT_FALSE(fs::exists(file));
+    { std::ofstream(file) << "old"; }
+    try {
+        WriteWaveData(g, file.string());
+        FAIL() << "the export was not refused";
+    } catch (const FileAccessError& e) {
+        EXPECT_EQ(e.error(), ENOSPC);
+    }
+    EXPECT_EQ(fs::file_size(file), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST(WavHeader, FloatAndRf64)
+{
+    struct Case {
+        const char* name;
+        WavFormat format;
+        int64_t frames;
+        std::vector<std::pair<size_t, std::string>> tags;
+        std::vector<std::pair<size_t, uint64_t>> fields32, fields64;
+        size_t size;
+    };
+    const int64_t big = 400000000; // 2.4 GB of 24-bit stereo
+    const Case cases[] = {
+        {"float", {2, 48000, 8, true}, 1000,
+         {{0, "RIFF"}, {8, "WAVEfmt "}, {38, "fact"}, {50, "data"}},
+         {{4, 8000 + 50}, {16, 18}, {42, 4}, {46, 1000}, {54, 8000}}, {}, 58},
+        {"rf64", {2, 384000, 6, false}, big,
+         {{0, "RF64"}, {8, "WAVEds64"}, {48, "fmt "}, {72, "data"}},
+         {{4, 0xFFFFFFFF}, {16, 28}, {44, 0}, {52, 16}, {76, 0xFFFFFFFF}},
+         {{20, uint64_t(big) * 6 + 36 + 36}, {28, uint64_t(big) * 6}, {36, uint64_t(big)}}, 80},
+        {"rf64-float", {1, 384000, 4, true}, 600000000,
+         {{0, "RF64"}, {8, "WAVEds64"}, {48, "fmt "}, {74, "fact"}, {86, "data"}},
+         {{4, 0xFFFFFFFF}, {52, 18}, {78, 4}, {82, 0xFFFFFFFF}, {90, 0xFFFFFFFF}},
+         {{20, 2400000000ull + 50 + 36}, {28, 2400000000ull}, {36, 600000000}}, 94},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WavHeader h = MakeWavHeader(c.format, c.frames);
+        ASSERT_EQ(h.size(), c.size);
+        EXPECT_EQ(NeedsRf64(c.format, c.frames), h[1] == 'F');
+        for (const auto& [at, tag] : c.tags) EXPECT_EQ(std::string(h.begin() + at, h.begin() + at + tag.size()), tag);
+        for (const auto& [at, v] : c.fields32) EXPECT_EQ(Le32(&h[at]), v) << "at " << at;
+        for (const auto& [at, v] : c.fields64)
+            EXPECT_EQ(Le32(&h[at]) | uint64_t{Le32(&h[at + 4])} << 32, v) << "at " << at;
+        // The format chunk: tag 3 for float, the frame size and bits.
+        const size_t fmt = h[1] == 'F' ? 48 : 12;
+        EXPECT_EQ(Le16(&h[fmt + 8]), c.format.floating ? 3 : 1);
+        EXPECT_EQ(Le16(&h[fmt + 20]), c.format.bytesPerFrame);
+        EXPECT_EQ(Le16(&h[fmt + 22]), c.format.bytesPerFrame * 8 / c.format.channels);
+    }
+    // The largest 44-byte file, and one frame more.
+    const WavFormat pcm{2, 44100, 4};
+    const int64_t last = kMaxWavDataBytes / 4;
+    EXPECT_EQ(MakeWavHeader(pcm, last).size(), 44u);
+    EXPECT_EQ(MakeWavHeader(pcm, last + 1).size(), 80u);
 }
 
 TEST_F(ExportTest, AWaveformChosenWhileExportingTakesEffectFromTheNextRun)

@@ -1,6 +1,6 @@
 #include "fuzz_seeds.h"
 
-#include "files/example_presets.h"
+#include "control/example_presets.h"
 #include "files/preset_file.h"
 
 namespace velmora::fuzz {

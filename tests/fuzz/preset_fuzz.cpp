@@ -9,7 +9,7 @@
 #include "engine/generator.h"
 #include "engine/numbers.h"
 #include "files/preset_file.h"
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 
 using namespace velmora;
 

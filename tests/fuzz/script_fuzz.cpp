@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "files/script.h"
-#include "files/script_runner.h"
+#include "control/script_runner.h"
 
 using namespace velmora;
 
@@ -29,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } catch (const ScriptNumberError&) {
         }
     }
-    (void)CheckScript(script, exists);
+    (void)CheckScript(script, [&](const std::string& path) {
+        return exists(path) ? ScriptPreset::Found : ScriptPreset::Missing;
+    });
 
     // The runner, with every wait counted: a script that never ends is cut off.
     bool visible = true, running = false, active = false, loop = true;
@@ -52,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     h.startsignal = [&] {
         active = running = true;
         signal = 3;
+        return PlayStart::Playing;
     };
     h.outputActive = [&] { return active; };
     h.generatorRunning = [&] { return running; };

@@ -37,13 +37,7 @@ fi
 mkdir -p "$work/config/Karvell"
 echo 'Welcome = boolean true' >"$work/config/Karvell/Velmora.conf"
 
-# One start: velmora with the given argument, watched by the script of the given mode.
-watch() {
-  local mode=$1; shift
-  XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$velmora" "$@" >"$work/velmora.log" 2>&1 &
-  app_pid=$!
-  local status=0
-  python3 - "$mode" <<'PY' || status=$?
+cat >"$work/watch.py" <<'PY'
 import ctypes, ctypes.util, sys, time
 
 mode = sys.argv[1]
@@ -86,6 +80,7 @@ xt.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
 xt.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
 
 d = x.XOpenDisplay(None)
+open(sys.argv[2], "w").close()  # ready: velmora may start
 if not d:
     print("cannot open the display"); sys.exit(1)
 # Windows come and go while we look: a vanished one is no error.
@@ -198,6 +193,20 @@ if mode == "click" and (clicked_at is None or hold > 0.30):
 if mode == "plain" and hold < 0.30:
     print("the hold was shorter than its 350 ms (%.0f ms)" % (hold * 1000)); sys.exit(1)
 PY
+
+# One start: velmora with the given argument, watched by the script of the given mode. The
+# watcher is ready (its libraries loaded, the display open) before velmora starts: a slow
+# start of the watcher would otherwise miss the 300 ms fade-in.
+watch() {
+  local mode=$1; shift
+  rm -f "$work/ready"
+  python3 "$work/watch.py" "$mode" "$work/ready" &
+  local watcher=$!
+  for _ in $(seq 400); do [[ -e "$work/ready" ]] || ! kill -0 "$watcher" 2>/dev/null && break; sleep 0.025; done
+  XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$velmora" "$@" >"$work/velmora.log" 2>&1 &
+  app_pid=$!
+  local status=0
+  wait "$watcher" || status=$?
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
   app_pid=""

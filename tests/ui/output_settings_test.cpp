@@ -77,6 +77,89 @@ TEST_F(OutputSettingsTest, StoredIndexOutsideItsListFallsBackToTheDefaults)
     EXPECT_EQ(generator().settings.output.BufferSize, 8192);
 }
 
+TEST_F(OutputSettingsTest, FloatSamplesAndDitherAreKeptAndPlayed)
+{
+    TfrmSettings& d = controller->settingsDialog();
+    d.open();
+    choose(d.cboQuant, 2);
+    choose(d.cboDither, 1);
+    EXPECT_EQ(generator().settings.output.Quantisation, kFloatQuantisation);
+    EXPECT_EQ(generator().settings.output.Dither, kDitherTpdf);
+    d.close();
+    {
+        const SettingsStore store = SettingsStore::openForReading();
+        EXPECT_EQ(store.readInteger("Quant"), 2);
+        EXPECT_EQ(store.readInteger("Dither"), 1);
+    }
+
+    make();
+    EXPECT_EQ(generator().settings.output.Quantisation, kFloatQuantisation);
+    EXPECT_EQ(generator().settings.output.Dither, kDitherTpdf);
+    click(w().btnON);
+    pump();
+    EXPECT_EQ(device->openedFormat().formatTag, kPcmFormatFloat);
+    EXPECT_EQ(device->openedFormat().bitsPerSample, 32);
+    EXPECT_EQ(device->openedFormat().blockAlign, 4);
+}
+
+TEST_F(OutputSettingsTest, AStoreWithoutDitherKeepsItsOtherValues)
+{
+    // A store written before dither existed, and one with a dither outside its list.
+    for (int dither : {-1, 7}) {
+        {
+            SettingsStore store = SettingsStore::openForWriting();
+            store.writeInteger("Fs", 4);
+            store.writeInteger("Buffers", 0);
+            store.writeInteger("Quant", 1);
+            store.writeInteger("BufferSize", 1);
+            store.writeBoolean("DisableSS", true);
+            store.writeText("txtCorrectionFactor", "0");
+            store.writeInteger("cboCorrectionUnits", 0);
+            store.writeText("txtPort", "1193");
+            if (dither >= 0) store.writeInteger("Dither", dither);
+            store.close();
+        }
+        make();
+        EXPECT_EQ(generator().settings.output.SamplingRate, 48000);
+        EXPECT_EQ(generator().settings.output.Quantisation, 24);
+        EXPECT_EQ(generator().settings.output.Dither, kDitherNone);
+    }
+}
+
+// "Alias-free waveforms" is off at first and with a store from before it existed; set, it is
+// kept, and it changes what a square plays.
+TEST_F(OutputSettingsTest, AliasFreeIsOffUntilSetAndThenKept)
+{
+    TfrmSettings& d = controller->settingsDialog();
+    EXPECT_FALSE(d.chkAliasFree->isChecked());
+    EXPECT_FALSE(generator().settings.output.AliasFree);
+    d.open();
+    d.chkAliasFree->click();
+    EXPECT_TRUE(generator().settings.output.AliasFree);
+    d.close();
+    EXPECT_TRUE(SettingsStore::openForReading().readBoolean("AliasFree"));
+
+    make();
+    EXPECT_TRUE(generator().settings.output.AliasFree);
+    EXPECT_TRUE(controller->settingsDialog().chkAliasFree->isChecked());
+
+    {
+        SettingsStore store = SettingsStore::openForWriting();
+        store.writeInteger("Fs", 4);
+        store.writeInteger("Buffers", 0);
+        store.writeInteger("Quant", 1);
+        store.writeInteger("BufferSize", 1);
+        store.writeBoolean("DisableSS", true);
+        store.writeText("txtCorrectionFactor", "0");
+        store.writeInteger("cboCorrectionUnits", 0);
+        store.writeText("txtPort", "1193");
+        store.close();
+    }
+    make();
+    EXPECT_FALSE(generator().settings.output.AliasFree);
+    EXPECT_EQ(generator().settings.output.SamplingRate, 48000);
+}
+
 struct CorrectionCase {
     const char* text;
     int unit;

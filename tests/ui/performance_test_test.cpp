@@ -4,7 +4,7 @@
 #include "window_harness.h"
 #include "user_input.h"
 
-#include "files/compatibility_test_presets.h"
+#include "control/compatibility_test_presets.h"
 #include "ui/dialogs/output_settings_dialog.h"
 #include "ui/main_window/preset_controller.h"
 #include "ui/performance_test/generator_test_actions.h"

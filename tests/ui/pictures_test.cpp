@@ -54,8 +54,25 @@ TEST(PicturesTest, WaveformPicturesAreDistinctAndInTheirColours)
     // Black screen in the corners.
     EXPECT_EQ(images[0].pixelColor(15, 0), QColor(0, 0, 0));
 
+    // The periodic noises: a trace that repeats, in the noise's colour.
+    for (int i = 10; i < 13; ++i) {
+        SCOPED_TRACE(i);
+        const QImage periodic = imageOf(waveFormPicture(i));
+        for (int j = 0; j < 9; ++j) EXPECT_NE(periodic, images[j]) << j;
+        EXPECT_FALSE(hasPixel(periodic, isTraceGreen));
+    }
+    EXPECT_TRUE(hasPixel(imageOf(waveFormPicture(10)), isWhite));
+    EXPECT_TRUE(hasPixel(imageOf(waveFormPicture(11)), isPink));
+
     EXPECT_TRUE(waveFormPicture(-1).isNull());
-    EXPECT_TRUE(waveFormPicture(10).isNull());
+    // The multitone and the twin tones: green traces of their own.
+    for (int i = 13; i < 16; ++i) {
+        SCOPED_TRACE(i);
+        const QImage tones = imageOf(waveFormPicture(i));
+        for (int j = 0; j < i; ++j) EXPECT_NE(tones, imageOf(waveFormPicture(j))) << j;
+        EXPECT_TRUE(hasPixel(tones, isTraceGreen));
+    }
+    EXPECT_TRUE(waveFormPicture(16).isNull());
 }
 
 TEST(PicturesTest, WaveformTracesHaveTheirShape)

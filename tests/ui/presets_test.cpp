@@ -4,7 +4,7 @@
 #include "user_input.h"
 
 #include "files/preset_file.h"
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 #include "ui/main_window/preset_controller.h"
 #include "ui/widgets/picture_combo_box.h"
 

@@ -4,7 +4,7 @@
 #include "window_harness.h"
 #include "user_input.h"
 
-#include "audio/dbus/generator_bus.h"
+#include "control/dbus/generator_bus.h"
 #include "engine/numbers.h"
 #include "ui/main_window/generator_link.h"
 #include "ui/main_window/preset_controller.h"

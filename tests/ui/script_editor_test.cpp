@@ -20,7 +20,9 @@ class ScriptEditorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        editor.fileExists = [](const std::string& path) { return path == "here.zrx"; };
+        editor.checkPreset = [](const std::string& path, const std::filesystem::path&) {
+            return path == "here.zrx" ? ScriptPreset::Found : ScriptPreset::Missing;
+        };
         editor.showError = [this](const QString& text) { errors.push_back(text); };
     }
     QStringList problems()
@@ -72,7 +74,7 @@ TEST_F(ScriptEditorTest, CommandsAreHighlighted)
     EXPECT_NE(h.format.foreground().color(), p.format.foreground().color());
 }
 
-TEST_F(ScriptEditorTest, OpensEitherCodePageAndSavesUtf8Whole)
+TEST_F(ScriptEditorTest, OpensEitherCodePageAndSavesInTheFormItFound)
 {
     std::ofstream(path("old.zrs").toStdString(), std::ios::binary) << "play 1 M\xFCller.zrx\r\nend\r\n";
     ASSERT_TRUE(editor.openFile(path("old.zrs")));
@@ -85,13 +87,29 @@ TEST_F(ScriptEditorTest, OpensEitherCodePageAndSavesUtf8Whole)
     ASSERT_TRUE(editor.saveFile(path("new.zrs")));
     std::ifstream in(path("new.zrs").toStdString(), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_EQ(bytes, "play 1 Müller.zrx\nend\n\nrem ä");
+    // Windows-1252 and CR LF, as it was.
+    EXPECT_EQ(bytes, "play 1 M\xFCller.zrx\r\nend\r\n\r\nrem \xE4");
     EXPECT_EQ(editor.fileName(), path("new.zrs"));
 
     EXPECT_FALSE(editor.openFile(path("missing.zrs")));
     EXPECT_FALSE(editor.saveFile(path("no-such-folder/x.zrs")));
     EXPECT_EQ(errors.size(), 2u);
     EXPECT_EQ(editor.fileName(), path("new.zrs")); // a failed save keeps the file it had
+
+    // A character the code page lacks makes it UTF-8; the line ends stay.
+    editor.Editor->appendPlainText(QStringLiteral("rem \u03A9"));
+    ASSERT_TRUE(editor.saveFile(path("new.zrs")));
+    std::ifstream again(path("new.zrs").toStdString(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}),
+              "play 1 Müller.zrx\r\nend\r\n\r\nrem ä\r\nrem \u03A9");
+
+    // A UTF-8 file with a byte order mark keeps it.
+    std::ofstream(path("bom.zrs").toStdString(), std::ios::binary) << "\xEF\xBB\xBFrem ü\nend\n";
+    ASSERT_TRUE(editor.openFile(path("bom.zrs")));
+    EXPECT_EQ(editor.Editor->toPlainText(), QStringLiteral("rem ü\nend\n"));
+    ASSERT_TRUE(editor.saveFile(path("bom.zrs")));
+    std::ifstream bom(path("bom.zrs").toStdString(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(bom), {}), "\xEF\xBB\xBFrem ü\nend\n");
 }
 
 TEST_F(ScriptEditorTest, UnsavedChangesAreAskedAbout)
@@ -106,6 +124,24 @@ TEST_F(ScriptEditorTest, UnsavedChangesAreAskedAbout)
     editor.New1->trigger();
     EXPECT_EQ(asked, 2);
     EXPECT_TRUE(editor.Editor->toPlainText().isEmpty());
+}
+
+// With the runner's own check: a relative path is found beside the script, a file of
+// another kind is an error, lines after the end are never run.
+TEST_F(ScriptEditorTest, PresetFilesAreLookedUpBesideTheScriptAndRead)
+{
+    editor.checkPreset = CheckScriptPreset;
+    std::ofstream(path("tones.zrx").toStdString(), std::ios::binary)
+        << std::string("\x14ZRX Preset File V4.1") + std::string(4 * 3880, '\0');
+    std::ofstream(path("notes.txt").toStdString(), std::ios::binary) << "not presets\n";
+    std::ofstream(path("s.zrs").toStdString(), std::ios::binary)
+        << "play 1 tones.zrx\nplay 2 notes.txt\nplay 3 gone.zrx\nend\nplay 4 tones.zrx\n";
+    ASSERT_TRUE(editor.openFile(path("s.zrs")));
+    EXPECT_EQ(problems(), (QStringList{
+                              QStringLiteral("Line 2: 'notes.txt' is not a preset file"),
+                              QStringLiteral("Line 3: warning: FILE NOT FOUND: 'gone.zrx'."),
+                              QStringLiteral("Line 5: warning: Line 5 is never run: line 4 ends the script"),
+                          }));
 }
 
 } // namespace

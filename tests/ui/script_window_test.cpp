@@ -4,7 +4,7 @@
 #include "window_harness.h"
 #include "user_input.h"
 
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 #include "ui/main_window/preset_controller.h"
 #include "ui/script_window/script_controller.h"
 #include "ui/script_window/script_popup.h"
@@ -124,7 +124,8 @@ TEST_F(ScriptWindowTest, NextEndsTheWaitAndLeavesTheSignalPlaying)
         if (step == 1) click(popup().Button2);
     };
     const ScriptResult r = scripts().Runscript(script("play 1 " + path() + "\nplay 2 " + path() + "\nend"));
-    EXPECT_EQ(r.outcome, ScriptResult::Ended);
+    EXPECT_EQ(r.outcome, ScriptResult::Stopped); // before its end: no success
+    EXPECT_EQ(r.line, 1);
     EXPECT_EQ(steps, 1);
     EXPECT_TRUE(controller->AudioOut1().Active());
     EXPECT_TRUE(window->isEnabled());
@@ -141,7 +142,8 @@ TEST_F(ScriptWindowTest, CancelGivesTheWindowBackAtOnceAndEndsAfterTheSignal)
         if (step == 2) enabledAfterCancel = window->isEnabled();
     };
     const ScriptResult r = scripts().Runscript(script("play 1 " + path() + "\nplay 2 " + path() + "\nend"));
-    EXPECT_EQ(r.outcome, ScriptResult::Ended);
+    EXPECT_EQ(r.outcome, ScriptResult::Stopped); // before its end: no success
+    EXPECT_EQ(r.line, 1);
     EXPECT_TRUE(enabledAfterCancel);
     EXPECT_GT(steps, 2); // the play went on to the end of its signal
     EXPECT_FALSE(controller->AudioOut1().Active());
@@ -154,7 +156,8 @@ TEST_F(ScriptWindowTest, ClosingTheMainWindowEndsTheScriptAtOnce)
         if (step == 1) window->close();
     };
     const ScriptResult r = scripts().Runscript(script("play 1 " + path() + "\nplay 2 " + path() + "\nend"));
-    EXPECT_EQ(r.outcome, ScriptResult::Ended);
+    EXPECT_EQ(r.outcome, ScriptResult::Stopped); // before its end: no success
+    EXPECT_EQ(r.line, 1);
     EXPECT_EQ(steps, 1);
     EXPECT_FALSE(controller->AudioOut1().Active()); // closing stopped the output
     EXPECT_FALSE(popup().isVisible());
@@ -216,6 +219,77 @@ TEST_F(ScriptWindowTest, RepeatPlaysTheSameMemoryUntilNext)
     EXPECT_TRUE(window->isEnabled());
     click(w().btnOFF);
     pump();
+}
+
+// A play that cannot play ends the script at its line with no success: a signal that
+// cannot be prepared, an empty memory, a file that is not a preset file, a device that
+// cannot start. Each says why in its box; the next line never runs.
+TEST_F(ScriptWindowTest, APlayThatCannotPlayEndsTheScriptAtItsLine)
+{
+    // Memory 3: a phase that is no number; memory 4: empty.
+    PresetRecords records = controller->presets().bank().records();
+    records[2] = records[0];
+    records[2].setText(slot::PhaseEdit, "abc");
+    records[3] = PresetSlot{};
+    const std::string bad = dir.filePath(QStringLiteral("bad.zrx")).toStdString();
+    WritePresetFile(bad, records);
+    const std::string notes = dir.filePath(QStringLiteral("notes.txt")).toStdString();
+    std::ofstream(notes, std::ios::binary) << "not presets\n";
+
+    struct Case {
+        std::string name;
+        std::string play;
+        bool deviceFails;
+        ScriptResult::Outcome outcome;
+        QString error;   // the error box, if any
+        QString message; // the message box, if any
+    };
+    const std::vector<Case> cases{
+        {"not prepared", "play 3 " + bad, false, ScriptResult::NotPlayed,
+         QStringLiteral("'abc' is not a valid floating point value"), {}},
+        {"empty memory", "play 4 " + bad, false, ScriptResult::Failed,
+         QString::fromStdString("Memory 4 of '" + bad + "' is empty"), {}},
+        {"not a preset file", "play 1 " + notes, false, ScriptResult::Failed,
+         QString::fromStdString("'" + notes + "' is not a preset file"), {}},
+        {"device fails", "play 1 " + path(), true, ScriptResult::DeviceFailed, {},
+         QStringLiteral("Sound Device Error: ")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        notices.errors.clear();
+        notices.messages.clear();
+        type(ch(Channel::Left).fInit, QStringLiteral("100"));
+        if (c.deviceFails) device->failNextOpen();
+        const ScriptResult r = scripts().Runscript(script("rem\n" + c.play + "\nplay 2 " + path() + "\nend"));
+        EXPECT_EQ(r.outcome, c.outcome);
+        EXPECT_EQ(r.line, 2);
+        EXPECT_FALSE(r.succeeded());
+        EXPECT_NE(ch(Channel::Left).fInit->text(), QStringLiteral("500")); // line 3 never ran
+        if (c.error.isEmpty()) {
+            EXPECT_TRUE(notices.errors.empty());
+        } else {
+            ASSERT_EQ(notices.errors.size(), 1u);
+            EXPECT_EQ(notices.errors[0], c.error);
+        }
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(notices.messages.empty());
+        } else {
+            ASSERT_EQ(notices.messages.size(), 1u);
+            EXPECT_TRUE(notices.messages[0].startsWith(c.message)) << notices.messages[0].toStdString();
+        }
+        EXPECT_TRUE(window->isEnabled());
+        EXPECT_FALSE(popup().isVisible());
+        EXPECT_FALSE(controller->AudioOut1().Active());
+    }
+}
+
+// A relative preset path names the file beside the script, wherever the window was started.
+TEST_F(ScriptWindowTest, RelativePresetPathsAreFoundBesideTheScript)
+{
+    const ScriptResult r = scripts().Runscript(script("play 2 two presets.zrx\nend"));
+    EXPECT_TRUE(r.succeeded());
+    EXPECT_TRUE(notices.messages.empty());
+    EXPECT_EQ(ch(Channel::Left).fInit->text(), QStringLiteral("500"));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The program's start and close as a user meets them: the window state saved when the main
 // window closes and found again at the next start, on the real windows with a fake device.
-#include "files/example_presets.h"
-#include "files/preset_memory.h"
+#include "control/example_presets.h"
+#include "control/preset_memory.h"
 #include "settings/settings_store.h"
 #include "ui/frequency_display/frequency_display.h"
 #include "ui/frequency_slider/freq_slider_window.h"

@@ -392,14 +392,15 @@ TEST_F(WaveExportTest, WhatCannotBecomeAWaveFileIsRefusedBeforeTheDialog)
     ASSERT_EQ(notices.errors.size(), 1u);
     EXPECT_EQ(notices.errors[0], QStringLiteral("'5s' is not a valid floating point value"));
 
-    // Too long for a wave header: one clear box, no dialog, Repeat as it was.
+    // Past 2 GiB a file is RF64; what no disk holds (ten years) is refused once the name is
+    // chosen, before anything is written: one clear box, Repeat as it was.
     notices.errors.clear();
-    set({{"SamplingRate", "44100"}, {"cboChannels", "1"}, {"Duration", "20000"}});
+    set({{"SamplingRate", "44100"}, {"cboChannels", "1"}, {"Duration", "315360000"}});
     click(w().Loop);
     saveAs(file("never.wav"));
-    EXPECT_EQ(dialogRuns, 0);
+    EXPECT_EQ(dialogRuns, 1);
     ASSERT_EQ(notices.messages.size(), 1u);
-    EXPECT_TRUE(notices.messages[0].contains(QStringLiteral("too long for a wave file")));
+    EXPECT_EQ(notices.messages[0], QStringLiteral("File Access Error, cannot write file."));
     EXPECT_TRUE(w().Loop->isChecked());
     EXPECT_FALSE(QFile::exists(file("never.wav")));
 }

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QUrl>
 
 #include <exception>
@@ -28,7 +29,8 @@ const char* const kCentWebPage = "https://en.wikipedia.org/wiki/Cent_(music)";
 namespace {
 const QStringList kRates = {"8000", "11025", "22050", "44100", "48000", "88200", "96000", "176400", "192000",
                             "384000"};
-const QStringList kQuantisations = {"16", "24"};
+const QStringList kQuantisations = {"16", "24", "32 float"};
+const QStringList kDithers = {"None", "TPDF"};
 const QStringList kBufferSizes = {"2048", "4096", "8192", "16384", "32768", "65536"};
 const QStringList kBufferCounts = {"2", "3", "4"};
 
@@ -70,22 +72,32 @@ TfrmSettings::TfrmSettings(Generator& generator, ControlBinding& binding, Window
 void TfrmSettings::build()
 {
     QGroupBox* signal = makeGroupBox(this, QStringLiteral("GroupBox1"), QStringLiteral(" Signal Data "),
-                                     QRect(8, 8, 250, 84));
+                                     QRect(8, 8, 250, 138));
     makeLabel(signal, QStringLiteral("Label1"), QStringLiteral("Sampling Rate [Hz]"), 10, 24);
     cboFsList = makeList(signal, "cboFsList", kRates, QRect(130, 20, 80, 22));
     makeLabel(signal, QStringLiteral("Label2"), QStringLiteral("Quantisation"), 10, 54);
     cboQuant = makeList(signal, "cboQuant", kQuantisations, QRect(130, 50, 80, 22));
     makeLabel(signal, QStringLiteral("Label3"), QStringLiteral("bits"), 216, 54);
+    makeLabel(signal, QStringLiteral("lblDither"), QStringLiteral("Dither"), 10, 84);
+    cboDither = makeList(signal, "cboDither", kDithers, QRect(130, 80, 80, 22));
+    cboDither->setCurrentIndex(0);
+    cboDither->setToolTip(QStringLiteral("Triangular dither of +/-1 LSB before 16- and 24-bit samples are rounded"));
+    chkAliasFree = makeCheckBox(signal, QStringLiteral("chkAliasFree"), QStringLiteral("Alias-free waveforms"),
+                                QRect(10, 110, 200, 20));
+    chkAliasFree->setToolTip(QStringLiteral("Square, triangle and sawtooth with only the harmonics below half the "
+                                            "sampling rate, peaking at the set level"));
 
+    // Everything below the signal group sits this much lower than the group's first size.
+    constexpr int kBelow = 54;
     QGroupBox* buffers = makeGroupBox(this, QStringLiteral("GroupBox2"), QStringLiteral("Buffer Settings "),
-                                      QRect(8, 100, 250, 84));
+                                      QRect(8, 100 + kBelow, 250, 84));
     makeLabel(buffers, QStringLiteral("Label4"), QStringLiteral("Buffer Size:"), 10, 24);
     cboBufferSize = makeList(buffers, "cboBufferSize", kBufferSizes, QRect(130, 20, 80, 22));
     makeLabel(buffers, QStringLiteral("Label5"), QStringLiteral("Buffers:"), 10, 54);
     cboBuffers = makeList(buffers, "cboBuffers", kBufferCounts, QRect(130, 50, 80, 22));
 
     QGroupBox* calibration = makeGroupBox(this, QStringLiteral("GroupBox3"), QStringLiteral("Hardware Calibration "),
-                                          QRect(8, 192, 250, 104));
+                                          QRect(8, 192 + kBelow, 250, 104));
     makeLabel(calibration, QStringLiteral("Label6"), QStringLiteral("Frequency Correction Factor"), 10, 22);
     txtCorrectionFactor = makeEdit(calibration, QStringLiteral("txtCorrectionFactor"), QStringLiteral("0"),
                                    QRect(10, 42, 90, 21),
@@ -101,19 +113,20 @@ void TfrmSettings::build()
     Label7->installEventFilter(this);
 
     grpNetwork = makeGroupBox(this, QStringLiteral("GroupBox4"), QStringLiteral("Network Settings "),
-                              QRect(8, 300, 250, 50));
+                              QRect(8, 300 + kBelow, 250, 50));
     makeLabel(grpNetwork, QStringLiteral("Label8"), QStringLiteral("Port"), 10, 22);
     txtPort = makeEdit(grpNetwork, QStringLiteral("txtPort"), QStringLiteral("1193"), QRect(60, 20, 60, 21));
     grpNetwork->setVisible(false);
 
     // Kept, but with no height: the option is on and cannot be seen.
     chkDisableSS = makeCheckBox(this, QStringLiteral("chkDisableSS"), QStringLiteral("Disable Screensaver when active"),
-                                QRect(8, 300, 200, 0));
+                                QRect(8, 300 + kBelow, 200, 0));
     chkDisableSS->setChecked(true);
 
-    HelpButton = makeButton(this, QStringLiteral("HelpButton"), QStringLiteral("Help"), QRect(8, 306, 75, 25));
-    Button1 = makeButton(this, QStringLiteral("Button1"), QStringLiteral("Close"), QRect(183, 306, 75, 25));
-    setFixedSize(266, 339);
+    HelpButton = makeButton(this, QStringLiteral("HelpButton"), QStringLiteral("Help"),
+                            QRect(8, 306 + kBelow, 75, 25));
+    Button1 = makeButton(this, QStringLiteral("Button1"), QStringLiteral("Close"), QRect(183, 306 + kBelow, 75, 25));
+    setFixedSize(266, 339 + kBelow);
 
     binding_.bind({Field::txtCorrectionFactor}, txtCorrectionFactor);
     binding_.bind({Field::cboCorrectionUnits}, cboCorrectionUnits);
@@ -122,6 +135,13 @@ void TfrmSettings::build()
     connect(cboFsList, &QComboBox::activated, this, [this] { cboFsListChange(); });
     connect(cboQuant, &QComboBox::activated, this, [this] { cboBuffersChange(); });
     connect(cboBuffers, &QComboBox::activated, this, [this] { cboBuffersChange(); });
+    // Dither changes the next buffer's samples; the generator keeps playing.
+    connect(cboDither, &QComboBox::activated, this, [this] { takeListValues(); });
+    // So does the alias-free option: the next buffer's waves change, from a fresh prediction.
+    connect(chkAliasFree, &QCheckBox::toggled, this, [this] {
+        takeListValues();
+        generator_.prepareBandLimit();
+    });
     connect(cboBufferSize, &QComboBox::activated, this, [this] { cboBufferSizeChange(); });
     connect(HelpButton, &QPushButton::clicked, this, [this] {
         if (hooks_.help) hooks_.help(2);
@@ -157,6 +177,24 @@ void TfrmSettings::FormCreate()
     }
     // A start needs a quantisation; with none stored it is the engine's own 16 bits.
     if (cboQuant->currentIndex() < 0) cboQuant->setCurrentIndex(0);
+    // Dither came later than the rest: a store without it (or with a value outside the list)
+    // means none, and leaves the other values alone.
+    cboDither->setCurrentIndex(0);
+    try {
+        if (store.valueExists("Dither")) setIndex(cboDither, store.readInteger("Dither"));
+    } catch (const std::exception&) {
+        cboDither->setCurrentIndex(0);
+    }
+    // So did the alias-free option: off unless stored on.
+    {
+        const QSignalBlocker quiet(chkAliasFree);
+        chkAliasFree->setChecked(false);
+        try {
+            if (store.valueExists("AliasFree")) chkAliasFree->setChecked(store.readBoolean("AliasFree"));
+        } catch (const std::exception&) {
+            chkAliasFree->setChecked(false);
+        }
+    }
     binding_.mirror({Field::txtCorrectionFactor});
     binding_.mirror({Field::cboCorrectionUnits});
     binding_.run([this] { generator_.txtCorrectionFactorChange(); });
@@ -169,7 +207,9 @@ void TfrmSettings::takeListValues()
 {
     OutputSettings& o = generator_.settings.output;
     o.SamplingRate = numberOf(cboFsList, o.SamplingRate);
-    o.Quantisation = numberOf(cboQuant, 16);
+    o.Quantisation = cboQuant->currentIndex() == 2 ? kFloatQuantisation : numberOf(cboQuant, 16);
+    o.Dither = cboDither->currentIndex() == 1 ? kDitherTpdf : kDitherNone;
+    o.AliasFree = chkAliasFree->isChecked();
     o.Buffers = numberOf(cboBuffers, o.Buffers);
     o.BufferSize = numberOf(cboBufferSize, o.BufferSize);
 }
@@ -187,6 +227,14 @@ void TfrmSettings::cboFsListChange()
             double value = 0;
             if (TryIntlStrToFloat(generator_.text(control), value) && value > limit)
                 binding_.run([&] { generator_.setText(control, NumberToText(limit)); });
+        }
+    }
+    // A twin tone cannot come down: its upper tone is fixed. The sampling-rate notice says so.
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || generator_.settings.stereo();
+        if (used && !generator_.tonesFit(c) && generator_.hooks.aboveNyquist) {
+            generator_.hooks.aboveNyquist(c);
+            break;
         }
     }
     if (hooks_.refreshLabels) hooks_.refreshLabels();
@@ -224,6 +272,8 @@ void TfrmSettings::save()
     store.writeInteger("Buffers", cboBuffers->currentIndex());
     store.writeInteger("Quant", cboQuant->currentIndex());
     store.writeInteger("BufferSize", cboBufferSize->currentIndex());
+    store.writeInteger("Dither", cboDither->currentIndex());
+    store.writeBoolean("AliasFree", chkAliasFree->isChecked());
     store.writeBoolean("DisableSS", chkDisableSS->isChecked());
     store.writeText("txtCorrectionFactor", txtCorrectionFactor->text().toStdString());
     store.writeInteger("cboCorrectionUnits", cboCorrectionUnits->currentIndex());

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
 
 namespace velmora {
 
@@ -14,12 +15,25 @@ int64_t DisplayedFrequency(const Generator& g, Channel channel)
     return static_cast<int64_t>(std::nearbyint(f));
 }
 
+namespace {
+// A channel's reading: its frequency, or for a periodic noise (which has none) and the
+// multitone (which has 31) its period, "2^16"; the twin tones their two, "60+7000 Hz".
+std::string Reading(const Generator& g, Channel c)
+{
+    const int w = g.settings[c].WaveForm;
+    if (HasPeriodLength(w)) return "2^" + std::to_string(g.periodKey(c).length);
+    if (w == kImdSmpte) return "60+7000 Hz";
+    if (w == kImdCcif) return "19000+20000 Hz";
+    return std::to_string(DisplayedFrequency(g, c)) + " Hz";
+}
+} // namespace
+
 std::string FrequencyDisplayText(const Generator& g)
 {
-    const int64_t left = DisplayedFrequency(g, Channel::Left);
-    if (!g.settings.stereo()) return std::to_string(left) + " Hz";
-    const int64_t right = g.settings.chkAsLeft ? left : DisplayedFrequency(g, Channel::Right);
-    return "L:" + std::to_string(left) + " Hz R:" + std::to_string(right) + " Hz";
+    const std::string left = Reading(g, Channel::Left);
+    if (!g.settings.stereo()) return left;
+    const std::string right = g.settings.chkAsLeft ? left : Reading(g, Channel::Right);
+    return "L:" + left + " R:" + right;
 }
 
 } // namespace velmora

@@ -15,7 +15,7 @@ namespace velmora {
 int64_t DisplayedFrequency(const Generator& generator, Channel channel);
 
 // "1000 Hz" (mono), "L:1000 Hz R:500 Hz" (stereo; the left frequency twice with "Same as
-// Left").
+// Left"); a periodic noise reads as its period, "2^16".
 std::string FrequencyDisplayText(const Generator& generator);
 
 } // namespace velmora

@@ -140,6 +140,11 @@ void buildLevelPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
     w.barAmplitude->setToolTip(hint);
     w.Amplitude = makeEdit(w.boxAmplitude, name("Amplitude"), QStringLiteral("0"), QRect(10, 184, 48, 21), hint);
     w.lbldBFS = makeLabel(w.boxAmplitude, name.pick("lbldBFSleft", "lbldBFSright"), QStringLiteral("dBFS"), 62, 188);
+    // Shown while a periodic noise plays below its level so that its peaks stay in range.
+    w.lblLevelLimit = makeLabel(w.boxAmplitude, name("lblLevelLimit"), QString(), 8, 206);
+    w.lblLevelLimit->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0); font-size: 7pt"));
+    w.lblLevelLimit->setGeometry(6, 206, 88, 11);
+    w.lblLevelLimit->setVisible(false);
 }
 
 void buildModulationPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)

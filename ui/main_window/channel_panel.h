@@ -64,6 +64,7 @@ struct ChannelWidgets {
     QSlider* barAmplitude = nullptr;
     QLineEdit* Amplitude = nullptr;
     QLabel* lbldBFS = nullptr;              // lbldBFSleft / lbldBFSright
+    QLabel* lblLevelLimit = nullptr;        // a periodic noise played below its level
 
     // Modulation.
     QGroupBox* boxAmpMod = nullptr;

@@ -23,6 +23,7 @@
 #include "ui/main_window/preset_controller.h"
 #include "ui/script_window/script_controller.h"
 
+#include <cmath>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -135,12 +136,35 @@ void GeneratorController::bindWindow()
     binding_.onExit(w.PhaseEdit, [this] { generator_.PhaseEditExit(); });
 }
 
+void GeneratorController::refreshLevelLimits()
+{
+    for (Channel c : kChannels) {
+        QLabel* label = window_.channel(c).lblLevelLimit;
+        if (!label) continue;
+        const double limit = generator_.periodLevelLimit(c);
+        const bool shown = !std::isnan(limit);
+        if (shown) {
+            const QString text = QStringLiteral("max %1 dBFS").arg(limit, 0, 'f', 2);
+            if (label->text() != text) {
+                label->setText(text);
+                label->setToolTip(QStringLiteral("This noise's peaks would pass full scale at the level set: it "
+                                                 "plays at %1 dBFS")
+                                      .arg(limit, 0, 'f', 2));
+            }
+        }
+        if (label->isVisibleTo(label->parentWidget()) != shown) label->setVisible(shown);
+    }
+}
+
 void GeneratorController::plugHooks()
 {
+    // A periodic noise chosen in the window is made while the user goes on, before ON.
+    generator_.periods->setMakeAhead(true);
     GeneratorHooks& h = generator_.hooks;
     h.outputActive = [this] { return AudioOut1_.Active(); };
     h.stopAtOnce = [this] { AudioOut1_.StopAtOnce(); };
     h.controlWritten = [this](Control c) { binding_.mirror(c); };
+    h.periodLevelChanged = [this] { refreshLevelLimits(); };
     h.frequencySlider = [this](Channel c, int position) {
         if (slider_) slider_->setSliderPosition(c, position);
     };
@@ -158,6 +182,7 @@ void GeneratorController::plugHooks()
     o.aliveMessage = [this] { generator_.state.AliveFlag = true; };
     o.bufferFilled = [this](const FilledBuffer& buffer) {
         if (waveform_) waveform_->bufferFilled(buffer);
+        refreshLevelLimits();
     };
     // The boxes wait until the fill has returned: the engine is stopped already, and a
     // modal loop inside the fill would run the device's notices inside it.

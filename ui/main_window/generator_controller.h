@@ -86,6 +86,8 @@ private:
     void bindWindow();
     void connectCommands();
     void plugHooks();
+    // The periodic noises' level-limit labels, from the generator.
+    void refreshLevelLimits();
     void FormCreate();
     void FormClose();
     // The wave export and the frequency display, made last and wired to the menus, the

@@ -5,8 +5,8 @@
 // Generator Window". Without a session bus the window runs alone; without X there is no
 // global key. Window thread.
 
-#include "audio/dbus/generator_bus.h"
-#include "audio/sync/generator_messages.h"
+#include "control/dbus/generator_bus.h"
+#include "control/generator_messages.h"
 #include "ui/main_window/global_hot_key.h"
 #include "ui/main_window/switching_controller.h"
 #include "ui/main_window/window_notices.h"

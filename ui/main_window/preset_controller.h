@@ -4,7 +4,7 @@
 // memories themselves and their store, recall and load live in PresetBank, shared with
 // scripts, the renderer and remote control. Window thread.
 
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 
 #include <QObject>
 #include <QString>

@@ -48,9 +48,9 @@ void SwitchingController::btnONClick()
     startsignal();
 }
 
-void SwitchingController::startsignal()
+StartOutcome SwitchingController::startsignal()
 {
-    if (busy && busy()) return;
+    if (busy && busy()) return StartOutcome::AlreadyRunning;
     GeneratorWidgets& w = window_.widgets();
     const StartResult result = output_.startsignal(route_);
     switch (result.outcome) {
@@ -64,6 +64,7 @@ void SwitchingController::startsignal()
     case StartOutcome::NotPrepared: notices_.errorBox(QString::fromStdString(result.message)); break;
     }
     w.btnOFF->setFocus();
+    return result.outcome;
 }
 
 void SwitchingController::btnOFFClick()

@@ -58,7 +58,7 @@ public:
     void btnPauseClick();
     void ONOFF2Click();
     // Switching on in this window only (also what a start from another generator runs).
-    void startsignal();
+    StartOutcome startsignal();
     // Pause or resume in this window only.
     void togglePause();
 

@@ -137,16 +137,8 @@ bool WaveExportCommand::checkWritable()
                             QString::fromStdString(g.settings.Duration) + QStringLiteral(" s)."));
         return false;
     }
-    const int64_t bytesPerFrame = g.state.BytesPerFrame;
-    if (frames * bytesPerFrame > kMaxWavDataBytes) {
-        const int64_t seconds = kMaxWavDataBytes / bytesPerFrame / g.settings.output.SamplingRate;
-        p_.notices.messageBox(QStringLiteral("The signal is too long for a wave file: at this sampling rate and "
-                                             "format a wave file holds at most %1 seconds (%2 h %3 min).")
-                                  .arg(seconds)
-                                  .arg(seconds / 3600)
-                                  .arg(seconds / 60 % 60));
-        return false;
-    }
+    // A file past 2 GiB is written as RF64; one the disk cannot hold is refused by the
+    // export before anything is written.
     return true;
 }
 
@@ -224,6 +216,8 @@ WaveNameFields WaveExportCommand::nameFields() const
         WaveNameChannel& n = f.channel[index(c)];
         n.waveForm = ch.WaveForm->currentText().toStdString();
         n.mls = ch.WaveForm->currentIndex() == kMLS;
+        n.periodic = IsPeriodicNoise(ch.WaveForm->currentIndex());
+        n.fixedTones = IsFixedTones(ch.WaveForm->currentIndex());
         n.constant = ch.chkConstant->isChecked();
         n.tick = ch.Tick->isChecked();
         n.fInit = ch.fInit->text().toStdString();

@@ -133,6 +133,7 @@ ScriptEditorWindow::ScriptEditorWindow(QWidget* parent) : QMainWindow(parent)
 void ScriptEditorWindow::newFile()
 {
     file_.clear();
+    form_ = {};
     Editor->setPlainText(QString());
     Editor->document()->setModified(false);
     recheck();
@@ -151,9 +152,11 @@ bool ScriptEditorWindow::openFile(const QString& name)
         return false;
     }
     const QByteArray bytes = f.readAll();
-    const std::string text = TextFileToUtf8(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const DecodedTextFile decoded =
+        DecodeTextFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     file_ = name;
-    Editor->setPlainText(QString::fromStdString(text));
+    form_ = decoded.form;
+    Editor->setPlainText(QString::fromStdString(decoded.text));
     Editor->document()->setModified(false);
     recheck();
     updateTitle();
@@ -163,7 +166,9 @@ bool ScriptEditorWindow::openFile(const QString& name)
 bool ScriptEditorWindow::saveFile(const QString& name)
 {
     QSaveFile f(name);
-    const QByteArray bytes = Editor->toPlainText().toUtf8();
+    const QByteArray utf8 = Editor->toPlainText().toUtf8();
+    const std::string encoded = EncodeTextFile(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), form_);
+    const QByteArray bytes(encoded.data(), static_cast<qsizetype>(encoded.size()));
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
         if (showError) showError(QStringLiteral("Cannot write file \"%1\". %2").arg(name, f.errorString()));
         return false;
@@ -171,6 +176,7 @@ bool ScriptEditorWindow::saveFile(const QString& name)
     file_ = name;
     Editor->document()->setModified(false);
     updateTitle();
+    recheck(); // relative preset paths are now looked up beside this file
     return true;
 }
 
@@ -178,8 +184,12 @@ void ScriptEditorWindow::recheck()
 {
     recheckTimer_->stop();
     const QByteArray utf8 = Editor->toPlainText().toUtf8();
+    const std::filesystem::path folder =
+        file_.isEmpty() ? std::filesystem::path() : std::filesystem::path(file_.toStdString()).parent_path();
+    std::function<ScriptPreset(const std::string&)> preset;
+    if (checkPreset) preset = [this, folder](const std::string& path) { return checkPreset(path, folder); };
     issues_ = CheckScript(ScriptFile::FromBytes(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))),
-                          fileExists);
+                          preset);
     Problems->clear();
     for (const ScriptIssue& issue : issues_) {
         auto* item = new QListWidgetItem(QStringLiteral("Line %1: %2%3")

@@ -2,13 +2,16 @@
 // ScriptEditor: a small editor for script files (.zrs). The six commands are highlighted,
 // and every line is checked with the script runner's own parser as it is typed: the
 // Problems list names each line the runner would refuse, with its line number and reason,
-// and each play line whose preset file is missing. Window thread.
+// each play line whose preset file is missing or is no preset file, and the lines that
+// never run. Window thread.
 
 #include "files/script.h"
+#include "files/text_file_form.h"
 
 #include <QMainWindow>
 #include <QString>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,8 +39,11 @@ public:
     // Loads a script (UTF-8, or Windows-1252 as older scripts were written). Reports a
     // file that cannot be read in a message box and answers false.
     bool openFile(const QString& file);
-    // Saves as UTF-8, replacing the file only once the new contents are written whole.
+    // Saves in the form the file was opened in (encoding, line ends, byte order mark; a new
+    // script as UTF-8 with LF), replacing the file only once the new contents are written
+    // whole.
     bool saveFile(const QString& file);
+    const TextFileForm& fileForm() const { return form_; }
     QString fileName() const { return file_; }
     // The problems of the text as it stands (also shown in the Problems list).
     const std::vector<ScriptIssue>& issues() const { return issues_; }
@@ -49,8 +55,10 @@ public:
     std::function<void(const QString&)> showError;
     // Asked before unsaved changes would be lost: true to go on (after saving or discarding).
     std::function<bool()> confirmDiscard;
-    // Whether a play line's path names a file; the runner's own check by default.
-    std::function<bool(const std::string&)> fileExists = ScriptFileExists;
+    // What a play line's path leads to, looked up as the runner does (as written, then
+    // beside the script); the runner's own check by default.
+    std::function<ScriptPreset(const std::string& path, const std::filesystem::path& scriptFolder)> checkPreset =
+        CheckScriptPreset;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,6 +70,7 @@ private:
     void jumpTo(int line);
 
     QString file_;
+    TextFileForm form_;
     std::vector<ScriptIssue> issues_;
     QSyntaxHighlighter* highlighter_ = nullptr;
     QTimer* recheckTimer_ = nullptr;

@@ -1,6 +1,8 @@
 #include "ui/script_window/script_controller.h"
 
 #include "audio/audio_out.h"
+#include "audio/live/generator_output.h"
+#include "control/preset_memory.h"
 #include "settings/data_files.h"
 #include "ui/main_window/control_binding.h"
 #include "ui/main_window/generator_window.h"
@@ -18,6 +20,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
+
+#include <iostream>
 
 namespace velmora::ui {
 
@@ -114,14 +118,34 @@ ScriptHooks ScriptController::hooks()
     h.showLine = [this](const std::string& text) { popup_->Label1->setText(QString::fromStdString(text)); };
     h.message = [this](const std::string& text) { notices_.messageBox(QString::fromStdString(text)); };
     h.pause = [this](const std::string& text) { notices_.messageBox(QString::fromStdString(text)); };
-    h.loadSettings = [this](const std::string& file) { presets_.bank().LoadSettings(file); };
+    h.loadSettings = [this](const std::string& file) {
+        scriptPreset_ = file;
+        switch (presets_.bank().LoadSettings(file)) {
+        case PresetLoad::Loaded:
+        case PresetLoad::Imported: break;
+        case PresetLoad::Obsolete: throw ScriptPlayError(file + ": " + std::string(kObsoleteFormatText));
+        case PresetLoad::Ignored: throw ScriptPlayError("'" + file + "' is not a preset file");
+        }
+    };
     h.memRecall = [this](int n) {
+        if (presets_.bank().memory(n).empty())
+            throw ScriptPlayError("Memory " + std::to_string(n) + " of '" + scriptPreset_ + "' is empty");
         presets_.bank().autostart = window_.menu().PresetRecallAutostart1->isChecked();
         presets_.bank().MemRecall(n);
     };
     h.loop = [this] { return generator_.checked({Field::Loop}); };
     h.setLoop = [this](bool on) { generator_.setChecked({Field::Loop}, on); };
-    h.startsignal = [this] { switching_.startsignal(); };
+    // The start's own boxes say why a signal did not start.
+    h.startsignal = [this] {
+        switch (switching_.startsignal()) {
+        case StartOutcome::Started:
+        case StartOutcome::AlreadyRunning: return PlayStart::Playing;
+        case StartOutcome::DeviceError: return PlayStart::DeviceFailed;
+        case StartOutcome::ShortSignal:
+        case StartOutcome::NotPrepared: return PlayStart::NotPlayed;
+        }
+        return PlayStart::NotPlayed;
+    };
     h.outputActive = [this] { return engine_.Active(); };
     h.generatorRunning = [this] { return generatorRunning_ && !next_; };
     h.setGeneratorRunning = [this](bool on) { generatorRunning_ = on; };
@@ -139,6 +163,17 @@ ScriptResult ScriptController::Runscript(const QString& file)
     const ScriptResult result = runner.run(std::filesystem::path(file.toStdString()));
     running_ = false;
     if (result.outcome == ScriptResult::Failed) notices_.errorBox(QString::fromStdString(result.error));
+    if (!window_.isVisible()) {
+        // Run from the command line: whoever started it learns where it stopped short.
+        const std::string where = " in line " + std::to_string(result.line);
+        if (result.outcome == ScriptResult::Stopped)
+            std::cerr << "velmora: the script was " << (next_ ? "ended by Next" : "cancelled") << where << "\n";
+        else if (result.outcome == ScriptResult::Ended && result.missingFiles > 0)
+            std::cerr << "velmora: the script ended, but " << result.missingFiles
+                      << (result.missingFiles == 1 ? " play line found" : " play lines found") << " no preset file\n";
+        else if (!result.succeeded())
+            std::cerr << "velmora: the script stopped" << where << "\n";
+    }
     return result;
 }
 

@@ -5,7 +5,7 @@
 // engine into it. Window thread; Runscript runs nested event loops while it waits.
 
 #include "engine/generator.h"
-#include "files/script_runner.h"
+#include "control/script_runner.h"
 
 #include <QObject>
 #include <QString>
@@ -79,6 +79,7 @@ private:
     bool running_ = false;
     bool generatorRunning_ = false;
     bool next_ = false; // Next was pressed during this run
+    std::string scriptPreset_; // the preset file of the play line being run
 };
 
 } // namespace velmora::ui

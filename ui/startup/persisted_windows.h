@@ -5,7 +5,7 @@
 // closes, and the store on disk keeps its previous contents whole.
 // Window thread; the restore and the save touch the disk.
 
-#include "settings/window_state.h"
+#include "control/window_state.h"
 
 #include <QObject>
 

@@ -76,7 +76,7 @@ std::optional<int> StartSequence::handleStartFiles()
                                                               persisted_->frequencySliderWindow()})
             if (shown) shown->hide();
         const ScriptResult result = controller_->scripts().Runscript(argument);
-        return result.outcome == ScriptResult::Ended ? 0 : 1;
+        return result.succeeded() ? 0 : 1;
     }
     }
     return std::nullopt;

@@ -1,5 +1,7 @@
 #include "ui/waveform_display/scope_trace.h"
 
+#include "engine/pcm.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -83,6 +85,13 @@ void ScopeRing::append(const uint8_t* bytes, int32_t size, int bitsPerSample, in
             const uint64_t at = written_++ & mask_;
             left_[at] = static_cast<int16_t>(p[0] | p[1] << 8);
             if (stereo_) right_[at] = static_cast<int16_t>(p[2] | p[3] << 8);
+        }
+    } else if (sampleBytes == 4) {
+        // Float samples in -1..1, on the 16-bit scale of the others.
+        for (int32_t i = 0; i < frames; ++i, p += frameBytes) {
+            const uint64_t at = written_++ & mask_;
+            left_[at] = UnpackFloat(p) * 32767.0f;
+            if (stereo_) right_[at] = UnpackFloat(p + 4) * 32767.0f;
         }
     } else {
         // 24 bits: the top 16 bits are the sample, the low byte its fraction.

@@ -3,10 +3,12 @@
 namespace velmora::ui {
 
 namespace {
-constexpr int kWaveFormCount = 10;
+constexpr int kWaveFormCount = 16;
 const char* const kWaveFormNames[kWaveFormCount] = {
     "Sine",       "Square",     "Triangular",  "Sawtooth", "White Noise",
     "Pink Noise", "Sine Pulse", "Dirac Pulse", "Silence",  "MLS",
+    "White Noise (periodic)", "Pink Noise (periodic)", "Brown Noise (periodic)",
+    "Multitone", "IMD SMPTE", "IMD CCIF",
 };
 } // namespace
 
@@ -15,7 +17,8 @@ QString waveFormItemText(int index, Channel side)
     if (index < 0 || index >= kWaveFormCount)
         return {};
     const QString name = QString::fromLatin1(kWaveFormNames[index]);
-    if (index < 7)
+    // Entries 7-9 carry a hidden "Noise" far to the right; the periodic noises name it.
+    if (index < 7 || index >= 10)
         return name;
     const int width = side == Channel::Left ? 52 : 51;
     const QString ending = QStringLiteral("Noise");

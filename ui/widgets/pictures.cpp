@@ -20,6 +20,7 @@ const QColor kAxis(0, 96, 0);
 const QColor kTrace(0, 255, 0);
 const QColor kWhiteTrace(255, 255, 255);
 const QColor kPinkTrace(255, 128, 192);
+const QColor kBrownTrace(192, 128, 64);
 const QColor kPaper(240, 240, 240);
 const QColor kInk(0, 0, 128);
 const QColor kRing(64, 64, 64);
@@ -53,6 +54,15 @@ QPolygon noiseTrace(uint32_t seed, int smoothing)
     return points;
 }
 
+// A noise trace whose second half repeats its first: a period played again.
+QPolygon periodicTrace(uint32_t seed, int smoothing)
+{
+    const QPolygon first = noiseTrace(seed, smoothing);
+    QPolygon points;
+    for (int x = 1; x <= 14; ++x) points << QPoint(x, first[(x - 1) % 7].y());
+    return points;
+}
+
 QPixmap scope(const QPolygon& trace, const QColor& colour)
 {
     QPixmap pixmap(16, 16);
@@ -63,6 +73,16 @@ QPixmap scope(const QPolygon& trace, const QColor& colour)
     p.drawLine(1, 1, 1, 15);
     p.setPen(colour);
     p.drawPolyline(trace);
+    return pixmap;
+}
+
+// The multitone as an analyser shows it: equal lines spread over the screen.
+QPixmap comb()
+{
+    QPixmap pixmap = scope(QPolygon(), kTrace);
+    QPainter p(&pixmap);
+    p.setPen(kTrace);
+    for (int x = 3; x <= 14; x += 2) p.drawLine(x, 3, x, 14);
     return pixmap;
 }
 
@@ -156,6 +176,12 @@ QString pictureName(Picture picture)
     case Picture::ModTriangle: return QStringLiteral("MODTRIANGLE");
     case Picture::Mono: return QStringLiteral("MONO");
     case Picture::Stereo: return QStringLiteral("STEREO");
+    case Picture::WhitePeriodic: return QStringLiteral("WHITEPERIODIC");
+    case Picture::PinkPeriodic: return QStringLiteral("PINKPERIODIC");
+    case Picture::BrownPeriodic: return QStringLiteral("BROWNPERIODIC");
+    case Picture::Multitone: return QStringLiteral("MULTITONE");
+    case Picture::ImdSmpte: return QStringLiteral("IMDSMPTE");
+    case Picture::ImdCcif: return QStringLiteral("IMDCCIF");
     }
     return {};
 }
@@ -178,6 +204,15 @@ QPixmap drawPicture(Picture picture)
     case Picture::ModTriangle: return keyedOut(paper(traceOf(triangle)));
     case Picture::Mono: return keyedOut(rings(QSize(14, 14), 1));
     case Picture::Stereo: return keyedOut(rings(QSize(15, 14), 2));
+    case Picture::WhitePeriodic: return keyedOut(scope(periodicTrace(12345u, 0), kWhiteTrace));
+    case Picture::PinkPeriodic: return keyedOut(scope(periodicTrace(2024u, 1), kPinkTrace));
+    case Picture::BrownPeriodic: return keyedOut(scope(periodicTrace(77u, 3), kBrownTrace));
+    case Picture::Multitone: return keyedOut(comb());
+    // A slow tone carrying a fast one a quarter its size; two close tones beating.
+    case Picture::ImdSmpte:
+        return keyedOut(scope(traceOf([](double t) { return 0.75 * sine(t) + 0.25 * std::sin(12 * kPi * t); }), kTrace));
+    case Picture::ImdCcif:
+        return keyedOut(scope(traceOf([](double t) { return std::sin(13 * kPi * t) * std::cos(kPi * t); }), kTrace));
     }
     return {};
 }
@@ -187,8 +222,10 @@ QPixmap waveFormPicture(int index)
     static constexpr Picture kByIndex[] = {
         Picture::Sine,      Picture::Square,   Picture::Triangular, Picture::Sawtooth, Picture::White,
         Picture::Pink,      Picture::SinPulseP, Picture::PulsePos,  Picture::Silence,  Picture::White,
+        Picture::WhitePeriodic, Picture::PinkPeriodic, Picture::BrownPeriodic,
+        Picture::Multitone, Picture::ImdSmpte, Picture::ImdCcif,
     };
-    if (index < 0 || index >= 10)
+    if (index < 0 || index >= static_cast<int>(std::size(kByIndex)))
         return {};
     return drawPicture(kByIndex[index]);
 }

@@ -12,8 +12,10 @@ enum class Picture {
     Sine, Square, Triangular, Sawtooth, White, Pink, SinPulseP, PulsePos, Silence,
     ModSine, ModCos, ModSquare, ModTriangle,
     Mono, Stereo,
+    WhitePeriodic, PinkPeriodic, BrownPeriodic,
+    Multitone, ImdSmpte, ImdCcif,
 };
-inline constexpr int kPictureCount = 15;
+inline constexpr int kPictureCount = 21;
 
 // The picture's name ("SINE", "MODCOS", "STEREO", ...).
 QString pictureName(Picture picture);

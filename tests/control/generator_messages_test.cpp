@@ -1,6 +1,6 @@
 // The message table: what each message number does to the generator's controls and to the
 // window it reaches, on a plain generator with a recording window.
-#include "audio/sync/generator_messages.h"
+#include "control/generator_messages.h"
 #include "engine/numbers.h"
 
 #include <gtest/gtest.h>
@@ -177,7 +177,7 @@ TEST_F(MessagesTest, ListSelectionsRunNoHandlerAndShowNothingBeyondTheList)
     EXPECT_EQ(g.settings[R].ModFunction, kModSine);
     EXPECT_EQ(rules, before) << "setting a list's selection runs no handler";
 
-    send(1046, 10);
+    send(1046, kWaveFormCount);
     EXPECT_EQ(g.settings[L].WaveForm, -1);
     send(1044, 4, -1);
     EXPECT_EQ(g.settings[L].ModFunction, -1);

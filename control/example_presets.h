@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/generator.h"
-#include "preset_file.h"
+#include "files/preset_file.h"
 
 namespace velmora {
 

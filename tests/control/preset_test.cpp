@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/generator.h"
-#include "files/example_presets.h"
+#include "control/example_presets.h"
 #include "files/preset_file.h"
-#include "files/preset_memory.h"
+#include "control/preset_memory.h"
 #include "files/windows1252.h"
 
 namespace velmora {
@@ -181,7 +181,7 @@ TEST(PresetSlot, MonoByteAndOutOfRangeIndexesRecallSafely)
 
     struct Index { size_t offset; int32_t stored; Field field; Channel channel; int recalled; };
     for (const Index& i : std::vector<Index>{
-             {slot::WaveFormLeft, 57, Field::WaveForm, L, 9},
+             {slot::WaveFormLeft, 57, Field::WaveForm, L, kWaveFormCount - 1},
              {slot::WaveFormRight, -1, Field::WaveForm, R, 0},
              {slot::WaveFormLeft, INT32_MIN, Field::WaveForm, L, 0},
              {slot::ModFunctionLeft, 99, Field::ModFunction, L, 3},

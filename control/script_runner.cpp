@@ -6,9 +6,17 @@
 
 namespace velmora {
 
-ScriptResult ScriptRunner::run(const std::filesystem::path& file) { return runLines(nullptr, &file); }
+ScriptResult ScriptRunner::run(const std::filesystem::path& file)
+{
+    folder_ = file.parent_path();
+    return runLines(nullptr, &file);
+}
 
-ScriptResult ScriptRunner::run(const ScriptFile& script) { return runLines(&script, nullptr); }
+ScriptResult ScriptRunner::run(const ScriptFile& script, const std::filesystem::path& folder)
+{
+    folder_ = folder;
+    return runLines(&script, nullptr);
+}
 
 void ScriptRunner::message(const std::string& text)
 {
@@ -28,6 +36,7 @@ void ScriptRunner::waitWhileRunning(bool untilInactive)
 ScriptResult ScriptRunner::runLines(const ScriptFile* given, const std::filesystem::path* file)
 {
     ScriptResult result;
+    waitedSinceTop_ = false;
     const bool savedLoop = hooks_.loop ? hooks_.loop() : false;
     if (hooks_.started) hooks_.started();
 
@@ -61,6 +70,7 @@ bool ScriptRunner::step(const ScriptFile& script, size_t& lineNumber, ScriptResu
 {
     ++lineNumber;
     result.line = static_cast<int>(lineNumber);
+    currentLine_ = result.line;
     const ScriptLine line = SplitScriptLine(script.line(lineNumber));
     if (hooks_.showLine) hooks_.showLine(ScriptLabel(static_cast<int>(lineNumber), line));
 
@@ -73,26 +83,40 @@ bool ScriptRunner::step(const ScriptFile& script, size_t& lineNumber, ScriptResu
     };
 
     switch (CommandOf(line.command)) {
-    case ScriptCommand::Play:
-        if (hooks_.fileExists && hooks_.fileExists(line.tail)) {
-            if (hooks_.loadSettings) hooks_.loadSettings(line.tail);
-            const int memory = ScriptStrToInt(line.argument);
-            if (memory < 1 || memory > 4) {
-                invalid("Invalid preset number in line " + std::to_string(lineNumber));
-                break;
-            }
-            if (hooks_.memRecall) hooks_.memRecall(memory);
-            if (hooks_.setLoop) hooks_.setLoop(false);
-            if (hooks_.startsignal) hooks_.startsignal();
-            waitWhileRunning(true);
-        } else {
+    case ScriptCommand::Play: {
+        const std::string file =
+            hooks_.fileExists ? FindScriptPreset(line.tail, folder_, hooks_.fileExists) : std::string();
+        if (file.empty()) {
+            ++result.missingFiles;
             message("FILE NOT FOUND: '" + line.tail + "'.");
+            break;
         }
+        if (hooks_.loadSettings) hooks_.loadSettings(file);
+        const int memory = ScriptStrToInt(line.argument);
+        if (memory < 1 || memory > 4) {
+            invalid("Invalid preset number in line " + std::to_string(lineNumber));
+            break;
+        }
+        if (hooks_.memRecall) hooks_.memRecall(memory);
+        if (hooks_.setLoop) hooks_.setLoop(false);
+        const PlayStart start = hooks_.startsignal ? hooks_.startsignal() : PlayStart::Playing;
+        if (start != PlayStart::Playing) {
+            // The error ends the script at this line; the host has said why.
+            stop = true;
+            result.outcome = start == PlayStart::DeviceFailed ? ScriptResult::DeviceFailed : ScriptResult::NotPlayed;
+            if (hooks_.hideWindow) hooks_.hideWindow();
+            break;
+        }
+        waitedSinceTop_ = true;
+        waitWhileRunning(true);
         break;
+    }
     case ScriptCommand::Pause:
         if (hooks_.pause) hooks_.pause(PauseText(line));
+        if (!hooks_.pauseWaits || hooks_.pauseWaits()) waitedSinceTop_ = true;
         break;
     case ScriptCommand::Delay: {
+        waitedSinceTop_ = true;
         int steps = 0;
         do {
             setRunning(true);
@@ -103,7 +127,19 @@ bool ScriptRunner::step(const ScriptFile& script, size_t& lineNumber, ScriptResu
         setRunning(false);
         break;
     }
-    case ScriptCommand::Repeat: lineNumber = 0; break;
+    case ScriptCommand::Repeat:
+        if (!waitedSinceTop_) {
+            // Nothing since the top plays or waits: the script would spin here for ever.
+            stop = true;
+            message("Endless loop in line " + std::to_string(lineNumber) +
+                    ": the script repeats without a play, delay or pause");
+            result.outcome = ScriptResult::Looping;
+            if (hooks_.hideWindow) hooks_.hideWindow();
+            break;
+        }
+        waitedSinceTop_ = false;
+        lineNumber = 0;
+        break;
     case ScriptCommand::Rem: break;
     case ScriptCommand::End:
         stop = true;

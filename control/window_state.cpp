@@ -1,4 +1,4 @@
-#include "settings/window_state.h"
+#include "control/window_state.h"
 
 #include <array>
 #include <exception>

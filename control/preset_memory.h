@@ -14,8 +14,8 @@
 #include <string_view>
 
 #include "engine/generator.h"
-#include "preset_file.h"
-#include "preset_slot.h"
+#include "files/preset_file.h"
+#include "files/preset_slot.h"
 
 namespace velmora {
 

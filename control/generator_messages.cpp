@@ -1,4 +1,4 @@
-#include "audio/sync/generator_messages.h"
+#include "control/generator_messages.h"
 
 #include "engine/numbers.h"
 

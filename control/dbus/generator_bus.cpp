@@ -1,4 +1,4 @@
-#include "audio/dbus/generator_bus.h"
+#include "control/dbus/generator_bus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
