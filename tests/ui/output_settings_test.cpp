@@ -130,20 +130,10 @@ TEST_F(OutputSettingsTest, AStoreWithoutDitherKeepsItsOtherValues)
 // kept, and it changes what a square plays.
 TEST_F(OutputSettingsTest, AliasFreeIsOffUntilSetAndThenKept)
 {
-    TfrmSettings& d = controller->settingsDialog();
-    EXPECT_FALSE(d.chkAliasFree->isChecked());
+    EXPECT_FALSE(controller->settingsDialog().chkAliasFree->isChecked());
     EXPECT_FALSE(generator().settings.output.AliasFree);
-    d.open();
-    d.chkAliasFree->click();
-    EXPECT_TRUE(generator().settings.output.AliasFree);
-    d.close();
-    EXPECT_TRUE(SettingsStore::openForReading().readBoolean("AliasFree"));
-
-    make();
-    EXPECT_TRUE(generator().settings.output.AliasFree);
-    EXPECT_TRUE(controller->settingsDialog().chkAliasFree->isChecked());
-
     {
+        // A store written before the option existed.
         SettingsStore store = SettingsStore::openForWriting();
         store.writeInteger("Fs", 4);
         store.writeInteger("Buffers", 0);
@@ -158,6 +148,16 @@ TEST_F(OutputSettingsTest, AliasFreeIsOffUntilSetAndThenKept)
     make();
     EXPECT_FALSE(generator().settings.output.AliasFree);
     EXPECT_EQ(generator().settings.output.SamplingRate, 48000);
+
+    TfrmSettings& d = controller->settingsDialog();
+    d.open();
+    d.chkAliasFree->click();
+    EXPECT_TRUE(generator().settings.output.AliasFree);
+    d.close();
+    EXPECT_TRUE(SettingsStore::openForReading().readBoolean("AliasFree"));
+    make();
+    EXPECT_TRUE(generator().settings.output.AliasFree);
+    EXPECT_TRUE(controller->settingsDialog().chkAliasFree->isChecked());
 }
 
 struct CorrectionCase {

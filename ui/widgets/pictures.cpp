@@ -212,7 +212,7 @@ QPixmap drawPicture(Picture picture)
     case Picture::ImdSmpte:
         return keyedOut(scope(traceOf([](double t) { return 0.75 * sine(t) + 0.25 * std::sin(12 * kPi * t); }), kTrace));
     case Picture::ImdCcif:
-        return keyedOut(scope(traceOf([](double t) { return std::sin(13 * kPi * t) * std::cos(kPi * t); }), kTrace));
+        return keyedOut(scope(traceOf([](double t) { return std::sin(11 * kPi * t) * std::cos(kPi * t); }), kTrace));
     }
     return {};
 }
