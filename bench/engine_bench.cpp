@@ -147,7 +147,7 @@ void BM_FillSignals384k(benchmark::State& st)
 BENCHMARK(BM_FillSignals384k)->DenseRange(kFillSine, kFillSawtoothAliasFree)->Unit(benchmark::kMicrosecond);
 
 // Making the multitone's period of 2^K samples at 48 kHz (phases refined to a crest factor
-// of at most 3.4; on a worker, off the fill).
+// of at most 3.45; on a worker, off the fill).
 void BM_BuildMultitone(benchmark::State& st)
 {
     const PeriodKey key{PeriodKind::Multitone, static_cast<int>(st.range(0)), 0, 48000};
