@@ -5,8 +5,8 @@
 // period's crest factor is at most 4. The multitone: 31 tones of one amplitude at the ISO
 // third-octave centres from 20 Hz to 20 kHz (those below 0.45 of the sampling rate), each
 // on the nearest bin of 2^K samples, with phases refined until the crest factor is at most
-// 3.45 (each round costs two transforms of the period: some 2 ms for 2^12 samples, 0.1 s for
-// 2^16, 1 s for 2^18, half a minute for 2^20, far longer for 2^24). The twin tones for intermodulation: 60 Hz and 7 kHz at 4:1 (SMPTE), 19 kHz and
+// 3.45 (each round costs two transforms of the period; the whole takes some 3 ms for 2^12
+// samples, 0.1 s for 2^16, 1 s for 2^18, 5 s for 2^20, and longer periods far more). The twin tones for intermodulation: 60 Hz and 7 kHz at 4:1 (SMPTE), 19 kHz and
 // 20 kHz at 1:1 (CCIF), over their exact common period (2400 samples for SMPTE at 48 kHz,
 // 48 for CCIF). The period is made off the fill: BuildPeriod runs on a worker
 // (PeriodCache); the fill only reads a finished table.
