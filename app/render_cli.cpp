@@ -26,7 +26,7 @@ bool ParseInt(const std::string& text, int64_t& value)
 bool IsOutputParameter(const std::string& name)
 {
     return name == "SamplingRate" || name == "Quantisation" || name == "Buffers" ||
-           name == "BufferSize" || name == "Dither";
+           name == "BufferSize" || name == "Dither" || name == "AliasFree";
 }
 
 bool IsSettingArgument(const std::string& arg)
@@ -69,6 +69,9 @@ void ApplyOutputParameter(RenderRequest& r, const std::string& name, const std::
             throw RenderUsageError("BufferSize: '" + value +
                                    "' is not a power of two from 2048 to 65536");
         r.bufferSize = static_cast<int>(v);
+    } else if (name == "AliasFree") {
+        if (value != "0" && value != "1") throw RenderUsageError("AliasFree: '" + value + "' is not 0 or 1");
+        r.aliasFree = value == "1";
     }
 }
 
@@ -151,6 +154,7 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
     g.settings.output.Dither = r.dither;
     g.settings.output.Buffers = r.buffers;
     g.settings.output.BufferSize = r.bufferSize;
+    g.settings.output.AliasFree = r.aliasFree;
     g.fConstChange(Channel::Left);
     g.fConstChange(Channel::Right);
     if (!r.preset.empty())
@@ -206,11 +210,15 @@ void PrepareRender(Generator& g, bool keepLoop)
         const bool used = c == Channel::Left || (g.settings.stereo() && !g.settings.chkAsLeft);
         const std::string& length = g.settings[c].txtMLSLength;
         double k = 0;
-        if (used && IsPeriodicNoise(g.settings[c].WaveForm) &&
-            (!TryIntlStrToFloat(length, k) || Generator::PeriodLength(length) < kPeriodMinLength ||
+        const int wave = g.settings[c].WaveForm;
+        const int shortest = wave == kMultitone ? kMultitoneMinLength : kPeriodMinLength;
+        if (used && HasPeriodLength(wave) &&
+            (!TryIntlStrToFloat(length, k) || Generator::PeriodLength(length) < shortest ||
              Generator::PeriodLength(length) > kPeriodMaxLength))
             throw RenderUsageError(std::string(InfoOf({Field::txtMLSLength, c}).name) + ": '" + length +
-                                   "' is not a period length of 10 to 24 (2^10 to 2^24 samples)");
+                                   "' is not a period length of " + std::to_string(shortest) + " to 24 (2^" +
+                                   std::to_string(shortest) + " to 2^24 samples)");
+        if (used && !g.tonesFit(c)) throw RenderUsageError(g.toneFitMessage(c));
     }
     try {
         g.PrepareSignal();
@@ -282,6 +290,8 @@ std::string RenderUsage()
         "                      16- and 24-bit samples; silent channels stay silent (0)\n"
         "  Buffers=N           2, 3 or 4 ring buffers when playing (4)\n"
         "  BufferSize=BYTES    2048 to 65536, a power of two, when playing (8192)\n"
+        "  AliasFree=0|1       square, triangle and sawtooth with only the harmonics below half\n"
+        "                      the sampling rate, scaled so that they peak at the level (0)\n"
         "\n"
         "Settings (text fields take a number as typed, ',' or '.' as decimal separator;\n"
         "check boxes take 0 or 1; lists take the item index):\n";

@@ -33,6 +33,7 @@ struct RenderRequest {
     int dither = 0;                 // Dither=0|1
     int buffers = 4;                // Buffers=2|3|4 (playing)
     int bufferSize = 8192;          // BufferSize=2048..65536 (playing)
+    bool aliasFree = false;         // AliasFree=0|1
     std::vector<std::pair<std::string, std::string>> settings; // the rest, in order
 };
 

@@ -20,7 +20,7 @@ struct WaveName {
 };
 
 // The names sox users know come first; "whitenoise" and "pinknoise" are sox's own spellings.
-constexpr std::array<WaveName, 15> kWaveNames{{
+constexpr std::array<WaveName, 18> kWaveNames{{
     {"sine", kSine},
     {"square", kSquare},
     {"triangle", kTriangular},
@@ -36,6 +36,9 @@ constexpr std::array<WaveName, 15> kWaveNames{{
     {"white-periodic", kWhiteNoisePeriodic},
     {"pink-periodic", kPinkNoisePeriodic},
     {"brown-periodic", kBrownNoisePeriodic},
+    {"multitone", kMultitone},
+    {"imd-smpte", kImdSmpte},
+    {"imd-ccif", kImdCcif},
 }};
 
 // The crest factor list's ratios, in list order.
@@ -48,7 +51,7 @@ struct OptionInfo {
     Takes takes;
 };
 
-constexpr std::array<OptionInfo, 18> kOptions{{
+constexpr std::array<OptionInfo, 19> kOptions{{
     {"--wave", Takes::Value},      {"--freq", Takes::Value},   {"--sweep", Takes::Value},
     {"--log", Takes::Nothing},     {"--bidirectional", Takes::Nothing},
     {"--level", Takes::Value},     {"--crest", Takes::Value},  {"--duration", Takes::Value},
@@ -56,7 +59,7 @@ constexpr std::array<OptionInfo, 18> kOptions{{
     {"--repeat", Takes::Nothing},  {"--right", Takes::Nothing},
     {"--quiet", Takes::Nothing},   {"-q", Takes::Nothing},
     {"--version", Takes::Nothing}, {"--dither", Takes::Value},
-    {"--length", Takes::Value},
+    {"--length", Takes::Value},    {"--alias-free", Takes::Nothing},
 }};
 
 std::optional<OptionInfo> FindOption(std::string_view name)
@@ -220,6 +223,8 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
             const std::string v = Lower(value);
             if (v != "none" && v != "tpdf") throw RenderUsageError("--dither: '" + value + "' is not none or tpdf");
             set("Dither", v == "tpdf" ? "1" : "0");
+        } else if (name == "--alias-free") {
+            set("AliasFree", "1");
         } else if (name == "--phase") {
             Number(name, value, "a phase in degrees");
             set("PhaseEdit", value);
@@ -255,10 +260,11 @@ std::string RenderOptionsUsage()
            "(* is Left, or Right after --right), may come before or after OUTPUT and mixes\n"
            "with NAME=VALUE; --freq=1000 works as well as --freq 1000:\n"
            "  --wave NAME        sine, square, triangle, sawtooth, white, pink, sine-pulse,\n"
-           "                     dirac, silence, mls, white-periodic, pink-periodic or\n"
-           "                     brown-periodic (WaveForm*)\n"
+           "                     dirac, silence, mls, white-periodic, pink-periodic,\n"
+           "                     brown-periodic, multitone, imd-smpte or imd-ccif (WaveForm*)\n"
            "  --length K         2^K samples: an MLS's register length (1 to 32), a periodic\n"
-           "                     noise's period (10 to 24) (txtMLSLength*)\n"
+           "                     noise's period (10 to 24), the multitone's (12 to 24)\n"
+           "                     (txtMLSLength*)\n"
            "  --freq HZ          a constant frequency (fInit*)\n"
            "  --sweep START:END  a sweep from START to END Hz (fInit*, fFinal*, chkConstant*=0)\n"
            "  --log              the sweep is logarithmic (Logarithmic*=1)\n"
@@ -277,6 +283,8 @@ std::string RenderOptionsUsage()
            "  --bits 16|24|32f   the sample size; 32f writes 32-bit float samples (Quantisation)\n"
            "  --dither none|tpdf triangular dither of +-1 LSB before rounding 16- and 24-bit\n"
            "                     samples (Dither=1); --seed repeats it exactly\n"
+           "  --alias-free       square, triangle and sawtooth with only the harmonics below\n"
+           "                     half the sampling rate, peaking at the level (AliasFree=1)\n"
            "  -q, --quiet        no progress display\n"
            "  --version          prints the version\n"
            "\n"

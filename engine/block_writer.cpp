@@ -170,8 +170,8 @@ void Generator::oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& fr,
         }
         if constexpr (W == kDiracPulse) b.direct[i] = fr.counter[i] == 0 ? state.FullScale * polarity : 0;
         if constexpr (W == kMLS) b.value[i] = 2.0 * MlsStep(reg, s.MlsTaps, s.MlsMask) - 1;
-        if constexpr (IsPeriodicNoise(W))
-            b.value[i] = s.Period ? s.Period[static_cast<uint64_t>(fr.counter[i] + s.PeriodOffset) & s.PeriodMask] : 0.0;
+        if constexpr (IsPeriodicSignal(W))
+            b.value[i] = s.Period ? s.Period[PeriodIndex(s, fr.counter[i])] : 0.0;
         if constexpr (W == kSilence || W < 0 || W >= kWaveFormCount) b.direct[i] = 0;
         if (restarts && fr.restartAfter[i] && !constant) {
             // The repetition's restart of this channel's sweep.
@@ -193,8 +193,61 @@ void Generator::oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& fr,
     s.MlsRegister = reg;
 }
 
+// The alias-free square, triangle and sawtooth: the same oscillator, each frame's value from
+// the channel's band limiter (which the wave function uses too, so both agree to the bit).
+void Generator::bandLimitedPass(Channel c, int w, ChannelBlock& b, const FrameBlock& fr, bool restarts)
+{
+    ChannelState& s = (*this)[c];
+    const ChannelSettings& cs = settings[c];
+    BandLimiter& limiter = bandLimiters_[static_cast<size_t>(c)];
+    const OscillatorRules rules = bandLimitRules(c, w);
+    const bool constant = cs.chkConstant;
+    const bool bidirectional = cs.Bidirectional;
+    const bool modulated = cs.ModulationOn;
+    double phase = s.Phase, step = s.Step, target = s.TargetStep;
+    double factor = s.SweepFactor, increment = s.SweepIncrement;
+    double sawPrevious = s.SawPrevious, sawValue = s.SawValue;
+    for (int i = 0; i < fr.live; ++i) {
+        limiter.beginFrame({phase, step, target, factor, increment, sawPrevious}, rules, fr.counter[i]);
+        phase += step;
+        if (constant) {
+            if (step != target) step = step * 0.995 + target * 0.005;
+        } else {
+            step = step * factor + increment;
+        }
+        if (phase > kTwoPi) phase -= kTwoPi;
+        if (modulated) b.mod[i] = static_cast<double>(fr.counter[i]);
+        if (w == kSawtooth) {
+            sawValue = step / kTwoPi * 2 + sawPrevious;
+            if (sawValue > 1) sawValue -= 2;
+            b.value[i] = limiter.value(phase, step, sawValue);
+            sawPrevious = sawValue;
+        } else {
+            b.value[i] = limiter.value(phase, step, 0);
+        }
+        if (restarts && fr.restartAfter[i] && !constant) {
+            if (bidirectional) {
+                factor = 1 / factor;
+                increment = -increment;
+            } else {
+                target = step = kTwoPi * s.StartNorm;
+            }
+        }
+    }
+    s.Phase = phase;
+    s.Step = step;
+    s.TargetStep = target;
+    s.SweepFactor = factor;
+    s.SweepIncrement = increment;
+    s.SawPrevious = sawPrevious;
+    s.SawValue = sawValue;
+}
+
 void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& fr, bool restarts)
 {
+    BandLimiter& limiter = bandLimiters_[static_cast<size_t>(c)];
+    if (bandLimited(w)) return bandLimitedPass(c, w, b, fr, restarts);
+    if (limiter.active()) limiter.reset();
     switch (w) {
     case kSine: oscillatorPass<kSine>(c, b, fr, restarts); break;
     case kSquare: oscillatorPass<kSquare>(c, b, fr, restarts); break;
@@ -208,6 +261,9 @@ void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlo
     case kWhiteNoisePeriodic: oscillatorPass<kWhiteNoisePeriodic>(c, b, fr, restarts); break;
     case kPinkNoisePeriodic: oscillatorPass<kPinkNoisePeriodic>(c, b, fr, restarts); break;
     case kBrownNoisePeriodic: oscillatorPass<kBrownNoisePeriodic>(c, b, fr, restarts); break;
+    case kMultitone: oscillatorPass<kMultitone>(c, b, fr, restarts); break;
+    case kImdSmpte: oscillatorPass<kImdSmpte>(c, b, fr, restarts); break;
+    case kImdCcif: oscillatorPass<kImdCcif>(c, b, fr, restarts); break;
     default: oscillatorPass<kSilence>(c, b, fr, restarts); break;
     }
 }
@@ -287,7 +343,7 @@ void VecTriangle(const double* x, double* out, double* scratch, int n)
 void ShapeChannel(const ChannelBlockParams& s, double fs, ChannelBlock& b, int n)
 {
     const int w = s.wave;
-    switch (w) {
+    switch (s.shaped ? -1 : w) {
     case kSine:
     case kSinePulse: VecSin(b.arg.data(), b.value.data(), n); break;
     case kSquare: VecSquare(b.arg.data(), b.value.data(), n); break;
@@ -346,6 +402,9 @@ double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b,
     case kWhiteNoisePeriodic:
     case kPinkNoisePeriodic:
     case kBrownNoisePeriodic:
+    case kMultitone:
+    case kImdSmpte:
+    case kImdCcif:
         if (s.dithered) {
             if (modulated)
                 ScaleModulatedDithered(b.value.data(), level, b.mod.data(), d, full, b.sample.data(), n);
@@ -389,6 +448,9 @@ double SampleChannelFloat(const ChannelBlockParams& s, ChannelBlock& b, int n)
     case kWhiteNoisePeriodic:
     case kPinkNoisePeriodic:
     case kBrownNoisePeriodic:
+    case kMultitone:
+    case kImdSmpte:
+    case kImdCcif:
         if (modulated)
             ScaleModulatedFloat(b.value.data(), level, b.mod.data(), b.fsample.data(), n);
         else
@@ -460,9 +522,9 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
     for (int k = 0; k < fr.count; ++k) {
         const ChannelState& s = (*this)[chans[k]];
         const ChannelSettings& cs = settings[chans[k]];
-        const double amplitude = IsPeriodicNoise(waves[k]) ? s.Amplitude * s.PeriodScale : s.Amplitude;
+        const double amplitude = IsPeriodicSignal(waves[k]) ? s.Amplitude * s.PeriodScale : s.Amplitude;
         fr.params[k] = {static_cast<int>(chans[k]), waves[k], cs.ModulationOn, cs.ModFunction, amplitude,
-                        s.ModFactor, s.NoiseExponent, s.ModDepth, s.ModPeriod, s.ModPhase,
+                        s.ModFactor, s.NoiseExponent, s.ModDepth, s.ModPeriod, s.ModPhase, bandLimited(waves[k]),
                         settings.output.dithered() && waves[k] >= 0 && waves[k] < kWaveFormCount &&
                             waves[k] != kSilence};
     }

@@ -31,6 +31,7 @@ struct ChannelBlockParams {
     int modFunction = 0;
     double amplitude = 1, modFactor = 1, noiseExponent = 0;
     double modDepth = 1, modPeriod = 1, modPhase = 0;
+    bool shaped = false;   // the values are final already (the alias-free waves)
     bool dithered = false; // dither is added before rounding
 };
 

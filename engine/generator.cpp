@@ -259,6 +259,12 @@ Recompute Generator::fConstChange(Channel c)
     ChannelState& s = (*this)[c];
     const double fs = samplingRate();
     const double k = settings.output.FrequencyCorrection;
+    if ((c == Channel::Left || settings.stereo()) && !tonesFit(c)) {
+        stopAtOnce();
+        result.status = Recompute::OutOfRange;
+        result.message = toneFitMessage(c);
+        return result;
+    }
     try {
         const double f1 = IntlStrToFloat(cs.fInit);
         const double f2 = IntlStrToFloat(cs.fFinal);
@@ -334,8 +340,10 @@ void Generator::PrepareSignal()
     AmplitudeExit(Channel::Right);
     // A periodic noise's period is made (or waited for) now, never in the fill.
     for (Channel c : kChannels) {
-        if (IsPeriodicNoise(settings[c].WaveForm))
+        if (IsPeriodicSignal(settings[c].WaveForm) && tonesFit(c))
             adoptPeriod(c, periods->get(periodKey(c)));
+        else if (IsPeriodicSignal(settings[c].WaveForm) && (c == Channel::Left || settings.stereo()))
+            throw std::invalid_argument(toneFitMessage(c));
         else
             adoptPeriod(c, nullptr);
     }
@@ -346,6 +354,33 @@ void Generator::PrepareSignal()
     // The dither's source starts from the uniform source's state, so a seeded render
     // repeats dither and all, and draws nothing from it.
     state.DitherState = uniform.state();
+    for (BandLimiter& b : bandLimiters_) b.reset();
+    prepareBandLimit();
+}
+
+void Generator::prepareBandLimit()
+{
+    if (!settings.output.AliasFree) return;
+    for (Channel c : kChannels) {
+        const int w = settings[c].WaveForm;
+        if (IsBandLimitedWave(w)) BandLimitedPeak(w, 0.01);
+    }
+}
+
+OscillatorRules Generator::bandLimitRules(Channel c, int w) const
+{
+    const ChannelSettings& cs = settings[c];
+    const ChannelState& s = (*this)[c];
+    OscillatorRules r;
+    r.wave = w;
+    r.constant = cs.chkConstant;
+    r.bidirectional = cs.Bidirectional;
+    r.repeats = settings.Loop;
+    r.restartsHere = c == Channel::Left || settings.stereo(); // mono restarts the left channel only
+    r.total = state.TotalSamples;
+    r.startStep = kTwoPi * s.StartNorm;
+    r.offset = c == Channel::Left ? 0.0 : std::remainder(s.PhaseOffset, kTwoPi);
+    return r;
 }
 
 void Generator::restartSweep(Channel c, bool bidirectional)
@@ -527,7 +562,7 @@ void Generator::txtMLSLengthLeftChange()
     setText(length, Cleanup(text(length), 1, 32, 0, 16));
     const double bits = IntlStrToFloat(text(length));
     // A sequence lasts 2^K - 1 samples; a periodic noise's period 2^K.
-    const double samples = std::pow(2.0, bits) - (IsPeriodicNoise(settings[Channel::Left].WaveForm) ? 0 : 1);
+    const double samples = std::pow(2.0, bits) - (HasPeriodLength(settings[Channel::Left].WaveForm) ? 0 : 1);
     setText({Field::Duration}, NumberToText(samples / samplingRate()));
     DurationExit();
 }
@@ -538,13 +573,29 @@ PeriodKey Generator::periodKey(Channel c) const
 {
     const ChannelSettings& cs = settings[c];
     PeriodKey key;
+    key.samplingRate = settings.output.SamplingRate;
+    switch (cs.WaveForm) {
+    case kMultitone:
+        // The tones' phases are fixed: no seed.
+        key.kind = PeriodKind::Multitone;
+        key.length = std::clamp(PeriodLength(cs.txtMLSLength), kMultitoneMinLength, kPeriodMaxLength);
+        key.seed = 0;
+        return key;
+    case kImdSmpte:
+    case kImdCcif:
+        // Their exact period, whatever the length and seed fields say.
+        key.kind = cs.WaveForm == kImdSmpte ? PeriodKind::ImdSmpte : PeriodKind::ImdCcif;
+        key.length = 0;
+        key.seed = 0;
+        return key;
+    default: break;
+    }
     key.kind = cs.WaveForm == kPinkNoisePeriodic    ? PeriodKind::Pink
                : cs.WaveForm == kBrownNoisePeriodic ? PeriodKind::Brown
                                                     : PeriodKind::White;
     key.length = std::clamp(PeriodLength(cs.txtMLSLength), kPeriodMinLength, kPeriodMaxLength);
     double seed = 0;
     key.seed = TryIntlStrToFloat(cs.txtMLSSeed, seed) && std::fabs(seed) < 9.2e18 ? RegisterValue(seed) : 0;
-    key.samplingRate = settings.output.SamplingRate;
     return key;
 }
 
@@ -557,7 +608,8 @@ int Generator::PeriodLength(const std::string& text)
 
 void Generator::requestPeriod(Channel c)
 {
-    if (IsPeriodicNoise(settings[c].WaveForm)) periods->request(periodKey(c));
+    // A twin tone that does not fit below half the sampling rate is not made.
+    if (IsPeriodicSignal(settings[c].WaveForm) && tonesFit(c)) periods->request(periodKey(c));
 }
 
 void Generator::adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table)
@@ -566,7 +618,9 @@ void Generator::adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table)
     heldPeriods_[static_cast<size_t>(c)] = std::move(table);
     const PeriodTable* t = heldPeriods_[static_cast<size_t>(c)].get();
     s.Period = t ? t->samples.data() : nullptr;
-    s.PeriodMask = t ? static_cast<uint32_t>(t->samples.size() - 1) : 0;
+    s.PeriodSize = t ? t->samples.size() : 0;
+    const bool powerOfTwo = s.PeriodSize > 1 && (s.PeriodSize & (s.PeriodSize - 1)) == 0;
+    s.PeriodMask = powerOfTwo ? static_cast<uint32_t>(s.PeriodSize - 1) : 0;
     updatePeriodScale(c);
     updatePeriodOffset();
 }
@@ -574,7 +628,7 @@ void Generator::adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table)
 void Generator::adoptReadyPeriods()
 {
     for (Channel c : kChannels) {
-        if (!IsPeriodicNoise(settings[c].WaveForm)) continue;
+        if (!IsPeriodicSignal(settings[c].WaveForm) || !tonesFit(c)) continue;
         const PeriodTable* held = heldPeriods_[static_cast<size_t>(c)].get();
         const PeriodKey key = periodKey(c);
         if (held && held->key == key) continue;
@@ -596,7 +650,7 @@ void Generator::updatePeriodOffset()
 {
     // The right channel's phase offset, as a part of the period.
     ChannelState& r = (*this)[Channel::Right];
-    const double period = r.Period ? static_cast<double>(r.PeriodMask) + 1 : 0;
+    const double period = r.Period ? static_cast<double>(r.PeriodSize) : 0;
     r.PeriodOffset = period > 0 ? RoundToInt64(std::fmod(r.PhaseOffset / kTwoPi, 1.0) * period) : 0;
     if (r.PeriodOffset < 0) r.PeriodOffset += static_cast<int64_t>(period);
 }
@@ -610,6 +664,25 @@ double Generator::periodLevelLimit(Channel c) const
     const double amplitude = (*this)[c].Amplitude;
     if (!t || !(t->peak * amplitude > 1)) return std::nan("");
     return 20 * std::log10(1 / t->peak);
+}
+
+double Generator::UpperToneHz(int wave)
+{
+    return wave == kImdSmpte ? kSmpteHighHz : wave == kImdCcif ? kCcifHighHz : 0;
+}
+
+bool Generator::tonesFit(Channel c) const
+{
+    const int w = settings[c].WaveForm;
+    return !IsTwinTone(w) || UpperToneHz(w) < samplingRate() / 2;
+}
+
+std::string Generator::toneFitMessage(Channel c) const
+{
+    const int w = settings[c].WaveForm;
+    return std::string(InfoOf({Field::WaveForm, c}).name) + ": the " + NumberToText(UpperToneHz(w)) + " Hz tone of " +
+           (w == kImdSmpte ? "IMD SMPTE" : "IMD CCIF") + " is not below half the sampling rate (" +
+           NumberToText(samplingRate() / 2) + " Hz)";
 }
 
 bool Generator::levelLimited(Channel c) const
@@ -627,11 +700,13 @@ void Generator::WaveFormChange(Channel c)
     if (w == kWhiteNoise || w == kPinkNoise) cboCrestFactorChange(c);
     requestPeriod(c);
     if (hooks.periodLevelChanged) hooks.periodLevelChanged();
+    if (!tonesFit(c) && hooks.aboveNyquist) hooks.aboveNyquist(c);
     if (w == kSinePulse || w == kDiracPulse) {
         setChecked({Field::chkConstant, c}, true); // the pulses always run at a constant frequency
         chkConstantClick(c);
     }
     LoopClick();
+    prepareBandLimit();
     if (c == Channel::Left && settings.chkAsLeft) {
         setIndex({Field::WaveForm, Channel::Right}, w);
         WaveFormChange(Channel::Right);

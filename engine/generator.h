@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "band_limit.h"
 #include "controls.h"
 #include "frame_block.h"
 #include "periodic.h"
@@ -169,6 +170,11 @@ public:
 
     double samplingRate() const { return settings.output.SamplingRate; }
 
+    // Builds the tables of the alias-free waves the channels play (a start and a waveform
+    // choice do this; so must code that switches the option on during playback), so that
+    // the fill never has to. May allocate; window thread.
+    void prepareBandLimit();
+
     // --- Periodic noise.
     // The period a channel's settings ask for: its kind, 2^K from the length field (10..24),
     // the seed field, the sampling rate.
@@ -179,6 +185,13 @@ public:
     // The level (dBFS, AES17) the channel's periodic noise plays at when its set level would
     // take the period's peak past full scale, as far as the period is made; NaN otherwise.
     double periodLevelLimit(Channel c) const;
+    // The upper tone of a twin tone (IMD SMPTE, IMD CCIF) in Hz; 0 for other waves.
+    static double UpperToneHz(int wave);
+    // Whether the channel's signal fits below half the sampling rate: false for a twin tone
+    // whose upper tone does not; true for everything else (their fields say so themselves).
+    bool tonesFit(Channel c) const;
+    // "WaveFormLeft: the 20000 Hz tone of IMD CCIF is not below half the sampling rate (11025 Hz)"
+    std::string toneFitMessage(Channel c) const;
     // The length field as a number of bits, rounded (16 when it is no number).
     static int PeriodLength(const std::string& text);
 
@@ -197,6 +210,10 @@ private:
     void oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
     void randomPass(FrameBlock& block);
+    bool bandLimited(int w) const { return settings.output.AliasFree && IsBandLimitedWave(w); }
+    OscillatorRules bandLimitRules(Channel c, int w) const;
+    void bandLimitedPass(Channel c, int w, ChannelBlock& b, const FrameBlock& frames, bool restarts);
+    std::array<BandLimiter, 2> bandLimiters_;
     void requestPeriod(Channel c);
     void adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table);
     // Takes up a period that a worker finished after the settings changed; never waits.

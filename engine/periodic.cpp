@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <functional>
+#include <numeric>
 #include <numbers>
 #include <stdexcept>
 
@@ -52,13 +54,113 @@ double Peak(const std::vector<double>& x)
     for (double v : x) peak = std::max(peak, std::fabs(v));
     return peak;
 }
+
+// The multitone: equal tones on `bins`, cos(2 pi b t / n + phase). The phases start from
+// Newman's quadratic law and are refined by descending the p-norm of the period (p = 8, a
+// smooth stand-in for its peak): d/d phase_k of sum x^p is -p Im(e^(i phase_k) conj(Y_k)),
+// where Y is the transform of x^(p-1). Each round takes two transforms of the whole period;
+// it ends once the crest factor is at most kMultitoneMaxCrest (some 20 rounds for 2^16
+// samples), or after kRounds with the best phases found.
+std::vector<double> Multitone(const PeriodKey& key, const std::function<void()>& check)
+{
+    const size_t n = size_t{1} << key.length;
+    const std::vector<uint32_t> bins = MultitoneBins(key.length, key.samplingRate);
+    const size_t count = bins.size();
+    std::vector<double> phase(count);
+    for (size_t k = 0; k < count; ++k)
+        phase[k] = std::numbers::pi * static_cast<double>(k) * (static_cast<double>(k) - 1) / static_cast<double>(count);
+    const kissfft<double> forward(n, false), inverse(n, true);
+    std::vector<Complex> spectrum(n), work(n);
+    std::vector<double> x(n), best;
+    const auto synthesise = [&] {
+        std::fill(spectrum.begin(), spectrum.end(), Complex(0, 0));
+        for (size_t k = 0; k < count; ++k) spectrum[bins[k]] = std::polar(0.5, phase[k]);
+        Inverse(inverse, spectrum, work, x);
+    };
+    constexpr int kRounds = 400;
+    constexpr int kPower = 8;
+    constexpr double kStep = 0.05; // radians, for the largest component of the gradient
+    double bestCrest = INFINITY;
+    for (int round = 0;; ++round) {
+        check();
+        synthesise();
+        const double peak = Peak(x);
+        const double crest = peak / Rms(x);
+        if (crest < bestCrest) {
+            bestCrest = crest;
+            best = x;
+        }
+        if (crest <= kMultitoneMaxCrest || round == kRounds) break;
+        for (size_t i = 0; i < n; ++i) work[i] = Complex(std::pow(x[i] / peak, kPower - 1), 0);
+        forward.transform(work.data(), spectrum.data());
+        std::vector<double> gradient(count);
+        double largest = 0;
+        for (size_t k = 0; k < count; ++k) {
+            gradient[k] = -std::imag(std::polar(1.0, phase[k]) * std::conj(spectrum[bins[k]]));
+            largest = std::max(largest, std::fabs(gradient[k]));
+        }
+        if (!(largest > 0)) break;
+        for (size_t k = 0; k < count; ++k) phase[k] -= kStep * gradient[k] / largest;
+    }
+    return best;
+}
+
+// A twin tone: low and high tone in the amplitude ratio `ratio`, both in sine phase, over
+// their exact common period: the fewest samples holding a whole number of cycles of each.
+std::vector<double> TwinTone(const PeriodKey& key)
+{
+    const bool smpte = key.kind == PeriodKind::ImdSmpte;
+    const auto low = static_cast<int64_t>(smpte ? kSmpteLowHz : kCcifLowHz);
+    const auto high = static_cast<int64_t>(smpte ? kSmpteHighHz : kCcifHighHz);
+    const double ratio = smpte ? kSmpteRatio : 1;
+    const int64_t fs = key.samplingRate;
+    if (fs <= 0 || !(2 * high < fs))
+        throw std::invalid_argument("the " + std::to_string(high) + " Hz tone is not below half the sampling rate");
+    const int64_t n = fs / std::gcd(fs, std::gcd(low, high));
+    std::vector<double> x(static_cast<size_t>(n));
+    for (int64_t t = 0; t < n; ++t) {
+        // The phase from whole numbers: (f t mod fs) / fs cycles, exact for every t.
+        const double a = 2 * std::numbers::pi * static_cast<double>(low * t % fs) / static_cast<double>(fs);
+        const double b = 2 * std::numbers::pi * static_cast<double>(high * t % fs) / static_cast<double>(fs);
+        x[static_cast<size_t>(t)] = ratio * std::sin(a) + std::sin(b);
+    }
+    return x;
+}
 } // namespace
+
+std::vector<uint32_t> MultitoneBins(int length, int32_t samplingRate)
+{
+    const double n = std::ldexp(1.0, length);
+    std::vector<uint32_t> bins;
+    for (double f : kThirdOctaveHz) {
+        if (!(f < 0.45 * samplingRate)) break;
+        auto b = static_cast<uint32_t>(std::max(1.0, std::nearbyint(f * n / samplingRate)));
+        if (!bins.empty() && b <= bins.back()) b = bins.back() + 1;
+        bins.push_back(b);
+    }
+    return bins;
+}
 
 PeriodTable BuildPeriod(const PeriodKey& key, const std::atomic<bool>* cancel)
 {
     const auto check = [cancel] {
         if (cancel && cancel->load(std::memory_order_relaxed)) throw PeriodCancelled{};
     };
+    if (key.kind == PeriodKind::ImdSmpte || key.kind == PeriodKind::ImdCcif || key.kind == PeriodKind::Multitone) {
+        PeriodTable t;
+        t.key = key;
+        if (key.kind == PeriodKind::Multitone) {
+            if (key.length < kMultitoneMinLength || key.length > kPeriodMaxLength)
+                throw std::invalid_argument("a multitone's length is 2^12 to 2^24 samples");
+            t.samples = Multitone(key, check);
+        } else {
+            t.samples = TwinTone(key);
+        }
+        const double peak = Peak(t.samples);
+        for (double& v : t.samples) v /= peak;
+        t.peak = 1;
+        return t;
+    }
     if (key.length < kPeriodMinLength || key.length > kPeriodMaxLength)
         throw std::invalid_argument("a periodic noise's length is 2^10 to 2^24 samples");
     const size_t n = size_t{1} << key.length;

@@ -1,10 +1,17 @@
 #pragma once
-// Periodic noise: one period of 2^K samples whose every FFT bin has exactly its target
+// Periodic signals. Periodic noise: one period of 2^K samples whose every FFT bin has exactly its target
 // magnitude (flat for white, 1/sqrt(f) for pink, 1/f for brown, from 10 Hz up to half the
 // sampling rate, nothing below), with phases drawn from a seed and refined until the
-// period's crest factor is at most 4. The period is made off the fill: BuildPeriod runs on
-// a worker (PeriodCache); the fill only reads a finished table.
+// period's crest factor is at most 4. The multitone: 31 tones of one amplitude at the ISO
+// third-octave centres from 20 Hz to 20 kHz (those below 0.45 of the sampling rate), each
+// on the nearest bin of 2^K samples, with phases refined until the crest factor is at most
+// 3.45 (each round costs two transforms of the period; the whole takes some 3 ms for 2^12
+// samples, 0.1 s for 2^16, 1 s for 2^18, 5 s for 2^20, and longer periods far more). The twin tones for intermodulation: 60 Hz and 7 kHz at 4:1 (SMPTE), 19 kHz and
+// 20 kHz at 1:1 (CCIF), over their exact common period (2400 samples for SMPTE at 48 kHz,
+// 48 for CCIF). The period is made off the fill: BuildPeriod runs on a worker
+// (PeriodCache); the fill only reads a finished table.
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -20,8 +27,15 @@ inline constexpr int kPeriodMinLength = 10; // 2^10 samples
 inline constexpr int kPeriodMaxLength = 24; // 2^24 samples
 inline constexpr double kPeriodLowestHz = 10;
 inline constexpr double kPeriodMaxCrest = 4;
+inline constexpr int kMultitoneMinLength = 12; // 2^12 samples
+inline constexpr double kMultitoneMaxCrest = 3.45;
+inline constexpr std::array<double, 31> kThirdOctaveHz{
+    20,   25,   31.5, 40,   50,   63,   80,   100,  125,   160,   200,   250,   315,   400,   500,  630,
+    800,  1000, 1250, 1600, 2000, 2500, 3150, 4000, 5000, 6300, 8000, 10000, 12500, 16000, 20000};
+inline constexpr double kSmpteLowHz = 60, kSmpteHighHz = 7000, kSmpteRatio = 4; // low : high in amplitude
+inline constexpr double kCcifLowHz = 19000, kCcifHighHz = 20000;
 
-enum class PeriodKind { White, Pink, Brown };
+enum class PeriodKind { White, Pink, Brown, Multitone, ImdSmpte, ImdCcif };
 
 struct PeriodKey {
     PeriodKind kind = PeriodKind::White;
@@ -31,8 +45,11 @@ struct PeriodKey {
     auto operator<=>(const PeriodKey&) const = default;
 };
 
-// One period scaled so that its RMS is that of a full-scale sine (1/sqrt(2)): a level of
-// L dBFS then gives the RMS of an L dBFS sine (AES17).
+// A noise's period scaled so that its RMS is that of a full-scale sine (1/sqrt(2)): a level
+// of L dBFS then gives the RMS of an L dBFS sine (AES17). The tones' periods are scaled so
+// that their largest sample is 1: the level is the composite's peak. The length is 2^K
+// (key.length) for the noises and the multitone; a twin tone's key has length 0 and its
+// table the exact period.
 struct PeriodTable {
     PeriodKey key;
     std::vector<double> samples;
@@ -42,8 +59,13 @@ struct PeriodTable {
 // Thrown by BuildPeriod when it is called off.
 struct PeriodCancelled {};
 
+// The bins of the multitone's tones in a period of 2^K samples: the nearest to each
+// third-octave centre below 0.45 of the rate, at least 1, each above the one before.
+std::vector<uint32_t> MultitoneBins(int length, int32_t samplingRate);
+
 // Makes the period. Pure; any thread; allocates. Throws std::invalid_argument for a length
-// outside 10..24, and PeriodCancelled once `cancel` is set (checked between transforms).
+// outside 10..24 (12..24 for the multitone), or a twin tone whose upper tone is not below half
+// the sampling rate, and PeriodCancelled once `cancel` is set (checked between transforms).
 PeriodTable BuildPeriod(const PeriodKey& key, const std::atomic<bool>* cancel = nullptr);
 
 // Periods made on worker threads and kept while they may be asked for again. get() and

@@ -30,10 +30,23 @@ enum WaveForm : int {
     kWhiteNoisePeriodic = 10,
     kPinkNoisePeriodic = 11,
     kBrownNoisePeriodic = 12,
+    // Standard test signals that fix their own frequencies, made as periods too: 31 tones at
+    // the third-octave centres on the bins of 2^K samples, and the two twin tones for
+    // intermodulation (60 Hz + 7 kHz at 4:1, 19 kHz + 20 kHz at 1:1) over their exact period.
+    kMultitone = 13,
+    kImdSmpte = 14,
+    kImdCcif = 15,
 };
-inline constexpr int kWaveFormCount = 13;
+inline constexpr int kWaveFormCount = 16;
 
 inline constexpr bool IsPeriodicNoise(int index) { return index >= kWhiteNoisePeriodic && index <= kBrownNoisePeriodic; }
+// The signals the fill reads from a period table.
+inline constexpr bool IsPeriodicSignal(int index) { return index >= kWhiteNoisePeriodic && index <= kImdCcif; }
+// The signals that fix their own frequencies (the frequency fields do not apply).
+inline constexpr bool IsFixedTones(int index) { return index >= kMultitone && index <= kImdCcif; }
+inline constexpr bool IsTwinTone(int index) { return index == kImdSmpte || index == kImdCcif; }
+// The signals whose period is 2^K samples from the length field.
+inline constexpr bool HasPeriodLength(int index) { return IsPeriodicNoise(index) || index == kMultitone; }
 
 // The wave function's number for a channel's list index: the first ten entries of the left
 // list are 0-9 and of the right list 10-19 (a right index of -1, nothing selected, is 9);
@@ -84,6 +97,7 @@ struct OutputSettings {
     std::string txtCorrectionFactor = "0";
     int cboCorrectionUnits = 0;         // 0 "%", 1 "cent"
     double FrequencyCorrection = 1.0;   // multiplier applied to every frequency
+    bool AliasFree = false;             // square, triangle and sawtooth without aliases
 
     bool floatSamples() const { return Quantisation == kFloatQuantisation; }
     // Triangular dither before rounding: integer samples only.

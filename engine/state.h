@@ -30,14 +30,24 @@ struct ChannelState {
     uint32_t MlsMask = 0;      // where the feedback bit enters: 2^(L-1)
     uint32_t MlsTaps = 0x3;    // register bits whose parity is fed back
     int32_t OnFactor = 1;      // 1 when the channel is on
-    // A periodic noise: its period (owned by the generator), 2^K - 1, where the right
-    // channel reads ahead of the counter (its phase offset), and a scale below 1 when the
-    // level would take the period's peak past full scale.
+    // A periodic signal: its period (owned by the generator), 2^K - 1 for a period of 2^K
+    // samples (0 for one of another length), its length, where the right channel reads
+    // ahead of the counter (its phase offset), and a scale below 1 when the level would take
+    // the period's peak past full scale.
     const double* Period = nullptr;
     uint32_t PeriodMask = 0;
+    uint64_t PeriodSize = 0;
     int64_t PeriodOffset = 0;
     double PeriodScale = 1.0;
 };
+
+// Where frame `counter` reads in the channel's period: a mask for 2^K samples, a remainder
+// for other lengths. Needs a period.
+inline uint64_t PeriodIndex(const ChannelState& s, int64_t counter)
+{
+    const auto at = static_cast<uint64_t>(counter + s.PeriodOffset);
+    return s.PeriodMask != 0 ? at & s.PeriodMask : at % s.PeriodSize;
+}
 
 struct GeneratorState {
     // 64-bit so that long and repeating signals never overflow the counter.

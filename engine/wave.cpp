@@ -53,6 +53,13 @@ double Generator::waveValue(Channel c, int w)
 {
     ChannelState& s = (*this)[c];
     const ChannelSettings& cs = settings[c];
+    BandLimiter& limiter = bandLimiters_[static_cast<size_t>(c)];
+    const bool limited = bandLimited(w);
+    if (limited)
+        limiter.beginFrame({s.Phase, s.Step, s.TargetStep, s.SweepFactor, s.SweepIncrement, s.SawPrevious},
+                           bandLimitRules(c, w), state.SampleCounter);
+    else if (limiter.active())
+        limiter.reset();
 
     s.Phase += s.Step;
     if (cs.chkConstant) {
@@ -70,12 +77,16 @@ double Generator::waveValue(Channel c, int w)
     // pulse's polarity may be applied before the sample is rounded.
     switch (w) {
     case kSine: return std::sin(theta) * g;
-    case kSquare: return sign(std::sin(theta)) * g;
-    case kTriangular: return triangle(theta) * g;
+    case kSquare:
+        if (limited) return limiter.value(s.Phase, s.Step, 0) * g;
+        return sign(std::sin(theta)) * g;
+    case kTriangular:
+        if (limited) return limiter.value(s.Phase, s.Step, 0) * g;
+        return triangle(theta) * g;
     case kSawtooth: {
         s.SawValue = s.Step / kTwoPi * 2 + s.SawPrevious;
         if (s.SawValue > 1) s.SawValue -= 2;
-        const double v = g * s.SawValue;
+        const double v = g * (limited ? limiter.value(s.Phase, s.Step, s.SawValue) : s.SawValue);
         s.SawPrevious = s.SawValue;
         return v;
     }
@@ -92,9 +103,12 @@ double Generator::waveValue(Channel c, int w)
     }
     case kWhiteNoisePeriodic:
     case kPinkNoisePeriodic:
-    case kBrownNoisePeriodic: {
+    case kBrownNoisePeriodic:
+    case kMultitone:
+    case kImdSmpte:
+    case kImdCcif: {
         if (!s.Period) return 0; // its period is still being made
-        const double v = s.Period[static_cast<uint64_t>(state.SampleCounter + s.PeriodOffset) & s.PeriodMask];
+        const double v = s.Period[PeriodIndex(s, state.SampleCounter)];
         return v * (full * (s.Amplitude * s.PeriodScale) * s.ModFactor);
     }
     default: return 0; // nothing selected: the oscillator still advances

@@ -35,8 +35,21 @@ std::string PeriodicName(const WaveNameChannel& c)
     return Trim(kind) + " periodic 2^" + c.mlsLength + " " + c.amplitude + "dBFS";
 }
 
+// The signals that fix their own frequencies name them: "Multitone third-octave 2^16 -1dBFS",
+// "IMD SMPTE 60Hz+7kHz 4-1 -1dBFS", "IMD CCIF 19kHz+20kHz 1-1 -1dBFS".
+std::string FixedTonesName(const WaveNameChannel& c)
+{
+    const std::string kind = Trim(c.waveForm);
+    std::string what = kind;
+    if (kind == "Multitone") what += " third-octave 2^" + c.mlsLength;
+    if (kind == "IMD SMPTE") what += " 60Hz+7kHz 4-1";
+    if (kind == "IMD CCIF") what += " 19kHz+20kHz 1-1";
+    return what + " " + c.amplitude + "dBFS";
+}
+
 std::string OneSignal(const WaveNameChannel& c)
 {
+    if (c.fixedTones) return FixedTonesName(c);
     if (c.periodic) return PeriodicName(c);
     std::string s = c.waveForm + " ";
     if (!Contains(s, "oise")) {
@@ -88,6 +101,7 @@ std::string SuggestedWaveFileName(const WaveNameFields& f)
         name += OneSignal(left);
     } else {
         auto part = [](const WaveNameChannel& c, const std::string& side, const std::string& s) {
+            if (c.fixedTones) return side + FixedTonesName(c);
             return c.periodic ? side + PeriodicName(c) : ChannelPart(c, s);
         };
         if (left.tick) name += part(left, "L=", "L=" + left.waveForm);

@@ -12,6 +12,7 @@ struct WaveNameChannel {
     std::string waveForm;     // the waveform list's item text, hidden "Noise" ending and all
     bool mls = false;         // the waveform is "MLS"
     bool periodic = false;    // a periodic noise: "Pink Noise periodic 2^16 -20dBFS"
+    bool fixedTones = false;  // the multitone or a twin tone: "IMD SMPTE 60Hz+7kHz 4-1 -1dBFS"
     bool constant = true;     // Constant (true) or Sweep
     bool tick = true;         // Lefttick / RightTick
     std::string fInit, fFinal, amplitude;

@@ -102,7 +102,7 @@ TEST_F(RenderTest, BadInputIsOneLineExitTwoAndNoFile)
     };
     const Case cases[] = {
         {"OUT Bogus=1", "Bogus"},
-        {"OUT WaveFormLeft=13", "WaveFormLeft"},
+        {"OUT WaveFormLeft=16", "WaveFormLeft"},
         {"OUT Loop=2", "Loop"},
         {"OUT fInitLeft=abc", "abc"},
         {"OUT fInitLeft=30000", "fInitLeft"},

@@ -367,7 +367,7 @@ TEST_F(WindowStateTest, ListIndicesOutsideTheirListsFailButAVanishedDeviceFallsB
         const char* line;
         bool complete;
     };
-    for (const Case& c : {Case{"WaveFormLeft", "WaveFormLeft = integer 13", false},
+    for (const Case& c : {Case{"WaveFormLeft", "WaveFormLeft = integer 16", false},
                           Case{"ModFunctionRight", "ModFunctionRight = integer -1", false},
                           Case{"PeakRmsL", "PeakRmsL = integer 7", false},
                           Case{"WaveDevice", "WaveDevice = integer 9", true}}) {

@@ -22,6 +22,7 @@ WaveNameChannel Tone(const std::string& wave, const std::string& f, const std::s
     c.waveForm = Item(wave, left);
     c.mls = wave == "MLS";
     c.periodic = wave.find("(periodic)") != std::string::npos;
+    c.fixedTones = wave == "Multitone" || wave.starts_with("IMD ");
     c.fInit = f;
     c.fFinal = "1000";
     c.amplitude = level;
@@ -109,6 +110,16 @@ TEST(SuggestedWaveFileName, FollowsTheNamingRules)
          "10s Pink Noise periodic 2^16 -20dBFS.wav"},
         {Stereo(Tone("White Noise (periodic)", "1", "-20"), Tone("Brown Noise (periodic)", "1", "-26", false)),
          "5s L=White Noise periodic 2^16 -20dBFS; R=Brown Noise periodic 2^16 -26dBFS.wav"},
+        // The signals that fix their own frequencies name them, not the frequency fields.
+        {[] {
+             WaveNameFields f = Mono(Tone("IMD SMPTE", "1000", "-1"));
+             f.duration = "10";
+             return f;
+         }(),
+         "10s IMD SMPTE 60Hz+7kHz 4-1 -1dBFS.wav"},
+        {Mono(Tone("Multitone", "1000", "-3")), "5s Multitone third-octave 2^16 -3dBFS.wav"},
+        {Stereo(Tone("IMD CCIF", "1", "-6"), Tone("Multitone", "1", "-1", false)),
+         "5s L=IMD CCIF 19kHz+20kHz 1-1 -6dBFS; R=Multitone third-octave 2^16 -1dBFS.wav"},
         // A '/' typed into a field cannot go into a file name.
         {Mono(Tone("Sine", "1/2", "0")), "5s Sine 1_2Hz 0dBFS.wav"},
     };

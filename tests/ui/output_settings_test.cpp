@@ -158,6 +158,40 @@ TEST_F(OutputSettingsTest, AStoreWithoutDitherKeepsItsOtherValues)
     }
 }
 
+// "Alias-free waveforms" is off at first and with a store from before it existed; set, it is
+// kept, and it changes what a square plays.
+TEST_F(OutputSettingsTest, AliasFreeIsOffUntilSetAndThenKept)
+{
+    EXPECT_FALSE(controller->settingsDialog().chkAliasFree->isChecked());
+    EXPECT_FALSE(generator().settings.output.AliasFree);
+    {
+        // A store written before the option existed.
+        SettingsStore store = SettingsStore::openForWriting();
+        store.writeInteger("Fs", 4);
+        store.writeInteger("Buffers", 0);
+        store.writeInteger("Quant", 1);
+        store.writeInteger("BufferSize", 1);
+        store.writeBoolean("DisableSS", true);
+        store.writeText("txtCorrectionFactor", "0");
+        store.writeInteger("cboCorrectionUnits", 0);
+        store.writeText("txtPort", "1193");
+        store.close();
+    }
+    make();
+    EXPECT_FALSE(generator().settings.output.AliasFree);
+    EXPECT_EQ(generator().settings.output.SamplingRate, 48000);
+
+    TfrmSettings& d = controller->settingsDialog();
+    d.open();
+    d.chkAliasFree->click();
+    EXPECT_TRUE(generator().settings.output.AliasFree);
+    d.close();
+    EXPECT_TRUE(SettingsStore::openForReading().readBoolean("AliasFree"));
+    make();
+    EXPECT_TRUE(generator().settings.output.AliasFree);
+    EXPECT_TRUE(controller->settingsDialog().chkAliasFree->isChecked());
+}
+
 struct CorrectionCase {
     const char* text;
     int unit;

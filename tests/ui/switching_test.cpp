@@ -6,6 +6,7 @@
 
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/frequency_display/frequency_text.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/shape_circle.h"
 
@@ -402,6 +403,52 @@ TEST_F(SwitchingTest, APeriodicNoisePlaysItsPeriodAgainAndAgain)
     EXPECT_TRUE(left.lblLevelLimit->text().startsWith(QStringLiteral("max -")));
     type(left.Amplitude, QStringLiteral("-20"));
     EXPECT_FALSE(left.lblLevelLimit->isVisibleTo(window.get()));
+}
+} // namespace
+} // namespace velmora::ui::test
+
+namespace velmora::ui::test {
+namespace {
+// The signals that fix their own frequencies: the frequency fields go, the multitone shows
+// its length field (and no seed), the display reads what plays, and CCIF at a rate whose half
+// is below 20 kHz brings the sampling-rate notice and does not start.
+TEST_F(SwitchingTest, FixedTonesHideTheFrequencyAndRefuseARateTooLow)
+{
+    ChannelWidgets& left = ch(Channel::Left);
+    choose(left.WaveForm, kMultitone);
+    EXPECT_FALSE(left.boxFrequency->isVisibleTo(window.get()));
+    EXPECT_TRUE(left.grpMLS->isVisibleTo(window.get()));
+    EXPECT_TRUE(left.txtMLSLength->isVisibleTo(window.get()));
+    EXPECT_FALSE(left.txtMLSSeed->isVisibleTo(window.get()));
+    type(left.txtMLSLength, QStringLiteral("12"));
+    EXPECT_EQ(FrequencyDisplayText(generator()), "2^12");
+    click(w().btnON);
+    pump();
+    EXPECT_TRUE(controller->switching().GeneratorRunning());
+    click(w().btnOFF);
+    pump();
+
+    choose(left.WaveForm, kImdSmpte);
+    EXPECT_FALSE(left.boxFrequency->isVisibleTo(window.get()));
+    EXPECT_FALSE(left.grpMLS->isVisibleTo(window.get()));
+    EXPECT_EQ(FrequencyDisplayText(generator()), "60+7000 Hz");
+
+    // The window starts at 11025 Hz: 20 kHz does not fit.
+    notices.notices.clear();
+    notices.errors.clear();
+    choose(left.WaveForm, kImdCcif);
+    ASSERT_EQ(notices.notices.size(), 1u);
+    EXPECT_EQ(notices.notices[0], QStringLiteral("AboveNyquistLimit"));
+    click(w().btnON);
+    pump();
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    ASSERT_EQ(notices.errors.size(), 1u);
+    EXPECT_TRUE(notices.errors[0].contains(QStringLiteral("half the sampling rate")));
+
+    // Back to a sine: the frequency fields return, the length field goes.
+    choose(left.WaveForm, kSine);
+    EXPECT_TRUE(left.boxFrequency->isVisibleTo(window.get()));
+    EXPECT_FALSE(left.grpMLS->isVisibleTo(window.get()));
 }
 } // namespace
 } // namespace velmora::ui::test

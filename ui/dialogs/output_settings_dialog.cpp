@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QUrl>
 
 #include <exception>
@@ -72,7 +73,7 @@ TfrmSettings::TfrmSettings(Generator& generator, ControlBinding& binding, Window
 void TfrmSettings::build()
 {
     QGroupBox* signal = makeGroupBox(this, QStringLiteral("GroupBox1"), QStringLiteral(" Signal Data "),
-                                     QRect(8, 8, 250, 114));
+                                     QRect(8, 8, 250, 138));
     makeLabel(signal, QStringLiteral("Label1"), QStringLiteral("Sampling Rate [Hz]"), 10, 24);
     cboFsList = makeList(signal, "cboFsList", kRates, QRect(130, 20, 80, 22));
     makeLabel(signal, QStringLiteral("Label2"), QStringLiteral("Quantisation"), 10, 54);
@@ -82,9 +83,13 @@ void TfrmSettings::build()
     cboDither = makeList(signal, "cboDither", kDithers, QRect(130, 80, 80, 22));
     cboDither->setCurrentIndex(0);
     cboDither->setToolTip(QStringLiteral("Triangular dither of +/-1 LSB before 16- and 24-bit samples are rounded"));
+    chkAliasFree = makeCheckBox(signal, QStringLiteral("chkAliasFree"), QStringLiteral("Alias-free waveforms"),
+                                QRect(10, 110, 200, 20));
+    chkAliasFree->setToolTip(QStringLiteral("Square, triangle and sawtooth with only the harmonics below half the "
+                                            "sampling rate, peaking at the set level"));
 
     // Everything below the signal group sits this much lower than the group's first size.
-    constexpr int kBelow = 30;
+    constexpr int kBelow = 54;
     QGroupBox* buffers = makeGroupBox(this, QStringLiteral("GroupBox2"), QStringLiteral("Buffer Settings "),
                                       QRect(8, 100 + kBelow, 250, 84));
     makeLabel(buffers, QStringLiteral("Label4"), QStringLiteral("Buffer Size:"), 10, 24);
@@ -135,6 +140,11 @@ void TfrmSettings::build()
     connect(cboBuffers, &QComboBox::activated, this, [this] { cboBuffersChange(); });
     // Dither changes the next buffer's samples; the generator keeps playing.
     connect(cboDither, &QComboBox::activated, this, [this] { takeListValues(); });
+    // So does the alias-free option: the next buffer's waves change, from a fresh prediction.
+    connect(chkAliasFree, &QCheckBox::toggled, this, [this] {
+        takeListValues();
+        generator_.prepareBandLimit();
+    });
     connect(cboBufferSize, &QComboBox::activated, this, [this] { cboBufferSizeChange(); });
     connect(HelpButton, &QPushButton::clicked, this, [this] {
         if (hooks_.help) hooks_.help(2);
@@ -178,6 +188,16 @@ void TfrmSettings::FormCreate()
     } catch (const std::exception&) {
         cboDither->setCurrentIndex(0);
     }
+    // So did the alias-free option: off unless stored on.
+    {
+        const QSignalBlocker quiet(chkAliasFree);
+        chkAliasFree->setChecked(false);
+        try {
+            if (store.valueExists("AliasFree")) chkAliasFree->setChecked(store.readBoolean("AliasFree"));
+        } catch (const std::exception&) {
+            chkAliasFree->setChecked(false);
+        }
+    }
     binding_.mirror({Field::txtCorrectionFactor});
     binding_.mirror({Field::cboCorrectionUnits});
     binding_.run([this] { generator_.txtCorrectionFactorChange(); });
@@ -192,6 +212,7 @@ void TfrmSettings::takeListValues()
     o.SamplingRate = numberOf(cboFsList, o.SamplingRate);
     o.Quantisation = cboQuant->currentIndex() == 2 ? kFloatQuantisation : numberOf(cboQuant, 16);
     o.Dither = cboDither->currentIndex() == 1 ? kDitherTpdf : kDitherNone;
+    o.AliasFree = chkAliasFree->isChecked();
     o.Buffers = numberOf(cboBuffers, o.Buffers);
     o.BufferSize = numberOf(cboBufferSize, o.BufferSize);
 }
@@ -209,6 +230,14 @@ void TfrmSettings::cboFsListChange()
             double value = 0;
             if (TryIntlStrToFloat(generator_.text(control), value) && value > limit)
                 binding_.run([&] { generator_.setText(control, NumberToText(limit)); });
+        }
+    }
+    // A twin tone cannot come down: its upper tone is fixed. The sampling-rate notice says so.
+    for (Channel c : kChannels) {
+        const bool used = c == Channel::Left || generator_.settings.stereo();
+        if (used && !generator_.tonesFit(c) && generator_.hooks.aboveNyquist) {
+            generator_.hooks.aboveNyquist(c);
+            break;
         }
     }
     if (hooks_.refreshLabels) hooks_.refreshLabels();
@@ -247,6 +276,7 @@ void TfrmSettings::save()
     store.writeInteger("Quant", cboQuant->currentIndex());
     store.writeInteger("BufferSize", cboBufferSize->currentIndex());
     store.writeInteger("Dither", cboDither->currentIndex());
+    store.writeBoolean("AliasFree", chkAliasFree->isChecked());
     store.writeBoolean("DisableSS", chkDisableSS->isChecked());
     store.writeText("txtCorrectionFactor", txtCorrectionFactor->text().toStdString());
     store.writeInteger("cboCorrectionUnits", cboCorrectionUnits->currentIndex());

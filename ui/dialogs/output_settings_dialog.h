@@ -44,6 +44,7 @@ public:
     QComboBox* cboFsList = nullptr;
     QComboBox* cboQuant = nullptr;
     QComboBox* cboDither = nullptr;
+    QCheckBox* chkAliasFree = nullptr;
     QComboBox* cboBufferSize = nullptr;
     QComboBox* cboBuffers = nullptr;
     QLineEdit* txtCorrectionFactor = nullptr;

@@ -34,11 +34,14 @@ int64_t StartingFrequency(const Generator& g, Channel channel)
 }
 
 namespace {
-// A channel's reading: its frequency, or for a periodic noise (which has none) its period,
-// "2^16".
+// A channel's reading: its frequency, or for a periodic noise (which has none) and the
+// multitone (which has 31) its period, "2^16"; the twin tones their two, "60+7000 Hz".
 std::string Reading(const Generator& g, Channel c, bool playing)
 {
-    if (IsPeriodicNoise(g.settings[c].WaveForm)) return "2^" + std::to_string(g.periodKey(c).length);
+    const int w = g.settings[c].WaveForm;
+    if (HasPeriodLength(w)) return "2^" + std::to_string(g.periodKey(c).length);
+    if (w == kImdSmpte) return "60+7000 Hz";
+    if (w == kImdCcif) return "19000+20000 Hz";
     return std::to_string(playing ? DisplayedFrequency(g, c) : StartingFrequency(g, c)) + " Hz";
 }
 } // namespace

@@ -87,6 +87,7 @@ void VisibilityRules::waveFormChange(Channel c)
     ch.Logarithmic->setToolTip(QStringLiteral("Logarithmic change in frequency"));
     constantClick(c);
     show({ch.grpNoise, ch.grpMLS}, false);
+    show({ch.lblMLSSeed, ch.txtMLSSeed}, true); // inside the group: shown with it
 
     switch (s_[c].WaveForm) {
     case kWhiteNoise:
@@ -116,6 +117,19 @@ void VisibilityRules::waveFormChange(Channel c)
         setPhaseTrio(false);
         ch.grpMLS->setVisible(true);
         show({ch.boxFrequency, ch.grpNoise}, false);
+        break;
+    case kMultitone:
+        // Its frequencies are its own; its period is 2^K samples: the length field (the seed
+        // field has nothing to do).
+        setPhaseTrio(false);
+        ch.grpMLS->setVisible(true);
+        show({ch.lblMLSSeed, ch.txtMLSSeed}, false);
+        show({ch.boxFrequency, ch.grpNoise}, false);
+        break;
+    case kImdSmpte:
+    case kImdCcif:
+        setPhaseTrio(false);
+        show({ch.boxFrequency, ch.grpNoise, ch.grpMLS}, false);
         break;
     default: // the tones, or nothing selected
         phaseRule();

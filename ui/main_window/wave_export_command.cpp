@@ -241,6 +241,7 @@ WaveNameFields WaveExportCommand::nameFields() const
         n.waveForm = ch.WaveForm->currentText().toStdString();
         n.mls = ch.WaveForm->currentIndex() == kMLS;
         n.periodic = IsPeriodicNoise(ch.WaveForm->currentIndex());
+        n.fixedTones = IsFixedTones(ch.WaveForm->currentIndex());
         n.constant = ch.chkConstant->isChecked();
         n.tick = ch.Tick->isChecked();
         n.fInit = ch.fInit->text().toStdString();

@@ -3,11 +3,12 @@
 namespace velmora::ui {
 
 namespace {
-constexpr int kWaveFormCount = 13;
+constexpr int kWaveFormCount = 16;
 const char* const kWaveFormNames[kWaveFormCount] = {
     "Sine",       "Square",     "Triangular",  "Sawtooth", "White Noise",
     "Pink Noise", "Sine Pulse", "Dirac Pulse", "Silence",  "MLS",
     "White Noise (periodic)", "Pink Noise (periodic)", "Brown Noise (periodic)",
+    "Multitone", "IMD SMPTE", "IMD CCIF",
 };
 } // namespace
 

@@ -76,6 +76,16 @@ QPixmap scope(const QPolygon& trace, const QColor& colour)
     return pixmap;
 }
 
+// The multitone as an analyser shows it: equal lines spread over the screen.
+QPixmap comb()
+{
+    QPixmap pixmap = scope(QPolygon(), kTrace);
+    QPainter p(&pixmap);
+    p.setPen(kTrace);
+    for (int x = 3; x <= 14; x += 2) p.drawLine(x, 3, x, 14);
+    return pixmap;
+}
+
 QPixmap paper(const QPolygon& curve)
 {
     QPixmap pixmap(16, 16);
@@ -169,6 +179,9 @@ QString pictureName(Picture picture)
     case Picture::WhitePeriodic: return QStringLiteral("WHITEPERIODIC");
     case Picture::PinkPeriodic: return QStringLiteral("PINKPERIODIC");
     case Picture::BrownPeriodic: return QStringLiteral("BROWNPERIODIC");
+    case Picture::Multitone: return QStringLiteral("MULTITONE");
+    case Picture::ImdSmpte: return QStringLiteral("IMDSMPTE");
+    case Picture::ImdCcif: return QStringLiteral("IMDCCIF");
     }
     return {};
 }
@@ -194,6 +207,12 @@ QPixmap drawPicture(Picture picture)
     case Picture::WhitePeriodic: return keyedOut(scope(periodicTrace(12345u, 0), kWhiteTrace));
     case Picture::PinkPeriodic: return keyedOut(scope(periodicTrace(2024u, 1), kPinkTrace));
     case Picture::BrownPeriodic: return keyedOut(scope(periodicTrace(77u, 3), kBrownTrace));
+    case Picture::Multitone: return keyedOut(comb());
+    // A slow tone carrying a fast one a quarter its size; two close tones beating.
+    case Picture::ImdSmpte:
+        return keyedOut(scope(traceOf([](double t) { return 0.75 * sine(t) + 0.25 * std::sin(12 * kPi * t); }), kTrace));
+    case Picture::ImdCcif:
+        return keyedOut(scope(traceOf([](double t) { return std::sin(11 * kPi * t) * std::cos(kPi * t); }), kTrace));
     }
     return {};
 }
@@ -204,6 +223,7 @@ QPixmap waveFormPicture(int index)
         Picture::Sine,      Picture::Square,   Picture::Triangular, Picture::Sawtooth, Picture::White,
         Picture::Pink,      Picture::SinPulseP, Picture::PulsePos,  Picture::Silence,  Picture::White,
         Picture::WhitePeriodic, Picture::PinkPeriodic, Picture::BrownPeriodic,
+        Picture::Multitone, Picture::ImdSmpte, Picture::ImdCcif,
     };
     if (index < 0 || index >= static_cast<int>(std::size(kByIndex)))
         return {};

@@ -13,8 +13,9 @@ enum class Picture {
     ModSine, ModCos, ModSquare, ModTriangle,
     Mono, Stereo,
     WhitePeriodic, PinkPeriodic, BrownPeriodic,
+    Multitone, ImdSmpte, ImdCcif,
 };
-inline constexpr int kPictureCount = 18;
+inline constexpr int kPictureCount = 21;
 
 // The picture's name ("SINE", "MODCOS", "STEREO", ...).
 QString pictureName(Picture picture);
