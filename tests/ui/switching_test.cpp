@@ -421,7 +421,7 @@ TEST_F(SwitchingTest, FixedTonesHideTheFrequencyAndRefuseARateTooLow)
     EXPECT_TRUE(left.txtMLSLength->isVisibleTo(window.get()));
     EXPECT_FALSE(left.txtMLSSeed->isVisibleTo(window.get()));
     type(left.txtMLSLength, QStringLiteral("12"));
-    EXPECT_EQ(FrequencyDisplayText(generator()), "2^12");
+    EXPECT_EQ(FrequencyDisplayText(generator(), false), "2^12");
     click(w().btnON);
     pump();
     EXPECT_TRUE(controller->switching().GeneratorRunning());
@@ -431,7 +431,7 @@ TEST_F(SwitchingTest, FixedTonesHideTheFrequencyAndRefuseARateTooLow)
     choose(left.WaveForm, kImdSmpte);
     EXPECT_FALSE(left.boxFrequency->isVisibleTo(window.get()));
     EXPECT_FALSE(left.grpMLS->isVisibleTo(window.get()));
-    EXPECT_EQ(FrequencyDisplayText(generator()), "60+7000 Hz");
+    EXPECT_EQ(FrequencyDisplayText(generator(), false), "60+7000 Hz");
 
     // The window starts at 11025 Hz: 20 kHz does not fit.
     notices.notices.clear();
