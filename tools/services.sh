@@ -87,6 +87,12 @@ velmora_services_stop() {
 }
 
 velmora_services_start() {
+  # An interrupt while the services start ends the script (its EXIT trap stops what has
+  # started), even when the program then in the foreground exits normally on it instead of
+  # dying of it, which would let the shell go on starting.
+  local caller_int
+  caller_int=$(trap -p INT)
+  trap 'exit 130' INT
   if [[ -z "${VELMORA_GUARD_PID:-}" ]]; then
     velmora_guard_start
     VELMORA_SERVICES_GUARDED=1
@@ -153,4 +159,5 @@ velmora_services_start() {
   velmora_guard_add pid $!
   # The sink takes up the short latency only when the block it was sleeping in ends.
   sleep 2.2
+  if [[ -n $caller_int ]]; then eval "$caller_int"; else trap - INT; fi
 }
