@@ -3,8 +3,6 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 
-#include <memory>
-
 namespace velmora::ui {
 
 namespace {
@@ -12,13 +10,33 @@ namespace {
 // they come, as without this class.
 constexpr size_t kMostPalettes = 64;
 
-// A copy of `option` (of its own kind) with `palette`.
-template <typename Option>
-std::unique_ptr<QStyleOption> withPalette(const QStyleOption* option, const QPalette& palette)
+// Draws a copy of `option`, of its own kind, with `palette`. The copy lives on the stack as
+// its real type: the options have no virtual destructor, so none is ever deleted through a
+// pointer to its base.
+template <typename Option, typename Draw>
+void drawCopy(const QStyleOption* option, const QPalette& palette, const Draw& draw)
 {
-    auto copy = std::make_unique<Option>(*static_cast<const Option*>(option));
-    copy->palette = palette;
-    return copy;
+    Option copy(*static_cast<const Option*>(option));
+    copy.palette = palette;
+    draw(&copy);
+}
+
+// The options are copied whole, by their real kind (its type says which), and only their
+// palette is replaced; a kind not listed keeps its own palette.
+template <typename Draw>
+void drawWithPalette(const QStyleOption* option, const QPalette& palette, const Draw& draw)
+{
+    switch (option->type) {
+    case QStyleOption::SO_Frame: return drawCopy<QStyleOptionFrame>(option, palette, draw);
+    case QStyleOption::SO_Button: return drawCopy<QStyleOptionButton>(option, palette, draw);
+    case QStyleOption::SO_GroupBox: return drawCopy<QStyleOptionGroupBox>(option, palette, draw);
+    case QStyleOption::SO_ComboBox: return drawCopy<QStyleOptionComboBox>(option, palette, draw);
+    case QStyleOption::SO_Slider: return drawCopy<QStyleOptionSlider>(option, palette, draw);
+    case QStyleOption::SO_SpinBox: return drawCopy<QStyleOptionSpinBox>(option, palette, draw);
+    case QStyleOption::SO_FocusRect: return drawCopy<QStyleOptionFocusRect>(option, palette, draw);
+    case QStyleOption::SO_Default: return drawCopy<QStyleOption>(option, palette, draw);
+    default: return draw(option);
+    }
 }
 } // namespace
 
@@ -37,47 +55,27 @@ const QPalette& StablePaletteStyle::stable(const QPalette& palette) const
     return kept_.back();
 }
 
-// The options are copied whole, by their real kind (its version and type say which), and
-// only their palette is replaced; a kind not listed keeps its own palette.
-#define VELMORA_STABLE_DRAW(call, opt)                                                                   \
-    do {                                                                                                 \
-        const QPalette& same = stable((opt)->palette);                                                  \
-        if (same.cacheKey() == (opt)->palette.cacheKey()) {                                              \
-            call(opt);                                                                                   \
-            break;                                                                                       \
-        }                                                                                                \
-        std::unique_ptr<QStyleOption> copy;                                                              \
-        switch ((opt)->type) {                                                                           \
-        case QStyleOption::SO_Frame: copy = withPalette<QStyleOptionFrame>(opt, same); break;            \
-        case QStyleOption::SO_Button: copy = withPalette<QStyleOptionButton>(opt, same); break;          \
-        case QStyleOption::SO_GroupBox: copy = withPalette<QStyleOptionGroupBox>(opt, same); break;      \
-        case QStyleOption::SO_ComboBox: copy = withPalette<QStyleOptionComboBox>(opt, same); break;      \
-        case QStyleOption::SO_Slider: copy = withPalette<QStyleOptionSlider>(opt, same); break;          \
-        case QStyleOption::SO_SpinBox: copy = withPalette<QStyleOptionSpinBox>(opt, same); break;        \
-        case QStyleOption::SO_FocusRect: copy = withPalette<QStyleOptionFocusRect>(opt, same); break;    \
-        case QStyleOption::SO_Default: copy = withPalette<QStyleOption>(opt, same); break;               \
-        default: break;                                                                                  \
-        }                                                                                                \
-        if (copy)                                                                                        \
-            call(copy.get());                                                                            \
-        else                                                                                             \
-            call(opt);                                                                                   \
-    } while (false)
+template <typename Draw>
+void StablePaletteStyle::drawStable(const QStyleOption* option, const Draw& draw) const
+{
+    if (!option) return draw(option);
+    const QPalette& same = stable(option->palette);
+    if (same.cacheKey() == option->palette.cacheKey()) return draw(option);
+    drawWithPalette(option, same, draw);
+}
 
 void StablePaletteStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                                        const QWidget* widget) const
 {
     const auto draw = [&](const QStyleOption* o) { QProxyStyle::drawPrimitive(element, o, painter, widget); };
-    if (!option) return draw(option);
-    VELMORA_STABLE_DRAW(draw, option);
+    drawStable(option, draw);
 }
 
 void StablePaletteStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                                      const QWidget* widget) const
 {
     const auto draw = [&](const QStyleOption* o) { QProxyStyle::drawControl(element, o, painter, widget); };
-    if (!option) return draw(option);
-    VELMORA_STABLE_DRAW(draw, option);
+    drawStable(option, draw);
 }
 
 void StablePaletteStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
@@ -86,10 +84,7 @@ void StablePaletteStyle::drawComplexControl(ComplexControl control, const QStyle
     const auto draw = [&](const QStyleOption* o) {
         QProxyStyle::drawComplexControl(control, static_cast<const QStyleOptionComplex*>(o), painter, widget);
     };
-    if (!option) return draw(option);
-    VELMORA_STABLE_DRAW(draw, option);
+    drawStable(option, draw);
 }
-
-#undef VELMORA_STABLE_DRAW
 
 } // namespace velmora::ui

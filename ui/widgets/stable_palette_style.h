@@ -32,6 +32,9 @@ public:
 private:
     // The kept palette equal to `palette`, kept now if it is new.
     const QPalette& stable(const QPalette& palette) const;
+    // Draws with `option` as it is, or with a copy holding the kept palette equal to its own.
+    template <typename Draw>
+    void drawStable(const QStyleOption* option, const Draw& draw) const;
 
     mutable std::vector<QPalette> kept_;
 };
