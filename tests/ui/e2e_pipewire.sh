@@ -48,80 +48,11 @@ app_pid=$!
 # The user: waits for the window, presses F11, listens, presses F9; meanwhile the stream is
 # looked up in the server's graph. Xlib and XTest through ctypes.
 status=0
-python3 - "$work/node.json" "$runtime" <<'PY' || status=$?
-import ctypes, ctypes.util, json, os, subprocess, sys, time
+PYTHONPATH="$(dirname "$0")" python3 - "$work/node.json" "$runtime" <<'PY' || status=$?
+import json, os, subprocess, sys, time
+from x_user import XK_F9, XK_F11, focused_window, press, title, wait_title
 
-try:
-    x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11") or "libX11.so.6")
-    xt = ctypes.cdll.LoadLibrary(ctypes.util.find_library("Xtst") or "libXtst.so.6")
-except OSError as e:
-    print("skipped: %s" % e); sys.exit(77)
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
-                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
-                         ctypes.POINTER(ctypes.c_uint)]
-x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
-x.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
-x.XRaiseWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XKeysymToKeycode.restype = ctypes.c_ubyte
-x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-xt.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-
-d = x.XOpenDisplay(None)
-if not d:
-    print("cannot open the display"); sys.exit(1)
-root = x.XDefaultRootWindow(d)
-
-def windows(w):
-    r, p, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_uint()
-    kids = ctypes.POINTER(ctypes.c_ulong)()
-    if not x.XQueryTree(d, w, ctypes.byref(r), ctypes.byref(p), ctypes.byref(kids), ctypes.byref(n)):
-        return []
-    return [kids[i] for i in range(n.value)]
-
-def title(w):
-    name = ctypes.c_char_p()
-    if x.XFetchName(d, w, ctypes.byref(name)) and name.value is not None:
-        return name.value.decode("utf-8", "replace")
-    return None
-
-def wait_title(w, wanted, seconds=10):
-    end = time.time() + seconds
-    while time.time() < end:
-        if title(w) == wanted:
-            return True
-        time.sleep(0.05)
-    return False
-
-def find_window(seconds=20):
-    end = time.time() + seconds
-    while time.time() < end:
-        for w in windows(root):
-            if title(w) == "Velmora":
-                return w
-        time.sleep(0.1)
-    return None
-
-def press(keysym):
-    code = x.XKeysymToKeycode(d, keysym)
-    xt.XTestFakeKeyEvent(d, code, 1, 0)
-    xt.XTestFakeKeyEvent(d, code, 0, 0)
-    x.XSync(d, 0)
-
-XK_F9, XK_F11 = 0xFFC6, 0xFFC8
-w = find_window()
-if w is None:
-    print("no window titled 'Velmora' appeared"); sys.exit(1)
-time.sleep(0.5)
-x.XRaiseWindow(d, w)
-x.XSetInputFocus(d, w, 1, 0)  # RevertToPointerRoot, CurrentTime
-x.XSync(d, 0)
-time.sleep(0.5)
-
+w = focused_window()
 
 press(XK_F11)
 if not wait_title(w, "ON - Velmora"):

@@ -61,51 +61,10 @@ if [[ "$mode" == spoilt-store ]]; then
   # A first run that the user ends with Exit (Ctrl+X) writes the whole store.
   XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$velmora" /nosplash >"$work/first.log" 2>&1 &
   app_pid=$!
-  python3 - <<'PY'
-import ctypes, ctypes.util, sys, time
-x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11") or "libX11.so.6")
-xt = ctypes.cdll.LoadLibrary(ctypes.util.find_library("Xtst") or "libXtst.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
-                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
-                         ctypes.POINTER(ctypes.c_uint)]
-x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
-x.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
-x.XKeysymToKeycode.restype = ctypes.c_ubyte
-x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-xt.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-d = x.XOpenDisplay(None)
-root = x.XDefaultRootWindow(d)
-
-def velmora_window():
-    r, p, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_uint()
-    kids = ctypes.POINTER(ctypes.c_ulong)()
-    if not x.XQueryTree(d, root, ctypes.byref(r), ctypes.byref(p), ctypes.byref(kids), ctypes.byref(n)):
-        return None
-    for i in range(n.value):
-        name = ctypes.c_char_p()
-        if x.XFetchName(d, kids[i], ctypes.byref(name)) and name.value == b"Velmora":
-            return kids[i]
-    return None
-
-end, w = time.time() + 20, None
-while w is None and time.time() < end:
-    w = velmora_window()
-    time.sleep(0.1)
-if w is None:
-    print("the first run showed no window"); sys.exit(1)
-time.sleep(0.5)
-x.XSetInputFocus(d, w, 1, 0)
-x.XSync(d, 0)
-time.sleep(0.5)
-ctrl, key_x = x.XKeysymToKeycode(d, 0xFFE3), x.XKeysymToKeycode(d, 0x78)
-for code, down in ((ctrl, 1), (key_x, 1), (key_x, 0), (ctrl, 0)):
-    xt.XTestFakeKeyEvent(d, code, down, 0)
-x.XSync(d, 0)
+  PYTHONPATH="$(dirname "$0")" python3 - <<'PY'
+from x_user import XK_CONTROL_L, XK_X, focused_window, press
+focused_window()
+press(XK_CONTROL_L, XK_X)
 PY
   for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$app_pid" 2>/dev/null; then echo "the first run did not end at Exit"; exit 1; fi
@@ -125,81 +84,13 @@ rec_pid=$!
 velmora_guard_add pid "$rec_pid"
 
 # The user: waits for the window, presses F11, listens, presses F9. Uses Xlib and XTest
-# through ctypes so that nothing beyond the X libraries is needed.
+# through ctypes (x_user.py).
 status=0
-python3 - "$work/capture.raw" "$mode" <<'PY' || status=$?
-import ctypes, ctypes.util, struct, sys, time
+PYTHONPATH="$(dirname "$0")" python3 - "$work/capture.raw" "$mode" <<'PY' || status=$?
+import struct, sys, time
+from x_user import XK_CONTROL_L, XK_F9, XK_F11, XK_X, focused_window, press, title, wait_title
 
-try:
-    x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11") or "libX11.so.6")
-    xt = ctypes.cdll.LoadLibrary(ctypes.util.find_library("Xtst") or "libXtst.so.6")
-except OSError as e:
-    print("skipped: %s" % e); sys.exit(77)
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
-                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
-                         ctypes.POINTER(ctypes.c_uint)]
-x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
-x.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
-x.XRaiseWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XKeysymToKeycode.restype = ctypes.c_ubyte
-x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-xt.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-
-d = x.XOpenDisplay(None)
-if not d:
-    print("cannot open the display"); sys.exit(1)
-root = x.XDefaultRootWindow(d)
-
-def windows(w):
-    r, p, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_uint()
-    kids = ctypes.POINTER(ctypes.c_ulong)()
-    if not x.XQueryTree(d, w, ctypes.byref(r), ctypes.byref(p), ctypes.byref(kids), ctypes.byref(n)):
-        return []
-    return [kids[i] for i in range(n.value)]
-
-def title(w):
-    name = ctypes.c_char_p()
-    if x.XFetchName(d, w, ctypes.byref(name)) and name.value is not None:
-        return name.value.decode("utf-8", "replace")
-    return None
-
-def wait_title(w, wanted, seconds=10):
-    end = time.time() + seconds
-    while time.time() < end:
-        if title(w) == wanted:
-            return True
-        time.sleep(0.05)
-    return False
-
-def find_window(seconds=20):
-    end = time.time() + seconds
-    while time.time() < end:
-        for w in windows(root):
-            if title(w) == "Velmora":
-                return w
-        time.sleep(0.1)
-    return None
-
-def press(keysym):
-    code = x.XKeysymToKeycode(d, keysym)
-    xt.XTestFakeKeyEvent(d, code, 1, 0)
-    xt.XTestFakeKeyEvent(d, code, 0, 0)
-    x.XSync(d, 0)
-
-XK_F9, XK_F11 = 0xFFC6, 0xFFC8
-w = find_window()
-if w is None:
-    print("no window titled 'Velmora' appeared"); sys.exit(1)
-time.sleep(0.5)
-x.XRaiseWindow(d, w)
-x.XSetInputFocus(d, w, 1, 0)  # RevertToPointerRoot, CurrentTime
-x.XSync(d, 0)
-time.sleep(0.5)
+w = focused_window()
 
 capture = sys.argv[1]
 before = len(open(capture, "rb").read())
@@ -238,10 +129,7 @@ if abs(frequency - 1000) > 5:
     print("the tone is not the 1000 Hz of a first start"); sys.exit(1)
 if len(sys.argv) > 2 and sys.argv[2] == "spoilt-store":
     # Exit (Ctrl+X): the store is written.
-    ctrl, key_x = x.XKeysymToKeycode(d, 0xFFE3), x.XKeysymToKeycode(d, 0x78)
-    for code, down in ((ctrl, 1), (key_x, 1), (key_x, 0), (ctrl, 0)):
-        xt.XTestFakeKeyEvent(d, code, down, 0)
-    x.XSync(d, 0)
+    press(XK_CONTROL_L, XK_X)
 PY
 if [[ $status -eq 0 && "$mode" == spoilt-store ]]; then
   for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
