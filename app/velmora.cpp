@@ -28,6 +28,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
 #include <QComboBox>
 #include <QLocale>
 #include <QDir>
@@ -256,8 +257,16 @@ int main(int argc, char** argv)
     // none is started for this program. It may set the environment, so it comes before
     // the other threads start.
     velmora::SettleSessionBus();
-    // Listing the sound devices and reading the font configuration take a good part of the
-    // start; both run on other threads while Qt connects to the display.
+    // Reading the font configuration takes a good part of the start; it runs on another
+    // thread while Qt connects to the display.
+    std::future<void> fontsAhead = std::async(std::launch::async, readFontConfiguration);
+
+    QApplication app(argc, argv);
+    // The session bus (the accessibility bridge asks for it at the first control with a
+    // text, the link to other programs after) is reached on another thread meanwhile.
+    std::future<void> busAhead = std::async(std::launch::async, [] { QDBusConnection::sessionBus(); });
+    // Listing the sound devices runs on another thread while the main window's controls are
+    // made; started once Qt has its display, whose libraries it would otherwise hold up.
     const char* shotVariable = std::getenv("VELMORA_SCREENSHOT");
     const bool screenshot = shotVariable != nullptr && *shotVariable != '\0';
     std::future<std::unique_ptr<velmora::AudioDevice>> deviceAhead =
@@ -270,9 +279,6 @@ int main(int argc, char** argv)
             device->listDevicesAhead();
             return device;
         });
-    std::future<void> fontsAhead = std::async(std::launch::async, readFontConfiguration);
-
-    QApplication app(argc, argv);
     // The desktop's style, handed stable palettes (greyed groups would grow its caches).
     QApplication::setStyle(new velmora::ui::StablePaletteStyle(QApplication::style()->name()));
     fontsAhead.get(); // before the first text is measured
@@ -289,13 +295,12 @@ int main(int argc, char** argv)
 
     const QString shot = qEnvironmentVariable("VELMORA_SCREENSHOT");
     const QString shotWindow = qEnvironmentVariable("VELMORA_SCREENSHOT_WINDOW");
-    // From here on the device is the window thread's.
-    std::unique_ptr<velmora::AudioDevice> device = deviceAhead.get();
-
     if (!shot.isEmpty())
         start.splash = false; // pictures of the windows, not of the splash
 
-    auto sequence = std::make_unique<velmora::ui::StartSequence>(start, std::move(device));
+    // From its hand-over on the device is the window thread's.
+    auto sequence = std::make_unique<velmora::ui::StartSequence>(
+        start, [&deviceAhead] { return deviceAhead.get(); });
     if (const auto status = sequence->run())
         return *status;
     velmora::ui::TfrmGenerator& window = sequence->window();

@@ -60,9 +60,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: map_timer [--timeout SECONDS] PROGRAM [ARGUMENTS...]\n");
         return 2;
     }
+    // A server busy with the previous round's program going away may refuse a connection
+    // for a moment; a few tries before giving up.
     xcb_connection_t* x = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(x)) {
-        std::fprintf(stderr, "map_timer: no X server\n");
+    for (int attempt = 1; xcb_connection_has_error(x) && attempt < 20; ++attempt) {
+        xcb_disconnect(x);
+        usleep(50 * 1000);
+        x = xcb_connect(nullptr, nullptr);
+    }
+    if (const int error = xcb_connection_has_error(x)) {
+        std::fprintf(stderr, "map_timer: no X server (connection error %d)\n", error);
         return 2;
     }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;

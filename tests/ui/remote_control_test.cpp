@@ -431,9 +431,15 @@ TEST_F(RemoteControlTest, ABroadcastActsHereAtOnceAndAHungGeneratorHoldsUpNobody
         const size_t before = first.messages.size();
         link->bus().broadcast(command, 1500);
         // Here, before any event has been processed.
-        if (command == 1024u) EXPECT_EQ(device->opens(), 1);
-        if (command == 1026u) EXPECT_TRUE(controller->AudioOut1().Paused());
-        if (command == 1025u) EXPECT_FALSE(controller->AudioOut1().Active());
+        if (command == 1024u) {
+            EXPECT_EQ(device->opens(), 1);
+        }
+        if (command == 1026u) {
+            EXPECT_TRUE(controller->AudioOut1().Paused());
+        }
+        if (command == 1025u) {
+            EXPECT_FALSE(controller->AudioOut1().Active());
+        }
         ASSERT_TRUE(pumpUntil([&] { return first.messages.size() > before && second.messages.size() > before; }));
         // Every round so far still waits for the hung generator's answer.
         EXPECT_EQ(link->bus().broadcastsUnderway(), sent);
@@ -514,7 +520,9 @@ TEST_F(RemoteControlTest, MessagesDuringAWaveExportWaitForItsEndAndKeepTheirOrde
     EXPECT_EQ(next, steps.size());
     EXPECT_EQ(heldMost, 6u); // the start is not held
     for (const QString& text : seen) EXPECT_EQ(text, QStringLiteral("1000"));
-    if (link->bus().registered()) EXPECT_TRUE(answeredMeanwhile);
+    if (link->bus().registered()) {
+        EXPECT_TRUE(answeredMeanwhile);
+    }
     EXPECT_EQ(link->held(), 0u);
     // In order: 2000, -10, pink, (2500), memory 2 (1234 Hz, -3 dBFS, sine), 3000.
     EXPECT_EQ(w().left().fInit->text(), QStringLiteral("3000"));

@@ -15,6 +15,7 @@
 #include "window_harness.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -162,6 +163,35 @@ TEST_F(StartTest, AFirstStartWithoutAStoreHasTheResetValuesAndShowsNoBox)
     }
     EXPECT_FALSE(window().menu().PresetRecallAutostart1->isChecked());
     EXPECT_FALSE(std::filesystem::exists(storeFile())) << "starting writes nothing";
+}
+
+// The device may still be getting ready while the main window's controls are made: it is
+// taken once they exist, before the device check that can answer "no sound card".
+TEST_F(StartTest, TheDeviceIsTakenOnceTheControlsExistAndBeforeTheDeviceCheck)
+{
+    int taken = 0;
+    bool controlsThen = false;
+    size_t messagesThen = 99;
+    FakeDevice* made = nullptr;
+    auto take = [&]() -> std::unique_ptr<AudioDevice> {
+        ++taken;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            controlsThen |= top->objectName() == QLatin1String("frmGenerator") &&
+                            top->findChild<QComboBox*>(QStringLiteral("WaveDevice")) != nullptr;
+        messagesThen = notices.messages.size();
+        auto fake = std::make_unique<FakeDevice>(std::vector<std::string>{});
+        made = fake.get();
+        return fake;
+    };
+    sequence = std::make_unique<StartSequence>(ReadStartArguments("/nosplash"), take, &notices);
+    ASSERT_FALSE(sequence->run());
+    EXPECT_EQ(taken, 1);
+    EXPECT_TRUE(controlsThen);
+    EXPECT_EQ(messagesThen, 0u);
+    EXPECT_EQ(&sequence->controller().device(), made);
+    ASSERT_EQ(notices.messages.size(), 1u);
+    EXPECT_EQ(notices.messages[0], QStringLiteral("No Soundcard driver found. No sound output possible."));
+    EXPECT_FALSE(w().btnON->isEnabled());
 }
 
 TEST_F(StartTest, ASecondStartFindsTheWindowAsItWasLeft)

@@ -482,6 +482,25 @@ TEST_F(WaveformTest, APlayingToneStandsStill)
     EXPECT_TRUE(scope().lastTrace(Channel::Right).isEmpty());
 }
 
+// The view is made when first opened: opened while a tone already plays, it shows the tone.
+TEST_F(WaveformTest, FirstOpenedWhileATonePlaysItShowsTheTone)
+{
+    type(ch(Channel::Left).fInit, QStringLiteral("1000"));
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    ASSERT_TRUE(controller->switching().GeneratorRunning());
+    open();
+    for (int i = 0; i < 6; ++i) playQueued();
+    const QPolygonF left = paint(Channel::Left);
+    ASSERT_FALSE(left.isEmpty());
+    EXPECT_NE(left, zeroLine());
+    EXPECT_NEAR(heightAt(left, 44.1 * 400 / 220.5 / 4), 0, 1.0); // a peak a quarter period in
+    click(w().btnOFF);
+    pump();
+    EXPECT_EQ(paint(), zeroLine());
+}
+
 // With the left channel silent the right one triggers: its tone stands still, on a rising
 // zero crossing at the left edge.
 TEST_F(WaveformTest, ASilentLeftLetsTheRightChannelTrigger)

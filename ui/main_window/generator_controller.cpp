@@ -207,6 +207,7 @@ void GeneratorController::plugHooks()
     switching_.openOutputSettings = [this] { Compatibilitysettings1Click(); };
     switching_.runningChanged = [this](bool running) {
         screensaver_.setActive(running && settings_ && settings_->chkDisableSS->isChecked());
+        generatorRunning_ = running;
         if (waveform_) waveform_->setGeneratorRunning(running);
     };
 }
@@ -297,11 +298,8 @@ void GeneratorController::FormCreate()
         slider_->MinFreqEdit->setText(QString::fromStdString(lower));
         slider_->MaxFreqEdit->setText(QString::fromStdString(upper));
     };
-    waveform_ = std::make_unique<TfrmWaveForm>(generator_.settings, window_.menu().WaveformDisplay1);
-    waveform_->framesAhead = [this] { return AudioOut1_.FramesAhead(); };
     connect(window_.menu().WaveformDisplay1, &QAction::triggered, this,
-            [this](bool checked) { waveform_->applyMenuCheck(checked); });
-
+            [this](bool checked) { waveform().applyMenuCheck(checked); });
     TfrmSettings::Hooks hooks;
     hooks.switchOff = [this] { switching_.btnOFFClick(); };
     hooks.refreshLabels = [this] { refreshOutputLabels(); };
@@ -309,7 +307,7 @@ void GeneratorController::FormCreate()
     hooks.enableMain = [this] { window_.setEnabled(true); };
     hooks.rateChanged = [this] {
         slider_->samplingRateChanged();
-        waveform_->samplingRateChanged();
+        if (waveform_) waveform_->samplingRateChanged();
         if (frequencyDisplay_) frequencyDisplay_->UpdateFrequencyDisplay();
     };
     settings_ = std::make_unique<TfrmSettings>(generator_, binding_, notices_, std::move(hooks));
@@ -329,7 +327,7 @@ void GeneratorController::FormClose()
         if (other && other->isVisible()) other->close();
     // Hidden, not closed: their menu check marks still tell whether they were open.
     slider_->hide();
-    waveform_->hide();
+    if (waveform_) waveform_->hide();
 }
 
 void GeneratorController::Recheckoutputdevices1Click()
@@ -377,6 +375,16 @@ HelpWindow& GeneratorController::help()
 {
     if (!help_) help_ = std::make_unique<HelpWindow>();
     return *help_;
+}
+
+TfrmWaveForm& GeneratorController::waveform()
+{
+    if (!waveform_) {
+        waveform_ = std::make_unique<TfrmWaveForm>(generator_.settings, window_.menu().WaveformDisplay1);
+        waveform_->framesAhead = [this] { return AudioOut1_.FramesAhead(); };
+        if (generatorRunning_) waveform_->setGeneratorRunning(true);
+    }
+    return *waveform_;
 }
 
 AboutWindow& GeneratorController::about()

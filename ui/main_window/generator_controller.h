@@ -54,11 +54,12 @@ public:
     ChannelCommands& commands() { return commands_; }
     ControlBinding& binding() { return binding_; }
     TfrmSettings& settingsDialog() { return *settings_; }
-    // Made when first wanted: nothing of them shows at the start.
+    // Made when first wanted: nothing of them shows at the start (the waveform view starts
+    // hidden whatever the kept window state holds).
     HelpWindow& help();
     AboutWindow& about();
     TfrmFreqSlider& freqSlider() { return *slider_; }
-    TfrmWaveForm& waveform() { return *waveform_; }
+    TfrmWaveForm& waveform();
     ScreensaverInhibit& screensaver() { return screensaver_; }
     TfrmFrequencyDisplay& frequencyDisplay() { return *frequencyDisplay_; }
     WaveExportCommand& waveExport() { return *waveExport_; }
@@ -117,6 +118,7 @@ private:
     std::unique_ptr<WaveExportCommand> waveExport_;
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
     bool testRunning_ = false;
+    bool generatorRunning_ = false;
     bool closed_ = false;
     std::unique_ptr<PresetController> presets_;
     std::unique_ptr<ScriptController> scripts_;

@@ -18,7 +18,17 @@
 namespace velmora::ui {
 
 StartSequence::StartSequence(StartArguments arguments, std::unique_ptr<AudioDevice> device, WindowNotices* notices)
-    : arguments_(std::move(arguments)), device_(std::move(device)), notices_(notices)
+    : StartSequence(std::move(arguments),
+                    [device = std::make_shared<std::unique_ptr<AudioDevice>>(std::move(device))] {
+                        return std::move(*device);
+                    },
+                    notices)
+{
+}
+
+StartSequence::StartSequence(StartArguments arguments, std::function<std::unique_ptr<AudioDevice>()> takeDevice,
+                             WindowNotices* notices)
+    : arguments_(std::move(arguments)), takeDevice_(std::move(takeDevice)), notices_(notices)
 {
 }
 
@@ -43,7 +53,8 @@ std::optional<int> StartSequence::run()
         deferred_ = std::make_unique<DeferredNotices>(*ownNotices_);
         notices_ = deferred_.get();
     }
-    controller_ = std::make_unique<GeneratorController>(*window_, std::move(device_), notices_);
+    controller_ = std::make_unique<GeneratorController>(*window_, takeDevice_(), notices_);
+    takeDevice_ = nullptr;
     persisted_ = new PersistedWindows(*window_, *controller_, *notices_);
     persisted_->setAuxiliaryWindows(&controller_->frequencyDisplay(), &controller_->freqSlider());
 

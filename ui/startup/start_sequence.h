@@ -29,6 +29,10 @@ public:
     // `notices` (may be null: message boxes over the main window, held back while a message
     // from another program is answered) must outlive the sequence.
     StartSequence(StartArguments arguments, std::unique_ptr<AudioDevice> device, WindowNotices* notices = nullptr);
+    // The same with the device handed over once the main window's controls are made (it may
+    // still be getting ready on another thread while they are).
+    StartSequence(StartArguments arguments, std::function<std::unique_ptr<AudioDevice>()> takeDevice,
+                  WindowNotices* notices = nullptr);
     ~StartSequence();
 
     // Makes the windows and restores the window state; loads the example presets and handles
@@ -56,7 +60,7 @@ private:
     std::optional<int> handleStartFiles();
 
     StartArguments arguments_;
-    std::unique_ptr<AudioDevice> device_;
+    std::function<std::unique_ptr<AudioDevice>()> takeDevice_;
     WindowNotices* notices_;
     std::unique_ptr<WindowNotices> ownNotices_;
     std::unique_ptr<DeferredNotices> deferred_;
