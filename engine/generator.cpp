@@ -612,6 +612,18 @@ void Generator::requestPeriod(Channel c)
     if (IsPeriodicSignal(settings[c].WaveForm) && tonesFit(c)) periods->request(periodKey(c));
 }
 
+std::vector<PeriodKey> Generator::periodsBeingMade()
+{
+    std::vector<PeriodKey> keys;
+    for (Channel c : kChannels) {
+        if (!IsPeriodicSignal(settings[c].WaveForm) || !tonesFit(c)) continue;
+        const PeriodKey key = periodKey(c);
+        periods->request(key);
+        if (periods->making(key)) keys.push_back(key);
+    }
+    return keys;
+}
+
 void Generator::adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table)
 {
     ChannelState& s = (*this)[c];

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "band_limit.h"
 #include "controls.h"
@@ -194,6 +195,9 @@ public:
     std::string toneFitMessage(Channel c) const;
     // The length field as a number of bits, rounded (16 when it is no number).
     static int PeriodLength(const std::string& text);
+    // The periods the signal as set needs that a worker is still making (asking for those not
+    // asked for yet): preparing the signal would wait for them. Never waits.
+    std::vector<PeriodKey> periodsBeingMade();
 
 private:
     void written(Control c);

@@ -259,6 +259,13 @@ std::shared_ptr<const PeriodTable> PeriodCache::ready(const PeriodKey& key)
     return it == entries_.end() ? nullptr : it->second.table;
 }
 
+bool PeriodCache::making(const PeriodKey& key)
+{
+    std::lock_guard lock(mutex_);
+    auto it = entries_.find(key);
+    return it != entries_.end() && !it->second.table;
+}
+
 std::shared_ptr<const PeriodTable> PeriodCache::get(const PeriodKey& key)
 {
     request(key);

@@ -84,6 +84,8 @@ public:
     void setMakeAhead(bool on) { makeAhead_ = on; }
     // The period when it is finished, else null; never waits.
     std::shared_ptr<const PeriodTable> ready(const PeriodKey& key);
+    // Whether a worker is making the period now (get() would wait for it); never waits.
+    bool making(const PeriodKey& key);
     // The period, made now (or waited for) when it is not finished.
     std::shared_ptr<const PeriodTable> get(const PeriodKey& key);
 

@@ -6,6 +6,7 @@
 
 #include "control/dbus/generator_bus.h"
 #include "engine/numbers.h"
+#include "ui/dialogs/period_wait_window.h"
 #include "ui/main_window/generator_link.h"
 #include "ui/main_window/preset_controller.h"
 #include "ui/main_window/wave_export_command.h"
@@ -253,6 +254,29 @@ TEST_F(RemoteControlTest, StartPauseAndStopFromOutside)
     EXPECT_EQ(gdbusMessage("1025", "0", "0").exitCode, 0);
     pump();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
+}
+
+// The sender of a start waits for its answer: a period still being made is waited for
+// without the wait window and its event loop, and the start follows.
+TEST_F(RemoteControlTest, AStartFromOutsideWaitsForAPeriodWithoutAWindow)
+{
+    controller->binding().run([&] {
+        generator().selectIndex({Field::WaveForm, Channel::Left}, kMultitone);
+        generator().setText({Field::txtMLSLength, Channel::Left}, "18");
+        generator().setChecked({Field::Loop}, true);
+    });
+    ASSERT_FALSE(generator().periodsBeingMade().empty()); // a second or so of work
+    controller->periodWait().showAfterMs = 0;
+    bool shown = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] { shown |= controller->periodWait().isVisible(); });
+    poll.start(1);
+    EXPECT_TRUE(link->message(1024, 0, 0));
+    pump();
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ON - Velmora"));
+    EXPECT_TRUE(link->message(1025, 0, 0));
+    pump();
 }
 
 TEST_F(RemoteControlTest, RefusedAndIgnoredMessagesChangeNothing)

@@ -6,6 +6,7 @@
 
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/dialogs/period_wait_window.h"
 #include "ui/frequency_display/frequency_text.h"
 #include "ui/widgets/picture_combo_box.h"
 #include "ui/widgets/shape_circle.h"
@@ -21,8 +22,12 @@
 #include <QLabel>
 #include <QTextBrowser>
 #include <QThread>
+#include <QTimer>
+#include <QApplication>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <cstring>
 
 namespace velmora::ui::test {
@@ -449,6 +454,91 @@ TEST_F(SwitchingTest, FixedTonesHideTheFrequencyAndRefuseARateTooLow)
     choose(left.WaveForm, kSine);
     EXPECT_TRUE(left.boxFrequency->isVisibleTo(window.get()));
     EXPECT_FALSE(left.grpMLS->isVisibleTo(window.get()));
+}
+} // namespace
+} // namespace velmora::ui::test
+
+namespace velmora::ui::test {
+namespace {
+// Switched on while a long period is still being made: the wait shows with the period's
+// length and the seconds so far, the main window takes no input meanwhile, and Cancel, OFF
+// from elsewhere or the period being finished ends it.
+class PeriodWaitTest : public SwitchingTest {
+protected:
+    void chooseMultitone(const char* length)
+    {
+        choose(ch(Channel::Left).WaveForm, kMultitone);
+        type(ch(Channel::Left).txtMLSLength, QString::fromLatin1(length));
+        click(w().Loop);
+        controller->periodWait().showAfterMs = 0;
+    }
+    PeriodWaitWindow& waiting() { return controller->periodWait(); }
+    // Runs `step` once the wait window shows, from inside the start's wait.
+    void whenShown(std::function<void()> step)
+    {
+        auto* poll = new QTimer(window.get());
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, window.get(), [this, poll, step] {
+            if (!waiting().isVisible()) return;
+            poll->deleteLater();
+            poll->stop();
+            step();
+        });
+        poll->start();
+    }
+};
+
+TEST_F(PeriodWaitTest, CancelGivesUpTheStartWithoutABox)
+{
+    chooseMultitone("20"); // seconds of work
+    bool modal = false;
+    QString text;
+    whenShown([&] {
+        text = waiting().lblPeriodWait->text();
+        modal = QApplication::activeModalWidget() == &waiting();
+        waiting().btnPeriodWaitCancel->click();
+    });
+    EXPECT_EQ(controller->switching().startsignal(), StartOutcome::NotPrepared);
+    EXPECT_TRUE(text.contains(QStringLiteral("1048576 samples"))) << text.toStdString();
+    EXPECT_TRUE(modal);
+    EXPECT_FALSE(waiting().isVisible());
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(device->opens(), 0);
+    EXPECT_TRUE(notices.errors.empty());
+    EXPECT_TRUE(notices.messages.empty());
+}
+
+TEST_F(PeriodWaitTest, AStopFromElsewhereOrASecondStartDuringTheWait)
+{
+    chooseMultitone("20");
+    StartOutcome second = StartOutcome::Started;
+    whenShown([&] {
+        second = controller->switching().startsignal(); // a remote start meanwhile
+        controller->switching().btnOFFClick();          // then OFF, as a remote message does it
+    });
+    EXPECT_EQ(controller->switching().startsignal(), StartOutcome::NotPrepared);
+    EXPECT_EQ(second, StartOutcome::AlreadyRunning);
+    EXPECT_FALSE(waiting().isVisible());
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(device->opens(), 0);
+}
+
+TEST_F(PeriodWaitTest, TheStartGoesOnOnceThePeriodIsMade)
+{
+    chooseMultitone("17");
+    bool shown = false;
+    whenShown([&] { shown = true; });
+    click(w().btnON);
+    pump();
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(waiting().isVisible());
+    EXPECT_TRUE(controller->switching().GeneratorRunning());
+    playQueued();
+    const std::vector<uint8_t>& bytes = device->played();
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_TRUE(std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; }));
+    click(w().btnOFF);
+    pump();
 }
 } // namespace
 } // namespace velmora::ui::test

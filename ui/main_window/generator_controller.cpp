@@ -6,6 +6,7 @@
 #include "ui/main_window/generator_window.h"
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/output_settings_dialog.h"
+#include "ui/dialogs/period_wait_window.h"
 #include "ui/frequency_display/frequency_display.h"
 #include "ui/main_window/wave_export_command.h"
 #include "ui/frequency_slider/freq_slider_window.h"
@@ -51,7 +52,10 @@ public:
     {
         switch (command) {
         case SyncCommand::Start: owner_.switching_.startsignal(); break;
-        case SyncCommand::Stop: owner_.AudioOut1_.StopAtOnce(); break;
+        case SyncCommand::Stop:
+            owner_.switching_.giveUpWaitingStart();
+            owner_.AudioOut1_.StopAtOnce();
+            break;
         case SyncCommand::Pause: owner_.switching_.togglePause(); break;
         }
     }
@@ -205,6 +209,16 @@ void GeneratorController::plugHooks()
     };
 
     switching_.openOutputSettings = [this] { Compatibilitysettings1Click(); };
+    // A long period (a multitone or periodic noise of many samples) may still be in the
+    // making when the generator is switched on: the wait shows, and can be given up.
+    switching_.waitForPeriods = [this] {
+        const std::vector<PeriodKey> making = generator_.periodsBeingMade();
+        if (making.empty()) return true;
+        qint64 longest = 0;
+        for (const PeriodKey& key : making) longest = std::max(longest, qint64{1} << key.length);
+        return periodWait().wait([this] { return generator_.periodsBeingMade().empty(); },
+                                 [this] { return switching_.startGivenUp() || closed_; }, longest);
+    };
     switching_.runningChanged = [this](bool running) {
         screensaver_.setActive(running && settings_ && settings_->chkDisableSS->isChecked());
         generatorRunning_ = running;
@@ -321,6 +335,7 @@ void GeneratorController::FormCreate()
 void GeneratorController::FormClose()
 {
     closed_ = true;
+    switching_.giveUpWaitingStart();
     AudioOut1_.StopAtOnce();
     // The program ends with its main window.
     for (QWidget* other : std::initializer_list<QWidget*>{settings_.get(), about_.get(), help_.get()})
@@ -375,6 +390,12 @@ HelpWindow& GeneratorController::help()
 {
     if (!help_) help_ = std::make_unique<HelpWindow>();
     return *help_;
+}
+
+PeriodWaitWindow& GeneratorController::periodWait()
+{
+    if (!periodWait_) periodWait_ = std::make_unique<PeriodWaitWindow>(&window_);
+    return *periodWait_;
 }
 
 TfrmWaveForm& GeneratorController::waveform()

@@ -26,6 +26,7 @@ namespace velmora::ui {
 class AboutWindow;
 class TfrmFreqSlider;
 class TfrmWaveForm;
+class PeriodWaitWindow;
 class HelpWindow;
 class TfrmFrequencyDisplay;
 class PresetController;
@@ -60,6 +61,8 @@ public:
     AboutWindow& about();
     TfrmFreqSlider& freqSlider() { return *slider_; }
     TfrmWaveForm& waveform();
+    // What switching on shows while the signal's period is still being made.
+    PeriodWaitWindow& periodWait();
     ScreensaverInhibit& screensaver() { return screensaver_; }
     TfrmFrequencyDisplay& frequencyDisplay() { return *frequencyDisplay_; }
     WaveExportCommand& waveExport() { return *waveExport_; }
@@ -115,6 +118,7 @@ private:
     std::unique_ptr<TfrmSettings> settings_;
     std::unique_ptr<TfrmFreqSlider> slider_;
     std::unique_ptr<TfrmWaveForm> waveform_;
+    std::unique_ptr<PeriodWaitWindow> periodWait_;
     std::unique_ptr<WaveExportCommand> waveExport_;
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
     bool testRunning_ = false;

@@ -201,9 +201,22 @@ void GeneratorLink::OpenNewGeneratorWindow1Click()
         notices_.errorBox(QStringLiteral("Cannot start a new generator window (%1).").arg(program));
 }
 
-void GeneratorLink::startsignal() { controller_.switching().startsignal(); }
+void GeneratorLink::startsignal()
+{
+    // The sender waits for its answer: no window with an event loop of its own comes between
+    // the two, so a period still being made is waited for as the start prepares.
+    SwitchingController& switching = controller_.switching();
+    const bool shows = switching.showsPeriodWait;
+    switching.showsPeriodWait = false;
+    switching.startsignal();
+    switching.showsPeriodWait = shows;
+}
 
-void GeneratorLink::stopAtOnce() { controller_.AudioOut1().StopAtOnce(); }
+void GeneratorLink::stopAtOnce()
+{
+    controller_.switching().giveUpWaitingStart();
+    controller_.AudioOut1().StopAtOnce();
+}
 
 void GeneratorLink::togglePause() { controller_.switching().togglePause(); }
 

@@ -49,9 +49,22 @@ void SwitchingController::btnONClick()
     startsignal();
 }
 
+bool SwitchingController::periodsReady()
+{
+    if (!waitForPeriods || !showsPeriodWait || engine_.Active()) return true;
+    waiting_ = true;
+    startGivenUp_ = false;
+    const bool ready = waitForPeriods();
+    waiting_ = false;
+    return ready && !startGivenUp_;
+}
+
 StartOutcome SwitchingController::startsignal()
 {
     if (busy && busy()) return StartOutcome::AlreadyRunning;
+    // A start that waits for its periods is underway already.
+    if (waiting_) return StartOutcome::AlreadyRunning;
+    if (!periodsReady()) return StartOutcome::NotPrepared;
     GeneratorWidgets& w = window_.widgets();
     const StartResult result = output_.startsignal(route_);
     switch (result.outcome) {
@@ -70,6 +83,7 @@ StartOutcome SwitchingController::startsignal()
 
 void SwitchingController::btnOFFClick()
 {
+    giveUpWaitingStart();
     GeneratorWidgets& w = window_.widgets();
     if (sync_ && w.chkSync->isChecked())
         sync_->broadcast(SyncCommand::Stop);

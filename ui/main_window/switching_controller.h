@@ -52,6 +52,18 @@ public:
     // another generator or a remote message then does nothing, since it would take frames
     // out of the file being written.
     std::function<bool()> busy;
+    // Waits, before a start, for the periods the signal needs that a worker still makes;
+    // false when the wait was given up (then nothing starts). Null: the start itself waits.
+    std::function<bool()> waitForPeriods;
+    // Whether a start runs that wait (false while a message from another program is answered).
+    bool showsPeriodWait = true;
+    // A start waiting for its periods is given up (OFF, the generators' stop, the window
+    // closing); whether that happened during the current wait.
+    void giveUpWaitingStart()
+    {
+        if (waiting_) startGivenUp_ = true;
+    }
+    bool startGivenUp() const { return startGivenUp_; }
 
     void btnONClick();
     void btnOFFClick();
@@ -71,6 +83,8 @@ public:
     static QString titleFor(bool running);
 
 private:
+    // Waits for the signal's periods unless the engine already plays; false when given up.
+    bool periodsReady();
     void lockControls(bool locked);
     void setPauseBold(bool bold);
 
@@ -82,6 +96,8 @@ private:
     VisibilityRules& rules_;
     GeneratorSync* sync_ = nullptr;
     bool running_ = false;
+    bool waiting_ = false;
+    bool startGivenUp_ = false;
 };
 
 } // namespace velmora::ui
