@@ -274,6 +274,27 @@ static std::string RunOnTerminal(const std::vector<std::string>& args, int& stat
     return shown;
 }
 
+// A long period is made before the render starts: a terminal hears of it once it has taken a
+// second, with the period's length and the seconds so far, one line rewritten in place.
+TEST_F(RenderOptionsTest, ALongPeriodIsToldOnATerminalUnlessQuiet)
+{
+    const std::vector<std::string> multitone{"/dev/null", "--wave", "multitone", "--length", "19",
+                                             "--duration", "0.1"};
+    int status = -1;
+    const auto start = std::chrono::steady_clock::now();
+    const std::string shown = RunOnTerminal(multitone, status);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(status, 0) << shown;
+    if (seconds > 1.5) {
+        EXPECT_NE(shown.find("making the signal's period (524288 samples): 1 s"), std::string::npos) << shown;
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << "one line, rewritten in place: " << shown;
+    }
+    std::vector<std::string> quiet = multitone;
+    quiet.push_back("--quiet");
+    EXPECT_EQ(RunOnTerminal(quiet, status), "");
+    EXPECT_EQ(status, 0);
+}
+
 TEST_F(RenderOptionsTest, ProgressOnATerminalForLongRendersUnlessQuiet)
 {
     // Long enough to pass the one-second mark: 100 seconds of stereo noise at 384 kHz,
