@@ -1,6 +1,10 @@
 #include "render_cli.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <thread>
+#include <unistd.h>
 #include <cstdio>
 #include <cmath>
 #include <iostream>
@@ -254,6 +258,31 @@ void PrepareRender(Generator& g, bool keepLoop, const RenderRequest& request)
         const PresetReference p = ParsePresetReference(request.preset);
         throw RenderUsageError(PresetOrigin(p.file, p.memory) + ": " + e.what());
     }
+}
+
+void MakePeriodsTelling(Generator& generator, bool quiet)
+{
+    generator.periods->setMakeAhead(true);
+    std::vector<PeriodKey> making = generator.periodsBeingMade();
+    generator.periods->setMakeAhead(false);
+    if (making.empty()) return;
+    int64_t longest = 0;
+    for (const PeriodKey& key : making)
+        if (key.length >= 0 && key.length <= kPeriodMaxLength) longest = std::max(longest, int64_t{1} << key.length);
+    const bool tell = !quiet && isatty(STDERR_FILENO);
+    const auto start = std::chrono::steady_clock::now();
+    int64_t toldSeconds = 0;
+    while (!generator.periodsBeingMade().empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int64_t seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+        if (tell && seconds > toldSeconds) {
+            toldSeconds = seconds;
+            std::fprintf(stderr, "\rmaking the signal's period (%lld samples): %lld s",
+                         static_cast<long long>(longest), static_cast<long long>(seconds));
+        }
+    }
+    if (toldSeconds > 0) std::fprintf(stderr, "\n");
 }
 
 std::string LevelLimitNotes(const Generator& g)

@@ -49,6 +49,11 @@ void PrepareRender(Generator& generator, bool keepLoop);
 // The same, naming the preset file and memory when the field at fault came from --preset.
 void PrepareRender(Generator& generator, bool keepLoop, const RenderRequest& request);
 
+// Makes the periods the signal needs on a worker (a multitone or periodic noise of 2^20
+// samples and more takes seconds to minutes); unless `quiet`, a terminal on standard error
+// is told so on one line once it has taken a second.
+void MakePeriodsTelling(Generator& generator, bool quiet);
+
 // One line per channel whose periodic noise plays below its level, so that its peaks stay
 // within full scale; empty when none does.
 std::string LevelLimitNotes(const Generator& generator);

@@ -76,11 +76,12 @@ std::string OneLine(std::string text)
 }
 } // namespace
 
-int PlayRequest(const RenderRequest& request, uint32_t seed)
+int PlayRequest(const RenderRequest& request, uint32_t seed, bool quiet)
 {
     Generator generator;
     generator.uniform.seed(seed);
     ApplyRenderSettings(generator, request);
+    MakePeriodsTelling(generator, quiet);
     PrepareRender(generator, true, request); // throws RenderUsageError for settings that cannot play
     std::cerr << LevelLimitNotes(generator);
 

@@ -9,8 +9,8 @@ namespace velmora {
 // Exit status: 0 played (or stopped by a signal while repeating), 2 bad input, 3 the
 // device could not start or was lost while playing, 130 (SIGINT) or 143 (SIGTERM) a finite
 // signal interrupted; the program ends within a second of the signal whatever the device
-// does.
-int PlayRequest(const RenderRequest& request, uint32_t seed);
+// does. A long period is made first, told on a terminal unless `quiet`.
+int PlayRequest(const RenderRequest& request, uint32_t seed, bool quiet = false);
 int ListDevices();
 
 } // namespace velmora

@@ -1,9 +1,7 @@
 // velmora-render: writes the generator's signal into a wave file, or plays it, without a
 // display.
 
-#include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -56,33 +54,6 @@ private:
     Clock::time_point start_, last_;
 };
 
-// A long period (a multitone or periodic noise of 2^20 samples and more takes seconds to
-// minutes) is made on a worker while a terminal is told so, once it has taken a second.
-void MakePeriods(Generator& generator, bool quiet)
-{
-    generator.periods->setMakeAhead(true);
-    std::vector<PeriodKey> making = generator.periodsBeingMade();
-    generator.periods->setMakeAhead(false);
-    if (making.empty()) return;
-    int64_t longest = 0;
-    for (const PeriodKey& key : making)
-        if (key.length >= 0 && key.length <= kPeriodMaxLength) longest = std::max(longest, int64_t{1} << key.length);
-    const bool tell = !quiet && isatty(STDERR_FILENO);
-    const auto start = std::chrono::steady_clock::now();
-    int64_t toldSeconds = 0;
-    while (!generator.periodsBeingMade().empty()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        const int64_t seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
-        if (tell && seconds > toldSeconds) {
-            toldSeconds = seconds;
-            std::fprintf(stderr, "\rmaking the signal's period (%lld samples): %lld s",
-                         static_cast<long long>(longest), static_cast<long long>(seconds));
-        }
-    }
-    if (toldSeconds > 0) std::fprintf(stderr, "\n");
-}
-
 int Render(const RenderRequest& request, bool quiet)
 {
     // "-" is standard output, but never a terminal: a wave file there is only noise.
@@ -92,7 +63,7 @@ int Render(const RenderRequest& request, bool quiet)
     Generator generator;
     generator.uniform.seed(request.seed ? *request.seed : ClockSeed());
     ApplyRenderSettings(generator, request);
-    MakePeriods(generator, quiet);
+    MakePeriodsTelling(generator, quiet);
     PrepareRender(generator, false, request);
     std::cerr << LevelLimitNotes(generator);
     TerminalProgress progress(quiet);
@@ -124,7 +95,7 @@ int main(int argc, char** argv)
 #ifdef VELMORA_RENDER_PLAY
             if (request.listDevices) return ListDevices();
             if (!request.script.empty()) return PlayScript(request, request.seed ? *request.seed : ClockSeed());
-            return PlayRequest(request, request.seed ? *request.seed : ClockSeed());
+            return PlayRequest(request, request.seed ? *request.seed : ClockSeed(), options.quiet);
 #else
             std::cerr << "velmora-render: this build cannot play; write a file instead\n";
             return kUsageExit;
