@@ -267,8 +267,7 @@ void MakePeriodsTelling(Generator& generator, bool quiet)
     generator.periods->setMakeAhead(false);
     if (making.empty()) return;
     int64_t longest = 0;
-    for (const PeriodKey& key : making)
-        if (key.length >= 0 && key.length <= kPeriodMaxLength) longest = std::max(longest, int64_t{1} << key.length);
+    for (const PeriodKey& key : making) longest = std::max(longest, PeriodSamples(key));
     const bool tell = !quiet && isatty(STDERR_FILENO);
     const auto start = std::chrono::steady_clock::now();
     int64_t toldSeconds = 0;

@@ -2,6 +2,7 @@
 // scout that finds each channel's steps ahead of its oscillator.
 
 #include "band_limit.h"
+#include "oscillator.h"
 
 #include <algorithm>
 #include <cmath>
@@ -331,18 +332,8 @@ void BandLimiter::scoutFrame()
     const int64_t frame = ++scoutFrame_;
     const double before = o.phase;
     const double used = o.step;
-    o.phase += o.step;
-    if (rules_.constant) {
-        if (o.step != o.target) o.step = o.step * 0.995 + o.target * 0.005;
-    } else {
-        o.step = o.step * o.factor + o.increment;
-    }
+    const bool wrapped = AdvanceOscillator(o.phase, o.step, o.target, o.factor, o.increment, rules_.constant);
     if (used > 0) change_ = std::max(change_, std::fabs(o.step - used) / used);
-    bool wrapped = false;
-    if (o.phase > kTwoPi) {
-        o.phase -= kTwoPi;
-        wrapped = true;
-    }
     if (rules_.wave == kSawtoothWave) {
         double saw = o.step / kTwoPi * 2 + o.sawPrevious;
         if (saw > 1) {

@@ -24,6 +24,7 @@
 #include <numbers>
 
 #include "generator.h"
+#include "oscillator.h"
 #include "pcm.h"
 #include "vector_math.h"
 
@@ -148,13 +149,7 @@ void Generator::oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& fr,
     uint32_t reg = s.MlsRegister;
     const int32_t polarity = PolarityFactor(cs.Logarithmic);
     for (int i = 0; i < fr.live; ++i) {
-        phase += step;
-        if (constant) {
-            if (step != target) step = step * 0.995 + target * 0.005;
-        } else {
-            step = step * factor + increment;
-        }
-        if (phase > kTwoPi) phase -= kTwoPi;
+        AdvanceOscillator(phase, step, target, factor, increment, constant);
         if (modulated) b.mod[i] = static_cast<double>(fr.counter[i]); // the time, later
         const double theta = left ? phase : phase + offset;
         if constexpr (W == kSine || W == kSquare || W == kTriangular) b.arg[i] = theta;
@@ -173,15 +168,8 @@ void Generator::oscillatorPass(Channel c, ChannelBlock& b, const FrameBlock& fr,
         if constexpr (IsPeriodicSignal(W))
             b.value[i] = s.Period ? s.Period[PeriodIndex(s, fr.counter[i])] : 0.0;
         if constexpr (W == kSilence || W < 0 || W >= kWaveFormCount) b.direct[i] = 0;
-        if (restarts && fr.restartAfter[i] && !constant) {
-            // The repetition's restart of this channel's sweep.
-            if (bidirectional) {
-                factor = 1 / factor;
-                increment = -increment;
-            } else {
-                target = step = kTwoPi * s.StartNorm;
-            }
-        }
+        if (restarts && fr.restartAfter[i] && !constant) // the repetition's restart of the sweep
+            RestartSweep(step, target, factor, increment, bidirectional, kTwoPi * s.StartNorm);
     }
     s.Phase = phase;
     s.Step = step;
@@ -209,13 +197,7 @@ void Generator::bandLimitedPass(Channel c, int w, ChannelBlock& b, const FrameBl
     double sawPrevious = s.SawPrevious, sawValue = s.SawValue;
     for (int i = 0; i < fr.live; ++i) {
         limiter.beginFrame({phase, step, target, factor, increment, sawPrevious}, rules, fr.counter[i]);
-        phase += step;
-        if (constant) {
-            if (step != target) step = step * 0.995 + target * 0.005;
-        } else {
-            step = step * factor + increment;
-        }
-        if (phase > kTwoPi) phase -= kTwoPi;
+        AdvanceOscillator(phase, step, target, factor, increment, constant);
         if (modulated) b.mod[i] = static_cast<double>(fr.counter[i]);
         if (w == kSawtooth) {
             sawValue = step / kTwoPi * 2 + sawPrevious;
@@ -225,14 +207,8 @@ void Generator::bandLimitedPass(Channel c, int w, ChannelBlock& b, const FrameBl
         } else {
             b.value[i] = limiter.value(phase, step, 0);
         }
-        if (restarts && fr.restartAfter[i] && !constant) {
-            if (bidirectional) {
-                factor = 1 / factor;
-                increment = -increment;
-            } else {
-                target = step = kTwoPi * s.StartNorm;
-            }
-        }
+        if (restarts && fr.restartAfter[i] && !constant) // the repetition's restart of the sweep
+            RestartSweep(step, target, factor, increment, bidirectional, kTwoPi * s.StartNorm);
     }
     s.Phase = phase;
     s.Step = step;

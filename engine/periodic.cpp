@@ -27,6 +27,9 @@ double Magnitude(PeriodKind kind, size_t k, size_t n, double fs)
     case PeriodKind::White: return 1;
     case PeriodKind::Pink: return 1 / std::sqrt(f);
     case PeriodKind::Brown: return 1 / f;
+    case PeriodKind::Multitone:
+    case PeriodKind::ImdSmpte:
+    case PeriodKind::ImdCcif: break; // tones, not a noise's spectrum
     }
     return 0;
 }

@@ -45,6 +45,12 @@ struct PeriodKey {
     auto operator<=>(const PeriodKey&) const = default;
 };
 
+// The samples in a period of 2^K (the key's length): 0 for a length outside 0..24.
+inline int64_t PeriodSamples(const PeriodKey& key)
+{
+    return key.length >= 0 && key.length <= kPeriodMaxLength ? int64_t{1} << key.length : 0;
+}
+
 // A noise's period scaled so that its RMS is that of a full-scale sine (1/sqrt(2)): a level
 // of L dBFS then gives the RMS of an L dBFS sine (AES17). The tones' periods are scaled so
 // that their largest sample is 1: the level is the composite's peak. The length is 2^K

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "generator.h"
+#include "oscillator.h"
 #include "pcm.h"
 
 namespace velmora {
@@ -61,13 +62,7 @@ double Generator::waveValue(Channel c, int w)
     else if (limiter.active())
         limiter.reset();
 
-    s.Phase += s.Step;
-    if (cs.chkConstant) {
-        if (s.Step != s.TargetStep) s.Step = s.Step * 0.995 + s.TargetStep * 0.005;
-    } else {
-        s.Step = s.Step * s.SweepFactor + s.SweepIncrement;
-    }
-    if (s.Phase > kTwoPi) s.Phase -= kTwoPi;
+    AdvanceOscillator(s.Phase, s.Step, s.TargetStep, s.SweepFactor, s.SweepIncrement, cs.chkConstant);
     if (cs.ModulationOn) s.ModFactor = modFactor(s, cs.ModFunction);
 
     const double theta = c == Channel::Left ? s.Phase : s.Phase + s.PhaseOffset;

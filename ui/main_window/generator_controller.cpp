@@ -215,8 +215,7 @@ void GeneratorController::plugHooks()
         const std::vector<PeriodKey> making = generator_.periodsBeingMade();
         if (making.empty()) return true;
         qint64 longest = 0;
-        for (const PeriodKey& key : making)
-            if (key.length >= 0 && key.length <= kPeriodMaxLength) longest = std::max(longest, qint64{1} << key.length);
+        for (const PeriodKey& key : making) longest = std::max<qint64>(longest, PeriodSamples(key));
         return periodWait().wait([this] { return generator_.periodsBeingMade().empty(); },
                                  [this] { return switching_.startGivenUp() || closed_; }, longest);
     };
