@@ -398,6 +398,7 @@ TEST_F(ChannelControlsTest, UseSettingsFromTheOtherChannel)
     EXPECT_EQ(ch(Channel::Right).WaveForm->currentIndex(), kWhiteNoise);
     EXPECT_EQ(ch(Channel::Right).cboCrestFactor->currentIndex(), 3);
     EXPECT_EQ(ch(Channel::Right).Amplitude->text(), QStringLiteral("-7"));
+    EXPECT_EQ(ch(Channel::Right).barAmplitude->value(), 700) << "the slider shows the copied level";
     EXPECT_EQ(w().PhaseEdit->text(), QStringLiteral("0"));
     EXPECT_DOUBLE_EQ(generator()[Channel::Right].NoiseExponent, generator()[Channel::Left].NoiseExponent);
 
@@ -493,6 +494,8 @@ TEST_F(ChannelControlsTest, TheResetCompletesWhateverTheFieldsHold)
     const std::pair<const char*, const char*> spoilt[] = {
         {"fInitLeft", "abc"}, {"fInitRight", "1,2.3"}, {"fFinalLeft", "x"},
         {"Duration", "abc"},  {"AmplitudeLeft", "loud"}, {"ModDepthRightEdit", "?"},
+        // a level typed and not left: the slider still stands where the reset puts it
+        {"AmplitudeRight", "-12"},
     };
     for (const auto& [field, text] : spoilt) {
         SCOPED_TRACE(field);

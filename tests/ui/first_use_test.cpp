@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest/QTest>
@@ -289,4 +290,17 @@ TEST_F(FirstUseTest, SpaceOnTheStepButtonsStepsOneHertz)
 }
 
 } // namespace
+// View > Volume Control on a desktop without any mixer program says so instead of doing
+// nothing.
+TEST_F(FirstUseTest, VolumeControlWithoutAMixerSaysSo)
+{
+    const QByteArray path = qgetenv("PATH");
+    QTemporaryDir empty;
+    qputenv("PATH", empty.path().toLocal8Bit());
+    window->menu().WindowsVolumeControl1->trigger();
+    qputenv("PATH", path);
+    ASSERT_EQ(notices.messages.size(), 1u);
+    EXPECT_TRUE(notices.messages.front().contains(QStringLiteral("pavucontrol")));
+}
+
 } // namespace velmora::ui::test

@@ -335,6 +335,37 @@ TEST_F(FreqSliderTest, TheRateSetsTheMaximaAndTheUpperEnd)
     EXPECT_EQ(slider().FreqSliderLeft->maximum(), 3440);
 }
 
+// The sliders reach exactly what the end fields show, however the fields got their texts:
+// the reset (or a restored store) sets them from code, and the two ends of a slider give
+// the fields' frequencies, not the nearest step of the scale (20 Hz, not 3; 24000, not 23988).
+TEST_F(FreqSliderTest, TheEndsAreWhatTheFieldsShow)
+{
+    choose(controller->settingsDialog().cboFsList, 4); // 48000 Hz
+    window->menu().rESETTOdEFAULT1->trigger();
+    hold(slider().FreqSliderLeft);
+    EXPECT_EQ(slider().MinFreqEdit->text(), QStringLiteral("20"));
+    EXPECT_EQ(slider().FreqSliderLeft->minimum(), 1000);
+    EXPECT_EQ(slider().FreqSliderRight->minimum(), 1000);
+
+    QSlider* s = slider().FreqSliderLeft;
+    s->setValue(s->minimum() + 1);
+    s->setValue(s->minimum());
+    EXPECT_EQ(fInit(Channel::Left), QStringLiteral("20"));
+    s->setValue(s->maximum());
+    EXPECT_EQ(fInit(Channel::Left), QStringLiteral("24000"));
+
+    // A stored range (texts set as the restore sets them) moves both ends.
+    slider().MinFreqEdit->setText(QStringLiteral("50"));
+    slider().MaxFreqEdit->setText(QStringLiteral("5000"));
+    for (Channel c : kChannels) {
+        EXPECT_EQ(slider().slider(c)->minimum(), SliderPosition(50));
+        EXPECT_EQ(slider().slider(c)->maximum(), SliderPosition(5000));
+    }
+    s->setValue(s->maximum() - 1);
+    s->setValue(s->maximum());
+    EXPECT_EQ(fInit(Channel::Left), QStringLiteral("5000"));
+}
+
 // The menu item shows and hides the window and makes both channels play constant tones; the
 // window's close box clears the check mark.
 TEST_F(FreqSliderTest, TheMenuItem)

@@ -88,6 +88,8 @@ void TfrmFreqSlider::build()
         connect(s, &QSlider::valueChanged, this, [this, c] { FreqSliderChange(c); });
         s->installEventFilter(this);
     }
+    for (QLineEdit* end : {MinFreqEdit, MaxFreqEdit})
+        connect(end, &QLineEdit::textChanged, this, [this, end] { adoptEnd(end); });
     binding_.onExit(MinFreqEdit, [this] { MinFreqEditExit(); });
     binding_.onExit(MaxFreqEdit, [this] { MaxFreqEditExit(); });
     binding_.onExit(txtRound, [this] { txtRoundExit(); });
@@ -155,6 +157,32 @@ void TfrmFreqSlider::setMaximaFromRate()
     MaxFreqEdit->setText(QString::number(rate / 2));
 }
 
+std::optional<double> TfrmFreqSlider::endValue(QLineEdit* edit) const
+{
+    const std::optional<double> value = ReadStrictNumber(edit->text().toStdString());
+    if (!value || !(*value > 0) || *value > halfRate()) return std::nullopt;
+    return value;
+}
+
+void TfrmFreqSlider::adoptEnd(QLineEdit* edit)
+{
+    if (edit->isModified()) return; // typed: the exit handler decides
+    const std::optional<double> value = endValue(edit);
+    if (!value) return;
+    const bool lower = edit == MinFreqEdit;
+    const int32_t rate = generator_.settings.output.SamplingRate;
+    // Half the rate itself keeps the maximum the rate gives the sliders.
+    const int position = !lower && *value >= halfRate() ? SliderMaximum(rate) : SliderPosition(*value);
+    moveFromCode([&] {
+        for (Channel c : kChannels) {
+            QSlider* s = slider(c);
+            if (lower && position < s->maximum()) s->setMinimum(std::max(0, position));
+            if (!lower && position > s->minimum()) s->setMaximum(position);
+            markEnds(s);
+        }
+    });
+}
+
 void TfrmFreqSlider::setSliderPosition(Channel c, int position)
 {
     moveFromCode([&] { slider(c)->setValue(position); });
@@ -171,7 +199,14 @@ void TfrmFreqSlider::FreqSliderChange(Channel c)
     const int position = slider(c)->value();
     binding_.run([&] {
         const double step = IntlStrToFloat(txtRound->text().toStdString());
-        const double f = RoundToStep(SliderFrequency(position), step, halfRate());
+        // The two ends are exactly what their fields show, not the nearest step of the scale.
+        double f = SliderFrequency(position);
+        const std::optional<double> lowEnd = endValue(MinFreqEdit), highEnd = endValue(MaxFreqEdit);
+        if (position == slider(c)->minimum() && lowEnd && SliderPosition(*lowEnd) == position) f = *lowEnd;
+        if (position == slider(c)->maximum() && highEnd &&
+            (SliderPosition(*highEnd) == position || *highEnd >= halfRate()))
+            f = *highEnd;
+        f = RoundToStep(f, step, halfRate());
         generator_.setText({Field::fInit, c}, NumberToText(f));
     });
 }

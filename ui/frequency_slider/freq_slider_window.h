@@ -76,6 +76,12 @@ protected:
 private:
     void build();
     void setMaximaFromRate();
+    // An end's text set from code (a restore, the reset, the rate) moves that end of both
+    // sliders to it, so that the sliders reach exactly what the fields show; the frequencies
+    // stay. Text the user is typing waits for the field's exit handler.
+    void adoptEnd(QLineEdit* edit);
+    // The number an end's field holds when it is one the sliders can take.
+    std::optional<double> endValue(QLineEdit* edit) const;
     void highlight(Channel c, bool on);
     QLineEdit* frequencyField(Channel c) const;
     // The frequency field's number, when it holds one.

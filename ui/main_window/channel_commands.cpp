@@ -40,7 +40,11 @@ void ChannelCommands::semitone(Channel c, bool up)
 
 void ChannelCommands::copySettingsFrom(Channel source)
 {
-    binding_.run([&] { generator_.CopySettingsFrom(source); });
+    binding_.run([&] {
+        generator_.CopySettingsFrom(source);
+        // The copied level is left as "Same as Left" leaves it, so that the slider shows it.
+        generator_.AmplitudeExit(other(source));
+    });
 }
 
 std::string ChannelCommands::reset()
@@ -59,7 +63,12 @@ std::string ChannelCommands::reset()
         step([&] { g.setChecked({Field::chkConstant, c}, true); });
         step([&] { g.setChecked({Field::Logarithmic, c}, true); });
         step([&] { g.setChecked({Field::Bidirectional, c}, false); });
-        step([&] { g.setPosition({Field::barAmplitude, c}, 0); });
+        // The slider may already stand at 0 while its field holds another level (a restored
+        // store, a level typed but not left): its handler then would not run, so it runs here.
+        step([&] {
+            g.setPosition({Field::barAmplitude, c}, 0);
+            g.barAmplitudeChange(c);
+        });
         step([&] { g.setChecked({Field::ModulationOn, c}, false); });
         step([&] {
             g.setIndex({Field::WaveForm, c}, kSine);

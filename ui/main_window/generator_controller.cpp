@@ -254,7 +254,12 @@ void GeneratorController::connectCommands()
         about.raise();
         about.activateWindow();
     });
-    connect(m.WindowsVolumeControl1, &QAction::triggered, this, [] { startVolumeControl(); });
+    connect(m.WindowsVolumeControl1, &QAction::triggered, this, [this] {
+        if (!startVolumeControl())
+            notices_.messageBox(QStringLiteral("No volume control program was found. Install pavucontrol (or "
+                                               "pavucontrol-qt, or the desktop's sound settings) to set the "
+                                               "output volume."));
+    });
 
     for (Channel c : kChannels) {
         ChannelWidgets& ch = w.channel[index(c)];
