@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "engine/controls.h"
+#include "engine/fade.h"
 #include "engine/numbers.h"
 #include "render_presets.h"
 #include "render_refusals.h"
@@ -30,7 +31,8 @@ bool ParseInt(const std::string& text, int64_t& value)
 bool IsOutputParameter(const std::string& name)
 {
     return name == "SamplingRate" || name == "Quantisation" || name == "Buffers" ||
-           name == "BufferSize" || name == "Dither" || name == "AliasFree";
+           name == "BufferSize" || name == "Dither" || name == "AliasFree" ||
+           name == "FadeOn" || name == "FadeMs";
 }
 
 bool IsSettingArgument(const std::string& arg)
@@ -76,6 +78,13 @@ void ApplyOutputParameter(RenderRequest& r, const std::string& name, const std::
     } else if (name == "AliasFree") {
         if (value != "0" && value != "1") throw RenderUsageError("AliasFree: '" + value + "' is not 0 or 1");
         r.aliasFree = value == "1";
+    } else if (name == "FadeOn") {
+        if (value != "0" && value != "1") throw RenderUsageError("FadeOn: '" + value + "' is not 0 or 1");
+        r.fadeOn = value == "1";
+    } else if (name == "FadeMs") {
+        if (!number || v < kFadeMsMin || v > kFadeMsMax)
+            throw RenderUsageError("FadeMs: '" + value + "' is not a whole number of ms from 1 to 10000");
+        r.fadeMs = static_cast<int>(v);
     }
 }
 
@@ -159,6 +168,8 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
     g.settings.output.Buffers = r.buffers;
     g.settings.output.BufferSize = r.bufferSize;
     g.settings.output.AliasFree = r.aliasFree;
+    g.settings.output.FadeOn = r.fadeOn;
+    g.settings.output.FadeMs = r.fadeMs;
     g.fConstChange(Channel::Left);
     g.fConstChange(Channel::Right);
     if (!r.preset.empty())
@@ -320,6 +331,9 @@ std::string RenderUsage()
         "  BufferSize=BYTES    2048 to 65536, a power of two, when playing (8192)\n"
         "  AliasFree=0|1       square, triangle and sawtooth with only the harmonics below half\n"
         "                      the sampling rate, scaled so that they peak at the level (0)\n"
+        "  FadeOn=0|1          half-Hann fades: in at the start, out over the signal's last\n"
+        "                      FadeMs, and with --play out at a stop (0)\n"
+        "  FadeMs=MS           the fades' length, 1 to 10000 ms (10)\n"
         "\n"
         "Settings (text fields take a number as typed, ',' or '.' as decimal separator;\n"
         "check boxes take 0 or 1; lists take the item index):\n";

@@ -34,6 +34,8 @@ struct RenderRequest {
     int buffers = 4;                // Buffers=2|3|4 (playing)
     int bufferSize = 8192;          // BufferSize=2048..65536 (playing)
     bool aliasFree = false;         // AliasFree=0|1
+    bool fadeOn = false;            // FadeOn=0|1
+    int fadeMs = 10;                // FadeMs=1..10000
     std::vector<std::pair<std::string, std::string>> settings; // the rest, in order
 };
 

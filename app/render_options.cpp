@@ -1,11 +1,13 @@
 #include "render_options.h"
 
 #include <array>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <optional>
 #include <string_view>
 
+#include "engine/fade.h"
 #include "engine/numbers.h"
 #include "engine/settings.h"
 #include "render_cli.h"
@@ -51,7 +53,7 @@ struct OptionInfo {
     Takes takes;
 };
 
-constexpr std::array<OptionInfo, 19> kOptions{{
+constexpr std::array<OptionInfo, 20> kOptions{{
     {"--wave", Takes::Value},      {"--freq", Takes::Value},   {"--sweep", Takes::Value},
     {"--log", Takes::Nothing},     {"--bidirectional", Takes::Nothing},
     {"--level", Takes::Value},     {"--crest", Takes::Value},  {"--duration", Takes::Value},
@@ -60,6 +62,7 @@ constexpr std::array<OptionInfo, 19> kOptions{{
     {"--quiet", Takes::Nothing},   {"-q", Takes::Nothing},
     {"--version", Takes::Nothing}, {"--dither", Takes::Value},
     {"--length", Takes::Value},    {"--alias-free", Takes::Nothing},
+    {"--fade", Takes::Value},
 }};
 
 std::optional<OptionInfo> FindOption(std::string_view name)
@@ -67,6 +70,13 @@ std::optional<OptionInfo> FindOption(std::string_view name)
     for (const OptionInfo& o : kOptions)
         if (o.name == name) return o;
     return std::nullopt;
+}
+
+// A whole number in plain digits.
+bool ParseWhole(const std::string& text, int64_t& value)
+{
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && ptr == text.data() + text.size() && !text.empty();
 }
 
 std::string Lower(std::string_view text)
@@ -225,6 +235,12 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
             set("Dither", v == "tpdf" ? "1" : "0");
         } else if (name == "--alias-free") {
             set("AliasFree", "1");
+        } else if (name == "--fade") {
+            int64_t ms = 0;
+            if (!ParseWhole(value, ms) || ms < kFadeMsMin || ms > kFadeMsMax)
+                throw RenderUsageError("--fade: '" + value + "' is not a whole number of ms from 1 to 10000");
+            set("FadeOn", "1");
+            set("FadeMs", value);
         } else if (name == "--phase") {
             Number(name, value, "a phase in degrees");
             set("PhaseEdit", value);
@@ -285,6 +301,8 @@ std::string RenderOptionsUsage()
            "                     samples (Dither=1); --seed repeats it exactly\n"
            "  --alias-free       square, triangle and sawtooth with only the harmonics below\n"
            "                     half the sampling rate, peaking at the level (AliasFree=1)\n"
+           "  --fade MS          half-Hann fades over the first and last MS ms (1 to 10000);\n"
+           "                     with --play also at a stop (FadeOn=1, FadeMs=MS)\n"
            "  -q, --quiet        no progress display\n"
            "  --version          prints the version\n"
            "\n"

@@ -407,6 +407,46 @@ double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b,
     return modulated && n > 0 ? b.mod[static_cast<size_t>(n) - 1] : s.modFactor;
 }
 
+// A block in a fade: the same products as above, frame by frame, times the fade's gain,
+// then (after the dither) rounded, or limited to -1..1 for float samples.
+double SampleChannelFaded(const ChannelBlockParams& s, int32_t full, bool floating, const double* fade,
+                          ChannelBlock& b, int n)
+{
+    const bool modulated = s.modulated;
+    const double level = floating ? s.amplitude : full * s.amplitude;
+    const double steady = level * s.modFactor;
+    const double* d = b.dither.data();
+    for (int i = 0; i < n; ++i) {
+        const double g = modulated ? level * b.mod[i] : steady;
+        double x;
+        switch (s.wave) {
+        case kSine:
+        case kSquare:
+        case kTriangular:
+        case kSawtooth:
+        case kWhiteNoise:
+        case kPinkNoise:
+        case kMLS:
+        case kWhiteNoisePeriodic:
+        case kPinkNoisePeriodic:
+        case kBrownNoisePeriodic:
+        case kMultitone:
+        case kImdSmpte:
+        case kImdCcif: x = b.value[i] * g; break;
+        case kSinePulse: x = b.scale[i] == 0 ? 0.0 : b.value[i] * g * b.scale[i]; break;
+        default: x = b.direct[i]; break;
+        }
+        x *= fade[i];
+        if (floating) {
+            b.fsample[i] = FloatSample(x);
+        } else {
+            if (s.dithered) x += d[i];
+            b.sample[i] = RoundSample(x, full);
+        }
+    }
+    return modulated && n > 0 ? b.mod[static_cast<size_t>(n) - 1] : s.modFactor;
+}
+
 // The same for float samples: the products in -1..1, unrounded (full scale is 1).
 double SampleChannelFloat(const ChannelBlockParams& s, ChannelBlock& b, int n)
 {
@@ -529,6 +569,17 @@ bool Generator::makeBlock(FrameBlock& fr, int64_t frames, const FrameChoices& f)
             restarts = true;
         }
     }
+    // The fades' gains, frame by frame as the one-frame path takes them.
+    fr.faded = inFade(c0, fr.n, !f.loop);
+    if (fr.faded) {
+        const int64_t made = state.FadeFrames;
+        for (int i = 0; i < fr.live; ++i) {
+            state.FadeFrames = made + i;
+            fr.fade[i] = fadeGain(fr.counter[i], !f.loop);
+        }
+        state.FadeFrames = made;
+    }
+    if (state.FadeLength > 0) state.FadeFrames += fr.n;
     // The right channel's sweep restarts only in the stereo layout.
     oscillatorPass(chans[0], waves[0], fr.channels[0], fr, restarts);
     if (right) oscillatorPass(chans[1], waves[1], fr.channels[1], fr, restarts && f.stereo);
@@ -549,8 +600,12 @@ int64_t FinishFrameBlock(FrameBlock& fr, uint8_t* out)
 {
     for (int k = 0; k < fr.count; ++k) {
         ShapeChannel(fr.params[k], fr.samplingRate, fr.channels[k], fr.live);
-        fr.lastModFactor[k] = fr.floating ? SampleChannelFloat(fr.params[k], fr.channels[k], fr.live)
-                                          : SampleChannel(fr.params[k], fr.fullScale, fr.channels[k], fr.live);
+        if (fr.faded)
+            fr.lastModFactor[k] = SampleChannelFaded(fr.params[k], fr.fullScale, fr.floating, fr.fade.data(),
+                                                     fr.channels[k], fr.live);
+        else
+            fr.lastModFactor[k] = fr.floating ? SampleChannelFloat(fr.params[k], fr.channels[k], fr.live)
+                                              : SampleChannel(fr.params[k], fr.fullScale, fr.channels[k], fr.live);
     }
     const int bps = fr.bytesPerSample;
     const bool right = fr.count == 2;

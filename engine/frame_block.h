@@ -48,6 +48,9 @@ struct FrameBlock {
     double samplingRate = 44100;
     int32_t onLeft = 1, onRight = 1;
     std::array<ChannelBlockParams, 2> params;
+    // A block in a fade: each signal frame's gain, multiplied on before rounding.
+    bool faded = false;
+    std::array<double, kFrameBlock> fade;
     std::array<ChannelBlock, 2> channels;
     // Set by the finishing stage: the modulation factor of each channel's last frame.
     std::array<double, 2> lastModFactor{};

@@ -1,4 +1,5 @@
 #include "generator.h"
+#include "fade.h"
 
 #include <algorithm>
 #include <cmath>
@@ -356,6 +357,38 @@ void Generator::PrepareSignal()
     state.DitherState = uniform.state();
     for (BandLimiter& b : bandLimiters_) b.reset();
     prepareBandLimit();
+    state.FadeLength = settings.output.FadeOn ? FadeFrames(settings.output.FadeMs, settings.output.SamplingRate) : 0;
+    state.FadeFrames = 0;
+    state.FadeOutFrom = -1;
+}
+
+bool Generator::beginFadeOut()
+{
+    if (!settings.output.FadeOn || state.FadeOutFrom >= 0) return false;
+    if (state.FadeLength == 0) {
+        // Started without fades: no fade-in to finish, the fade-out of the length set now.
+        state.FadeLength = FadeFrames(settings.output.FadeMs, settings.output.SamplingRate);
+        state.FadeFrames = state.FadeLength;
+    }
+    state.FadeOutFrom = state.FadeFrames;
+    return true;
+}
+
+bool Generator::inFade(int64_t counter, int64_t frames, bool endsItself) const
+{
+    const int64_t length = state.FadeLength;
+    if (length == 0) return false;
+    return state.FadeFrames < length || state.FadeOutFrom >= 0 ||
+           (endsItself && counter + frames > state.TotalSamples - length);
+}
+
+double Generator::fadeGain(int64_t counter, bool endsItself) const
+{
+    const int64_t length = state.FadeLength;
+    double gain = FadeRise(state.FadeFrames, length);
+    if (state.FadeOutFrom >= 0) gain *= FadeRise(state.FadeOutFrom + length - 1 - state.FadeFrames, length);
+    if (endsItself) gain *= FadeRise(state.TotalSamples - 1 - counter, length);
+    return gain;
 }
 
 void Generator::prepareBandLimit()

@@ -169,6 +169,17 @@ public:
     }
     void settleBlock(const FrameBlock& block);
 
+    // --- Fades (the output settings' FadeOn / FadeMs; lengths are fixed at the start).
+    // OFF with fades on: the fade-out begins at the next frame made. False, changing
+    // nothing, when fades are off or a fade-out already runs (OFF then stops at once).
+    bool beginFadeOut();
+    bool fadingOut() const { return state.FadeOutFrom >= 0; }
+    // Whether the fade-out before OFF has been made to its last frame.
+    bool fadedOut() const
+    {
+        return state.FadeOutFrom >= 0 && state.FadeFrames >= state.FadeOutFrom + state.FadeLength;
+    }
+
     double samplingRate() const { return settings.output.SamplingRate; }
 
     // Builds the tables of the alias-free waves the channels play (a start and a waveform
@@ -226,6 +237,10 @@ private:
     void updatePeriodOffset();
     std::array<std::shared_ptr<const PeriodTable>, 2> heldPeriods_;
     void ditherPass(FrameBlock& block);
+    // Whether any of the next `frames` frames from `counter` lies in a fade.
+    bool inFade(int64_t counter, int64_t frames, bool endsItself) const;
+    // The fade's gain of the frame made now (FadeFrames) at `counter`.
+    double fadeGain(int64_t counter, bool endsItself) const;
     int copyDepth_ = 0;
 };
 

@@ -98,6 +98,8 @@ struct OutputSettings {
     int cboCorrectionUnits = 0;         // 0 "%", 1 "cent"
     double FrequencyCorrection = 1.0;   // multiplier applied to every frequency
     bool AliasFree = false;             // square, triangle and sawtooth without aliases
+    bool FadeOn = false;                // fade in at a start, out before the end and at OFF
+    int FadeMs = 10;                    // the fades' length in ms, 1..10000
 
     bool floatSamples() const { return Quantisation == kFloatQuantisation; }
     // Triangular dither before rounding: integer samples only.

@@ -61,6 +61,11 @@ struct GeneratorState {
     bool AliveFlag = false;
     bool FillBusy = false;
     bool CancelSave = false;
+    // Fades (fade.h): their length in frames (0: none, set at the start), the frames made
+    // since the start, and where a fade-out before OFF began (-1: none).
+    int64_t FadeLength = 0;
+    int64_t FadeFrames = 0;
+    int64_t FadeOutFrom = -1;
 };
 
 // True once the counter has reached or passed the repetition's length: a Duration

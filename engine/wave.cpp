@@ -154,7 +154,9 @@ int64_t Generator::writeFramesReference(uint8_t* out, int64_t frames, const Fram
     const bool ditherL = o.dithered() && DitherWave(f.wl);
     const bool ditherR = o.dithered() && DitherWave(f.wr);
     // One sample: a float, or rounded (after the dither, drawn left before right) and packed.
+    double fade = 1.0; // the fade's gain of the frame being made
     auto put = [&](uint8_t* q, double v, int32_t on, bool dither) {
+        if (fade != 1.0) v *= fade;
         if (floating) {
             PackFloat(q, on ? FloatSample(v) : 0.0f); // a channel that is off is exact zeros
             return;
@@ -165,6 +167,9 @@ int64_t Generator::writeFramesReference(uint8_t* out, int64_t frames, const Fram
     uint8_t* p = out;
     for (int64_t i = 0; i < frames; ++i) {
         const bool live = f.loop || f.wholeSignal || state.SampleCounter < state.TotalSamples;
+        const bool faded = inFade(state.SampleCounter, 1, !f.loop);
+        fade = faded ? fadeGain(state.SampleCounter, !f.loop) : 1.0;
+        if (state.FadeLength > 0) ++state.FadeFrames;
         if (f.stereo) {
             if (live) {
                 const double l = WaveValue(f.wl);

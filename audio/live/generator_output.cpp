@@ -42,6 +42,7 @@ bool GeneratorOutput::AudioOut1FillBuffer(uint8_t* buffer, int32_t& size)
     // The layout is read per buffer; size the frames by what this buffer really holds so
     // that a layout changed since the start can never write past the buffer.
     const int64_t before = st.SampleCounter;
+    const bool fadeMadeBefore = generator_.fadedOut();
     const int frameBytes = generator_.settings.output.Quantisation / 8 * (choices.stereo ? 2 : 1);
     const int64_t frames = size / frameBytes;
     const int64_t written = generator_.writeFrames(buffer, frames, choices);
@@ -55,10 +56,20 @@ bool GeneratorOutput::AudioOut1FillBuffer(uint8_t* buffer, int32_t& size)
         const int64_t ring = int64_t{engine_.NumBuffers()} * engine_.BufferSize();
         result = heldSignal || ring > st.SampleCounter * st.BytesPerFrame;
     }
+    // After OFF with fades on: the fill that makes the fade-out's last frame is played, the
+    // next one declines, so the engine stops once the ring has played out.
+    if (fadeMadeBefore) result = false;
     st.FillBusy = false;
     if (result && callbacks.bufferFilled)
         callbacks.bufferFilled({buffer, size, generator_.settings.output.Quantisation, choices.stereo ? 2 : 1});
     return result;
+}
+
+bool GeneratorOutput::switchOff()
+{
+    if (engine_.Active() && !engine_.Paused() && generator_.beginFadeOut()) return true;
+    engine_.StopAtOnce();
+    return false;
 }
 
 StartResult GeneratorOutput::startsignal(NoticeRoute& route)

@@ -75,6 +75,12 @@ public:
     // NotPrepared instead of propagating.
     StartResult startsignal(NoticeRoute& route);
 
+    // Switches the output off. With fades on (FadeOn) and the output playing, not paused:
+    // the output fades out from the next frame the fill makes and stops once that has been
+    // played (true). A second switch-off during the fade, one while paused, or one without
+    // fades stops the engine at once (false).
+    bool switchOff();
+
     OutputCallbacks callbacks;
 
 private:

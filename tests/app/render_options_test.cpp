@@ -88,6 +88,7 @@ TEST_F(RenderOptionsTest, EachOptionGivesTheBytesOfTheSettingsItStandsFor)
         {"--wave imd-smpte", "WaveFormLeft=14"},
         {"--wave IMD-CCIF", "WaveFormLeft=15"},
         {"--wave square --alias-free", "WaveFormLeft=1 AliasFree=1"},
+        {"--fade 20", "FadeOn=1 FadeMs=20"},
         {"--freq=2500.5", "fInitLeft=2500.5"},
         {"--freq 440,5", "fInitLeft=440,5"},
         {"--sweep 20:20000 --log", "fInitLeft=20 fFinalLeft=20000 chkConstantLeft=0 LogarithmicLeft=1"},
@@ -215,6 +216,12 @@ TEST_F(RenderOptionsTest, HostileValuesAreOneLineExitTwoAndNoOutput)
         {"--quiet=1", "--quiet"},
         {"--freq", "--freq"},
         {"--frequency 1000", "--frequency"},
+        {"--fade 0", "--fade"},
+        {"--fade 10001", "--fade"},
+        {"--fade 2.5", "--fade"},
+        {"--fade", "--fade"},
+        {"FadeMs=0", "FadeMs"},
+        {"FadeOn=2", "FadeOn"},
     };
     for (const Case& c : cases) {
         const RunResult toFile = run(c.args + " " + path("bad.wav"));

@@ -192,6 +192,64 @@ TEST_F(OutputSettingsTest, AliasFreeIsOffUntilSetAndThenKept)
     EXPECT_TRUE(controller->settingsDialog().chkAliasFree->isChecked());
 }
 
+// "Fade in and out" is off at first and with a store from before it existed, 10 ms; a time
+// outside 1..10000 ms is refused with a message and the time in force stays; set, both are
+// kept. A change of the output format stops at once even with the fade set.
+TEST_F(OutputSettingsTest, FadeIsOffUntilSetAndThenKept)
+{
+    TfrmSettings& d = controller->settingsDialog();
+    EXPECT_FALSE(d.chkFade->isChecked());
+    EXPECT_FALSE(generator().settings.output.FadeOn);
+    EXPECT_EQ(d.txtFadeMs->text(), QStringLiteral("10"));
+    EXPECT_EQ(generator().settings.output.FadeMs, 10);
+
+    d.open();
+    d.chkFade->click();
+    EXPECT_TRUE(generator().settings.output.FadeOn);
+    for (const char* bad : {"0", "10001", "2.5", "abc", ""}) {
+        SCOPED_TRACE(bad);
+        const size_t errors = notices.errors.size();
+        d.txtFadeMs->setText(QString::fromLatin1(bad));
+        EXPECT_FALSE(d.txtFadeMsExit());
+        ASSERT_EQ(notices.errors.size(), errors + 1);
+        EXPECT_TRUE(notices.errors.back().startsWith(QStringLiteral("Fade time: '"))) << notices.errors.back().toStdString();
+        EXPECT_EQ(d.txtFadeMs->text(), QStringLiteral("10"));
+        EXPECT_EQ(generator().settings.output.FadeMs, 10);
+    }
+    d.txtFadeMs->setText(QStringLiteral(" 250 "));
+    EXPECT_TRUE(d.txtFadeMsExit());
+    EXPECT_EQ(generator().settings.output.FadeMs, 250);
+
+    // The rate changes with the generator playing: it stops at once, no fade-out waits.
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    ASSERT_TRUE(controller->AudioOut1().Active());
+    choose(d.cboFsList, 4);
+    EXPECT_FALSE(controller->AudioOut1().Active());
+    d.close();
+
+    const SettingsStore stored = SettingsStore::openForReading();
+    EXPECT_TRUE(stored.readBoolean("FadeOn"));
+    EXPECT_EQ(stored.readInteger("FadeMs"), 250);
+    make();
+    EXPECT_TRUE(controller->settingsDialog().chkFade->isChecked());
+    EXPECT_TRUE(generator().settings.output.FadeOn);
+    EXPECT_EQ(generator().settings.output.FadeMs, 250);
+    EXPECT_EQ(controller->settingsDialog().txtFadeMs->text(), QStringLiteral("250"));
+
+    {
+        // A time out of range in the store.
+        SettingsStore store = SettingsStore::openForWriting();
+        store.writeInteger("FadeMs", 0);
+        store.writeBoolean("FadeOn", false);
+        store.close();
+    }
+    make();
+    EXPECT_FALSE(generator().settings.output.FadeOn);
+    EXPECT_EQ(generator().settings.output.FadeMs, 10);
+}
+
 struct CorrectionCase {
     const char* text;
     int unit;

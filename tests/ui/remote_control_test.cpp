@@ -2,6 +2,7 @@
 // window (on a fake device), wrong argument types and random messages are answered without
 // harm, and without a session bus the window runs alone. CommandRun under dbus-run-session.
 #include "window_harness.h"
+#include "ui/dialogs/output_settings_dialog.h"
 #include "user_input.h"
 
 #include "control/dbus/generator_bus.h"
@@ -277,6 +278,26 @@ TEST_F(RemoteControlTest, AStartFromOutsideWaitsForAPeriodWithoutAWindow)
     EXPECT_EQ(window->windowTitle(), QStringLiteral("ON - Velmora"));
     EXPECT_TRUE(link->message(1025, 0, 0));
     pump();
+}
+
+// A stop from outside with "Fade in and out" set fades out as OFF does; a second stop
+// during the fade stops at once.
+TEST_F(RemoteControlTest, AStopFromOutsideFadesOutAndASecondStopsAtOnce)
+{
+    controller->settingsDialog().chkFade->setChecked(true);
+    controller->binding().run([&] { generator().setChecked({Field::Loop}, true); });
+    EXPECT_TRUE(link->message(1024, 0, 0));
+    pump();
+    ASSERT_EQ(window->windowTitle(), QStringLiteral("ON - Velmora"));
+    const int resets = device->resets();
+    EXPECT_TRUE(link->message(1025, 0, 0));
+    pump();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ON - Velmora"));
+    EXPECT_TRUE(generator().fadingOut());
+    EXPECT_TRUE(link->message(1025, 0, 0));
+    pump();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
+    EXPECT_EQ(device->resets(), resets + 1);
 }
 
 TEST_F(RemoteControlTest, RefusedAndIgnoredMessagesChangeNothing)

@@ -168,6 +168,88 @@ TEST_F(SwitchingTest, AFiniteSignalSwitchesTheWindowOffByItself)
     EXPECT_TRUE(notices.messages.empty());
 }
 
+// With "Fade in and out" set, OFF (the button, F9, or the generators in step) lets the frames
+// already in the ring play, then half a Hann window down to silence over the fade time, and
+// only then the window switches off as OFF does; a second OFF during the fade stops at once.
+TEST_F(SwitchingTest, OffWithAFadePlaysTheFadeOutAndASecondOffStopsAtOnce)
+{
+    enum How { Button, Menu, Sync, Twice };
+    for (How how : {Button, Menu, Sync, Twice}) {
+        SCOPED_TRACE(::testing::Message() << "way " << how);
+        make();
+        TfrmSettings& d = controller->settingsDialog();
+        click(d.chkFade);
+        type(d.txtFadeMs, QStringLiteral("500")); // 5513 frames at 11025 Hz, over a buffer
+        ASSERT_TRUE(d.txtFadeMsExit());
+        type(ch(Channel::Left).fInit, QStringLiteral("1000"));
+        click(w().Loop);
+        if (how == Sync) click(w().chkSync);
+        click(w().btnON);
+        pump();
+        for (int i = 0; i < 3; ++i) playQueued(); // past the fade-in
+        device->clearPlayed();
+        const int resets = device->resets();
+
+        if (how == Menu)
+            window->menu().OnOff1->trigger();
+        else
+            click(w().btnOFF);
+        pump();
+        EXPECT_TRUE(controller->switching().GeneratorRunning()) << "OFF waits for the fade";
+        if (how == Twice) {
+            playQueued();
+            click(w().btnOFF);
+            pump();
+            EXPECT_FALSE(controller->switching().GeneratorRunning());
+            EXPECT_EQ(device->resets(), resets + 1);
+            EXPECT_EQ(w().LED->brushColour(), kMaroon);
+            continue;
+        }
+        int rounds = 0;
+        for (; rounds < 20 && controller->AudioOut1().Active(); ++rounds) playQueued();
+        EXPECT_FALSE(controller->switching().GeneratorRunning());
+        EXPECT_EQ(w().LED->brushColour(), kMaroon);
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora"));
+        EXPECT_EQ(device->resets(), resets) << "the stream ended, it was not cut";
+
+        // The ring made before OFF (4 x 4096 frames) at full level, then the fade, then silence.
+        const std::vector<uint8_t>& bytes = device->played();
+        const int64_t ring = 4 * 4096, fade = 5513;
+        ASSERT_GE(static_cast<int64_t>(bytes.size()) / 2, ring + fade);
+        auto sample = [&](int64_t i) {
+            int16_t x;
+            std::memcpy(&x, &bytes[static_cast<size_t>(2 * i)], 2);
+            return int(x);
+        };
+        int peak = 0;
+        for (int64_t i = ring - 100; i < ring; ++i) peak = std::max(peak, std::abs(sample(i)));
+        EXPECT_GT(peak, 32000);
+        for (int64_t k = 0; k < fade; ++k) {
+            const double e = 0.5 - 0.5 * std::cos(M_PI * double(fade - 1 - k) / fade);
+            ASSERT_LE(std::abs(sample(ring + k)), 32767 * e + 1) << "fade frame " << k;
+        }
+        peak = 0;
+        for (int64_t k = 0; k < 100; ++k) peak = std::max(peak, std::abs(sample(ring + k)));
+        EXPECT_GT(peak, 30000) << "the fade starts at the level it left";
+        for (int64_t i = ring + fade; i < static_cast<int64_t>(bytes.size()) / 2; ++i)
+            ASSERT_EQ(sample(i), 0) << "frame " << i;
+    }
+}
+
+// Without the option OFF stops at once, as it always did.
+TEST_F(SwitchingTest, OffWithoutAFadeStopsAtOnce)
+{
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    playQueued();
+    const int resets = device->resets();
+    click(w().btnOFF);
+    pump();
+    EXPECT_FALSE(controller->switching().GeneratorRunning());
+    EXPECT_EQ(device->resets(), resets + 1);
+}
+
 TEST_F(SwitchingTest, ADeclinedFirstBufferExplainsAndOpensTheOutputSettings)
 {
     // The fill refuses the first buffer, as a signal too short for the ring does.

@@ -1,5 +1,6 @@
 #include "ui/dialogs/output_settings_dialog.h"
 
+#include "engine/fade.h"
 #include "engine/numbers.h"
 #include "settings/settings_store.h"
 #include "ui/main_window/control_binding.h"
@@ -73,7 +74,7 @@ TfrmSettings::TfrmSettings(Generator& generator, ControlBinding& binding, Window
 void TfrmSettings::build()
 {
     QGroupBox* signal = makeGroupBox(this, QStringLiteral("GroupBox1"), QStringLiteral(" Signal Data "),
-                                     QRect(8, 8, 250, 138));
+                                     QRect(8, 8, 250, 166));
     makeLabel(signal, QStringLiteral("Label1"), QStringLiteral("Sampling Rate [Hz]"), 10, 24);
     cboFsList = makeList(signal, "cboFsList", kRates, QRect(130, 20, 80, 22));
     makeLabel(signal, QStringLiteral("Label2"), QStringLiteral("Quantisation"), 10, 54);
@@ -87,9 +88,16 @@ void TfrmSettings::build()
                                 QRect(10, 110, 200, 20));
     chkAliasFree->setToolTip(QStringLiteral("Square, triangle and sawtooth with only the harmonics below half the "
                                             "sampling rate, peaking at the set level"));
+    chkFade = makeCheckBox(signal, QStringLiteral("chkFade"), QStringLiteral("Fade in and out"),
+                           QRect(10, 138, 120, 20),
+                           QStringLiteral("The output rises from silence at ON and falls to silence before the "
+                                          "end and at OFF (a second OFF stops at once)"));
+    txtFadeMs = makeEdit(signal, QStringLiteral("txtFadeMs"), QString::number(kFadeMsDefault), QRect(130, 136, 80, 21),
+                         QStringLiteral("Length of a fade in ms, 1 to 10000"));
+    makeLabel(signal, QStringLiteral("lblFadeMs"), QStringLiteral("ms"), 216, 140);
 
     // Everything below the signal group sits this much lower than the group's first size.
-    constexpr int kBelow = 54;
+    constexpr int kBelow = 82;
     QGroupBox* buffers = makeGroupBox(this, QStringLiteral("GroupBox2"), QStringLiteral("Buffer Settings "),
                                       QRect(8, 100 + kBelow, 250, 84));
     makeLabel(buffers, QStringLiteral("Label4"), QStringLiteral("Buffer Size:"), 10, 24);
@@ -145,6 +153,10 @@ void TfrmSettings::build()
         takeListValues();
         generator_.prepareBandLimit();
     });
+    // Fades: a change applies from the next start; OFF fades whenever the box is checked.
+    connect(chkFade, &QCheckBox::toggled, this, [this] { takeListValues(); });
+    binding_.onExit(txtFadeMs, [this] { txtFadeMsExit(); });
+    connect(txtFadeMs, &QLineEdit::returnPressed, this, [this] { txtFadeMsExit(); });
     connect(cboBufferSize, &QComboBox::activated, this, [this] { cboBufferSizeChange(); });
     connect(HelpButton, &QPushButton::clicked, this, [this] {
         if (hooks_.help) hooks_.help(2);
@@ -198,6 +210,23 @@ void TfrmSettings::FormCreate()
             chkAliasFree->setChecked(false);
         }
     }
+    // So did the fades: off unless stored on, 10 ms unless a stored time is in range.
+    {
+        const QSignalBlocker quiet(chkFade);
+        chkFade->setChecked(false);
+        int ms = kFadeMsDefault;
+        try {
+            if (store.valueExists("FadeOn")) chkFade->setChecked(store.readBoolean("FadeOn"));
+            if (store.valueExists("FadeMs")) {
+                const int64_t stored = store.readInteger("FadeMs");
+                if (stored >= kFadeMsMin && stored <= kFadeMsMax) ms = static_cast<int>(stored);
+            }
+        } catch (const std::exception&) {
+            chkFade->setChecked(false);
+        }
+        generator_.settings.output.FadeMs = ms;
+        txtFadeMs->setText(QString::number(ms));
+    }
     binding_.mirror({Field::txtCorrectionFactor});
     binding_.mirror({Field::cboCorrectionUnits});
     binding_.run([this] { generator_.txtCorrectionFactorChange(); });
@@ -213,6 +242,7 @@ void TfrmSettings::takeListValues()
     o.Quantisation = cboQuant->currentIndex() == 2 ? kFloatQuantisation : numberOf(cboQuant, 16);
     o.Dither = cboDither->currentIndex() == 1 ? kDitherTpdf : kDitherNone;
     o.AliasFree = chkAliasFree->isChecked();
+    o.FadeOn = chkFade->isChecked();
     o.Buffers = numberOf(cboBuffers, o.Buffers);
     o.BufferSize = numberOf(cboBufferSize, o.BufferSize);
 }
@@ -255,6 +285,25 @@ void TfrmSettings::cboBufferSizeChange()
     takeListValues();
 }
 
+bool TfrmSettings::txtFadeMsExit()
+{
+    const QString text = txtFadeMs->text().trimmed();
+    bool ok = false;
+    const int ms = text.toInt(&ok);
+    int& fadeMs = generator_.settings.output.FadeMs;
+    if (ok && ms >= kFadeMsMin && ms <= kFadeMsMax) {
+        fadeMs = ms;
+        txtFadeMs->setText(QString::number(ms));
+        return true;
+    }
+    txtFadeMs->setText(QString::number(fadeMs));
+    notices_.errorBox(QStringLiteral("Fade time: '%1' is not a whole number of milliseconds from %2 to %3")
+                          .arg(text)
+                          .arg(kFadeMsMin)
+                          .arg(kFadeMsMax));
+    return false;
+}
+
 void TfrmSettings::txtCorrectionFactorExit()
 {
     if (hooks_.refreshLabels) hooks_.refreshLabels();
@@ -277,6 +326,8 @@ void TfrmSettings::save()
     store.writeInteger("BufferSize", cboBufferSize->currentIndex());
     store.writeInteger("Dither", cboDither->currentIndex());
     store.writeBoolean("AliasFree", chkAliasFree->isChecked());
+    store.writeBoolean("FadeOn", chkFade->isChecked());
+    store.writeInteger("FadeMs", generator_.settings.output.FadeMs);
     store.writeBoolean("DisableSS", chkDisableSS->isChecked());
     store.writeText("txtCorrectionFactor", txtCorrectionFactor->text().toStdString());
     store.writeInteger("cboCorrectionUnits", cboCorrectionUnits->currentIndex());

@@ -45,6 +45,8 @@ public:
     QComboBox* cboQuant = nullptr;
     QComboBox* cboDither = nullptr;
     QCheckBox* chkAliasFree = nullptr;
+    QCheckBox* chkFade = nullptr;
+    QLineEdit* txtFadeMs = nullptr;
     QComboBox* cboBufferSize = nullptr;
     QComboBox* cboBuffers = nullptr;
     QLineEdit* txtCorrectionFactor = nullptr;
@@ -62,6 +64,9 @@ public:
     void cboBuffersChange();
     void cboBufferSizeChange();
     void txtCorrectionFactorExit();
+    // Takes the fade time when it is a whole number of ms in 1..10000; otherwise shows why
+    // and puts the time in force back into the field (false).
+    bool txtFadeMsExit();
     // Shows the dialog centred on the screen, without blocking the main window.
     void open();
     // Writes the dialog's values into the settings store now, as closing it does (an error

@@ -52,10 +52,7 @@ public:
     {
         switch (command) {
         case SyncCommand::Start: owner_.switching_.startsignal(); break;
-        case SyncCommand::Stop:
-            owner_.switching_.giveUpWaitingStart();
-            owner_.AudioOut1_.StopAtOnce();
-            break;
+        case SyncCommand::Stop: owner_.switching_.switchOff(); break;
         case SyncCommand::Pause: owner_.switching_.togglePause(); break;
         }
     }
@@ -320,7 +317,11 @@ void GeneratorController::FormCreate()
     connect(window_.menu().WaveformDisplay1, &QAction::triggered, this,
             [this](bool checked) { waveform().applyMenuCheck(checked); });
     TfrmSettings::Hooks hooks;
-    hooks.switchOff = [this] { switching_.btnOFFClick(); };
+    // An output setting changes only once the engine has stopped: no fade-out waits for it.
+    hooks.switchOff = [this] {
+        switching_.btnOFFClick();
+        if (AudioOut1_.Active()) AudioOut1_.StopAtOnce();
+    };
     hooks.refreshLabels = [this] { refreshOutputLabels(); };
     hooks.help = [this](int context) { openHelp(context); };
     hooks.enableMain = [this] { window_.setEnabled(true); };

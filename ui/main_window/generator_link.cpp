@@ -214,8 +214,7 @@ void GeneratorLink::startsignal()
 
 void GeneratorLink::stopAtOnce()
 {
-    controller_.switching().giveUpWaitingStart();
-    controller_.AudioOut1().StopAtOnce();
+    controller_.switching().switchOff();
 }
 
 void GeneratorLink::togglePause() { controller_.switching().togglePause(); }

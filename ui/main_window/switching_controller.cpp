@@ -88,8 +88,14 @@ void SwitchingController::btnOFFClick()
     if (sync_ && w.chkSync->isChecked())
         sync_->broadcast(SyncCommand::Stop);
     else
-        engine_.StopAtOnce();
+        output_.switchOff();
     if (w.btnON->isEnabled()) w.btnON->setFocus();
+}
+
+void SwitchingController::switchOff()
+{
+    giveUpWaitingStart();
+    output_.switchOff();
 }
 
 void SwitchingController::btnPauseClick()

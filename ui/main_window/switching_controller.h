@@ -73,6 +73,9 @@ public:
     StartOutcome startsignal();
     // Pause or resume in this window only.
     void togglePause();
+    // OFF in this window only (another generator's stop): with fades on, a fade-out first
+    // and a second OFF during it stops at once (GeneratorOutput::switchOff).
+    void switchOff();
 
     void AudioOut1Start();
     void AudioOut1Stop();
