@@ -73,12 +73,32 @@ InverseFilter MakeInverseFilter(const Sweep& sweep, const DeconvolutionConfig& c
     double peak = 0;
     for (const Complex& v : x) peak = std::max(peak, std::norm(v));
     const double scale = 1.0 / static_cast<double>(m / 2); // the inverse transform's gain
+    // The regularised inverse is 1/X times the band's shape B = |X|^2 / (|X|^2 + e), which is
+    // real: its ringing reaches before time zero. At the band's low edge that ringing lasts
+    // tenths of a second, longer than a system's delay leaves room for, so below the band's
+    // middle B is given its minimum phase (found through the cepstrum): the low edge rings
+    // only after time zero, the magnitudes stay, and the peak stays where it is, because that
+    // phase is all but 0 at the frequencies that shape the peak. The high edge rings for a
+    // few samples and keeps its zero phase, so the peak sits exactly at the system's delay.
+    const double middle = std::sqrt(c.bandLow * c.bandHigh);
+    std::vector<double> logShape(static_cast<size_t>(fft.bins()));
     for (int64_t k = 0; k < fft.bins(); ++k) {
         const double f = static_cast<double>(k) * inv.samplingRate / static_cast<double>(m);
         const double e = peak * std::pow(10.0, RegularisationDb(f, c) / 10);
-        const Complex v = x[static_cast<size_t>(k)];
-        const double turn = -2 * std::numbers::pi * static_cast<double>(k) * static_cast<double>(inv.zero) / static_cast<double>(m);
-        x[static_cast<size_t>(k)] = std::conj(v) / (std::norm(v) + e) * std::polar(scale, turn);
+        const double p = std::norm(x[static_cast<size_t>(k)]);
+        logShape[static_cast<size_t>(k)] = f < middle ? std::log(std::max(p / (p + e), 1e-12)) : 0.0;
+        x[static_cast<size_t>(k)] = std::conj(x[static_cast<size_t>(k)]) / (p + e);
+    }
+    std::vector<Complex> cepstrum(static_cast<size_t>(fft.bins()));
+    for (size_t k = 0; k < cepstrum.size(); ++k) cepstrum[k] = logShape[k] * scale;
+    fft.inverse(cepstrum.data(), buffer.data());
+    for (int64_t i = 1; i < m / 2; ++i) buffer[static_cast<size_t>(i)] *= 2;
+    for (int64_t i = m / 2 + 1; i < m; ++i) buffer[static_cast<size_t>(i)] = 0;
+    fft.forward(buffer.data(), cepstrum.data());
+    for (int64_t k = 0; k < fft.bins(); ++k) {
+        const double turn = cepstrum[static_cast<size_t>(k)].imag() -
+                            2 * std::numbers::pi * static_cast<double>(k) * static_cast<double>(inv.zero) / static_cast<double>(m);
+        x[static_cast<size_t>(k)] *= std::polar(scale, turn);
     }
     fft.inverse(x.data(), buffer.data());
     inv.taps = std::move(buffer);

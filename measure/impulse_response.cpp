@@ -180,7 +180,8 @@ ImpulseResponses ImpulseResponse(const std::string& recordingPath, const std::st
     // Where the sweep file's sample 0 lies in the recording.
     int64_t offset = 0;
     if (spec.marker) {
-        offset = FindMarker(*rec, sweep, progress, cancel) - t.markerStart;
+        offset = FindMarker(*rec, sweep, progress, cancel) - t.markerStart -
+                 static_cast<int64_t>(std::nearbyint(kMarkerTimeZeroLead * rate));
     } else if (rec->frames() < t.sweepStart + t.sweepFrames) {
         throw MeasureError(recordingPath + " is too short to hold the sweep (" +
                            Seconds(static_cast<double>(rec->frames()) / rate) + "; the sweep ends " +
@@ -350,10 +351,12 @@ std::vector<DistortionRow> DistortionTable(const ImpulseResponses& r, int channe
     const Spectrum linear(responses[0], r.samplingRate, 1.0 / 24);
     std::vector<Spectrum> harmonics;
     for (int k = 2; k <= r.harmonics(); ++k) harmonics.emplace_back(responses[static_cast<size_t>(k - 1)], r.samplingRate, 1.0 / 24);
-    for (int i = static_cast<int>(std::ceil(3 * std::log2(lo / 1000) - 1e-9));
-         1000 * std::exp2(i / 3.0) <= hi * (1 + 1e-9); ++i) {
+    // The third-octave centres 1000 x 10^(n/10) (IEC 61260's base ten), those within 2 % of the
+    // band's ends included, so that 19.95 Hz counts for a sweep from 20 Hz.
+    for (int i = static_cast<int>(std::ceil(10 * std::log10(lo / 1000 / 1.02)));
+         1000 * std::pow(10.0, i / 10.0) <= hi * 1.02; ++i) {
         DistortionRow row;
-        row.frequency = 1000 * std::exp2(i / 3.0);
+        row.frequency = 1000 * std::pow(10.0, i / 10.0);
         const double fundamental = linear.magnitude(row.frequency);
         row.levelDb = Db(fundamental);
         double sum = 0;

@@ -8,8 +8,9 @@
 // Conventions (see measure/deconvolution.h): time zero at sample 0, the peak at the system's
 // delay. With the sweep's timing marker, time zero is found from the marker in the recording,
 // so the recording may have started at any moment: the responses then count from the marker's
-// arrival (a path that delays marker and sweep alike gives its peak at sample 0). Without it,
-// the recording is taken to start with the sweep file.
+// arrival less kMarkerTimeZeroLead, so that a path that delays marker and sweep alike gives its
+// peak at 10 ms and what the response does before its peak is kept. Without the marker, the
+// recording is taken to start with the sweep file.
 // The spectrum of the k-th harmonic response at k f over the linear response's at f is the
 // k-th harmonic's amplitude over the fundamental's for a sine at f.
 
@@ -30,13 +31,15 @@ struct ImpulseOptions {
 };
 
 inline constexpr int kMaxHarmonics = 16;
+// With the marker: where its arrival is placed after time zero (s).
+inline constexpr double kMarkerTimeZeroLead = 0.01;
 
 struct ImpulseResponses {
     int32_t samplingRate = 0;
     SweepSpec sweep;             // the sweep the recording was made with
     SweepTiming timing;
     DeconvolutionConfig deconvolution; // as used
-    int64_t recordingOffset = 0; // recording sample at which the sweep file's sample 0 lies
+    int64_t recordingOffset = 0; // recording sample taken as the sweep file's sample 0
     // responses[channel][k - 1]: k = 1 linear, 2..N harmonic; 32-bit float, time zero at 0.
     std::vector<std::vector<std::vector<float>>> responses;
     int channels() const { return static_cast<int>(responses.size()); }
