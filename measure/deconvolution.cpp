@@ -18,7 +18,7 @@ int64_t GoodFftSize(int64_t n)
     int64_t best = INT64_MAX;
     for (int64_t p5 = 1; p5 < 2 * n + 10; p5 *= 5)
         for (int64_t p3 = p5; p3 < 2 * n + 10; p3 *= 3) {
-            int64_t v = p3 * 2; // even
+            int64_t v = p3 * 8; // the real FFT takes multiples of 8
             while (v < n) v *= 2;
             best = std::min(best, v);
         }
@@ -57,11 +57,12 @@ InverseFilter MakeInverseFilter(const Sweep& sweep, const DeconvolutionConfig& c
                            " Hz is empty");
     const int64_t n = sweep.timing.sweepFrames;
     // The inverse of a sweep is the sweep reversed in time, as long as the sweep, plus the
-    // ringing of the band's edges: a margin on either side.
+    // ringing of the band's edges and of the fades' ripple: an eighth of the sweep and half a
+    // second on either side.
     const int64_t wanted = n + n / 4 + inv.samplingRate;
     if (c.fftSize <= 0) c.fftSize = GoodFftSize(wanted);
-    if (c.fftSize < n + 2 || c.fftSize % 2)
-        throw MeasureError("the FFT length " + std::to_string(c.fftSize) + " is odd or shorter than the sweep (" +
+    if (c.fftSize < n + 2 || c.fftSize % 8)
+        throw MeasureError("the FFT length " + std::to_string(c.fftSize) + " is not a multiple of 8 longer than the sweep (" +
                            std::to_string(n) + " samples)");
     const int64_t m = c.fftSize;
     inv.zero = n + (m - n) / 2;
@@ -131,20 +132,27 @@ struct Deconvolver::Fft {
 Deconvolver::Deconvolver(const std::vector<double>& taps, int64_t fftSize, int64_t first, int64_t count)
     : taps_(static_cast<int64_t>(taps.size())), first_(first)
 {
-    if (fftSize % 2 || fftSize < taps_ + 1) throw MeasureError("the FFT length is odd or shorter than the filter");
+    if (fftSize % 8 || fftSize < taps_ + 1)
+        throw MeasureError("the FFT length is not a multiple of 8 longer than the filter");
     fft_ = std::make_unique<Fft>(fftSize);
     const int64_t bins = fft_->fft.bins();
     work_.assign(static_cast<size_t>(fftSize), 0.0);
     std::copy(taps.begin(), taps.end(), work_.begin());
     filter_.resize(static_cast<size_t>(bins));
     spectrum_.resize(static_cast<size_t>(bins));
-    fft_->fft.forward(work_.data(), filter_.data());
+    fft_->fft.forward(work_.data(), spectrum_.data());
     const double scale = 1.0 / static_cast<double>(fftSize / 2);
-    for (Complex& v : filter_) v *= scale;
+    for (size_t k = 0; k < filter_.size(); ++k) filter_[k] = std::complex<float>(spectrum_[k] * scale);
     out_.assign(static_cast<size_t>(count), 0.0);
 }
 
 Deconvolver::~Deconvolver() = default;
+
+void Deconvolver::restart()
+{
+    position_ = 0;
+    std::fill(out_.begin(), out_.end(), 0.0);
+}
 
 int64_t Deconvolver::blockFrames() const { return static_cast<int64_t>(work_.size()) - taps_ + 1; }
 
@@ -154,7 +162,7 @@ void Deconvolver::block(const double* input, int64_t frames)
     std::copy(input, input + frames, work_.begin());
     std::fill(work_.begin() + frames, work_.end(), 0.0);
     fft_->fft.forward(work_.data(), spectrum_.data());
-    for (size_t k = 0; k < spectrum_.size(); ++k) spectrum_[k] *= filter_[k];
+    for (size_t k = 0; k < spectrum_.size(); ++k) spectrum_[k] *= Complex(filter_[k]);
     fft_->fft.inverse(spectrum_.data(), work_.data());
     // Output j of this block is output position_ + j of the whole.
     const int64_t produced = std::min(size, frames + taps_ - 1);

@@ -5,7 +5,9 @@
 // One configuration value, `DeconvolutionConfig`, names every convention: the trusted band,
 // the regularisation inside and outside it (Kirkeby: the inverse is conj(X) / (|X|^2 + e(f)),
 // e(f) rising from the inside to the outside value over smooth raised-cosine edges on a
-// logarithmic frequency axis), the FFT length, and where time zero sits.
+// logarithmic frequency axis; below the band's middle the band's shape is given minimum
+// phase, so that the long ringing of the low edge comes after time zero), the FFT length,
+// and where time zero sits.
 //
 // Time zero: sample 0 of every response is the instant at which that response would begin
 // for a system without delay, so the peak sits at the system's delay. The k-th harmonic's
@@ -31,8 +33,10 @@ struct DeconvolutionConfig {
     double edgeOctaves = 1.0 / 3; // width of the smooth edges, outside the band
     double insideDb = -60;       // regularisation inside the band, re the sweep's peak |X|^2
     double outsideDb = 20;       // and outside it
-    int64_t fftSize = 0;         // of the inverse filter and of each block; 0: chosen from the sweep
-    int64_t blockFrames = 0;     // recording frames per block; 0: chosen with the FFT size
+    int64_t fftSize = 0;         // the inverse filter's FFT length, which is its length (even);
+                                 // a multiple of 8; 0: the sweep's length plus a second
+    int64_t blockFrames = 0;     // recording frames per block (the blocks' FFT length is the
+                                 // next good size above filter + block); 0: a quarter of the filter
 };
 
 // The regularised inverse of a sweep, as a causal filter: convolving the sweep (from its
@@ -65,6 +69,8 @@ public:
     int64_t blockFrames() const;
     // The next blockFrames() input samples (fewer for the last block). Allocates nothing.
     void block(const double* input, int64_t frames);
+    // Starts again at input sample 0 with the same filter (for the next channel).
+    void restart();
     // Output samples first .. first + count - 1 (complete once the input that reaches them
     // has been given).
     const std::vector<double>& output() const { return out_; }
@@ -75,13 +81,14 @@ private:
     int64_t taps_ = 0;
     int64_t first_ = 0;
     int64_t position_ = 0; // input samples given so far
-    std::vector<std::complex<double>> filter_; // half spectrum of the taps
+    std::vector<std::complex<float>> filter_; // half spectrum of the taps (single precision
+                                              // keeps the result's noise 130 dB down)
     std::vector<double> work_;
     std::vector<std::complex<double>> spectrum_;
     std::vector<double> out_;
 };
 
-// An FFT length of 2^a 3^b 5^c, even, at least n.
+// An FFT length of 2^a 3^b 5^c, a multiple of 8, at least n.
 int64_t GoodFftSize(int64_t n);
 
 } // namespace velmora

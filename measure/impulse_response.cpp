@@ -111,7 +111,7 @@ int64_t FindMarker(const WavReader& rec, const Sweep& sweep, const MeasureProgre
 // A response's spectrum, read as magnitudes smoothed over a fraction of an octave.
 class Spectrum final {
 public:
-    Spectrum(const std::vector<float>& h, int32_t rate, double octaves) : rate_(rate), octaves_(octaves)
+    Spectrum(const std::vector<float>& h, int32_t rate, double octaves) : octaves_(octaves)
     {
         const int64_t n = GoodFftSize(std::max<int64_t>(static_cast<int64_t>(h.size()), rate));
         const RealFft fft(n);
@@ -142,7 +142,6 @@ public:
     }
 
 private:
-    int32_t rate_;
     double octaves_;
     double step_ = 1;
     std::vector<double> power_;
@@ -169,8 +168,8 @@ ImpulseResponses ImpulseResponse(const std::string& recordingPath, const std::st
     if (rec->samplingRate() != spec.samplingRate)
         throw MeasureError("the recording is at " + std::to_string(rec->samplingRate()) + " Hz, the sweep at " +
                            std::to_string(spec.samplingRate) + " Hz");
-    const Sweep sweep = MakeSweep(spec);
-    const SweepTiming& t = sweep.timing;
+    Sweep sweep = MakeSweep(spec);
+    const SweepTiming t = sweep.timing;
     const int32_t rate = spec.samplingRate;
 
     ImpulseResponses result;
@@ -196,7 +195,8 @@ ImpulseResponses ImpulseResponse(const std::string& recordingPath, const std::st
     linearFrames = std::max<int64_t>(linearFrames, 1);
 
     if (Cancelled(cancel)) throw MeasureCancelled();
-    const InverseFilter inverse = MakeInverseFilter(sweep, options.deconvolution);
+    InverseFilter inverse = MakeInverseFilter(sweep, options.deconvolution);
+    const int64_t zero = inverse.zero;
     result.deconvolution = inverse.config;
     const int64_t taps = static_cast<int64_t>(inverse.taps.size());
     const int64_t block = options.deconvolution.blockFrames > 0 ? options.deconvolution.blockFrames
@@ -215,7 +215,7 @@ ImpulseResponses ImpulseResponse(const std::string& recordingPath, const std::st
     // Stream sample 0 is aligned recording sample a0; the linear response's time zero comes
     // out of the convolution at stream sample c1.
     const int64_t earliest = static_cast<int64_t>(std::ceil(shift[static_cast<size_t>(n)])) + kPad;
-    const int64_t a0 = t.sweepStart + inverse.zero - earliest - (taps - 1);
+    const int64_t a0 = t.sweepStart + zero - earliest - (taps - 1);
     const int64_t c1 = earliest + taps - 1;
     const int64_t first = taps - 1;
     const int64_t count = earliest + linearFrames + kPad;
@@ -225,10 +225,14 @@ ImpulseResponses ImpulseResponse(const std::string& recordingPath, const std::st
 
     const int channels = rec->channels();
     result.responses.assign(static_cast<size_t>(channels), {});
+    // The filter's spectrum is all the blocks need: the taps and the sweep go.
+    Deconvolver deconvolver(inverse.taps, fftSize, first, count);
+    inverse = {};
+    sweep = {};
+    const int64_t hop = deconvolver.blockFrames();
+    std::vector<double> frames(static_cast<size_t>(hop * channels)), input(static_cast<size_t>(hop));
     for (int c = 0; c < channels; ++c) {
-        Deconvolver deconvolver(inverse.taps, fftSize, first, count);
-        const int64_t hop = deconvolver.blockFrames();
-        std::vector<double> frames(static_cast<size_t>(hop * channels)), input(static_cast<size_t>(hop));
+        deconvolver.restart();
         for (int64_t pos = 0; pos < inputFrames; pos += hop) {
             if (Cancelled(cancel)) throw MeasureCancelled();
             const int64_t nFrames = std::min(hop, inputFrames - pos);

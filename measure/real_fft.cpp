@@ -9,9 +9,17 @@ using Complex = std::complex<double>;
 
 RealFft::RealFft(int64_t n) : n_(n), half_(static_cast<size_t>(n / 2), false)
 {
-    turn_.resize(static_cast<size_t>(n / 2 + 1));
-    for (int64_t k = 0; k <= n / 2; ++k)
+    turn_.resize(static_cast<size_t>(n / 8 + 1));
+    for (int64_t k = 0; k <= n / 8; ++k)
         turn_[static_cast<size_t>(k)] = std::polar(1.0, 2 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(n));
+}
+
+Complex RealFft::turn(size_t k) const
+{
+    const size_t eighth = static_cast<size_t>(n_ / 8), quarter = 2 * eighth;
+    if (k > quarter) return Complex(0, 1) * turn(k - quarter); // a quarter turn further
+    if (k > eighth) return Complex(0, 1) * std::conj(turn_[quarter - k]); // mirrored about 45 degrees
+    return turn_[k];
 }
 
 void RealFft::forward(const double* in, Complex* out) const
@@ -37,8 +45,8 @@ void RealFft::inverse(Complex* x, double* out) const
     for (size_t k = 1; 2 * k <= h; ++k) {
         const size_t m = h - k;
         const Complex a = x[k], b = x[m];
-        const Complex zk = 0.5 * ((a + std::conj(b)) + j * (a - std::conj(b)) * turn_[k]);
-        const Complex zm = 0.5 * ((b + std::conj(a)) + j * (b - std::conj(a)) * turn_[m]);
+        const Complex zk = 0.5 * ((a + std::conj(b)) + j * (a - std::conj(b)) * turn(k));
+        const Complex zm = 0.5 * ((b + std::conj(a)) + j * (b - std::conj(a)) * turn(m));
         x[k] = std::conj(zk);
         x[m] = std::conj(zm);
     }

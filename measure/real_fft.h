@@ -1,5 +1,5 @@
 #pragma once
-// The FFT of a real signal of even length n through the project's kissfft, at half size:
+// The FFT of a real signal of length n (a multiple of 8) through the project's kissfft, at half size:
 // forward gives bins 0..n/2, inverse takes them back (scaled by n/2, which the caller folds
 // into its spectra). One object per length; allocates when made, never when transforming.
 
@@ -24,7 +24,9 @@ public:
 private:
     int64_t n_;
     kissfft<double> half_;
-    std::vector<std::complex<double>> turn_; // e^(j 2 pi k / n), k = 0..n/4
+    // e^(j 2 pi k / n) for k = 0..n/2, from a table of its first eighth.
+    std::complex<double> turn(size_t k) const;
+    std::vector<std::complex<double>> turn_; // k = 0..n/8
 };
 
 } // namespace velmora

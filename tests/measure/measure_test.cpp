@@ -50,7 +50,7 @@ protected:
 
 TEST(RealFft, MatchesThePlainTransformBothWays)
 {
-    for (int64_t n : {2, 6, 30, 64, 90, 250}) {
+    for (int64_t n : {8, 24, 40, 64, 120, 720}) {
         SCOPED_TRACE(n);
         const std::vector<double> x = Noise(static_cast<size_t>(n), static_cast<unsigned>(n));
         const RealFft fft(n);
@@ -68,10 +68,10 @@ TEST(RealFft, MatchesThePlainTransformBothWays)
     }
 }
 
-TEST(GoodFftSize, IsTheSmallestEvenProductOfTwoThreeAndFive)
+TEST(GoodFftSize, IsTheSmallestMultipleOfEightWithFactorsTwoThreeAndFive)
 {
-    const std::vector<std::pair<int64_t, int64_t>> cases = {{1, 2}, {7, 8}, {11, 12}, {13, 16}, {31, 32},
-                                                             {49, 50}, {1000001, 1012500}};
+    const std::vector<std::pair<int64_t, int64_t>> cases = {{1, 8}, {9, 16}, {25, 32}, {41, 48},
+                                                             {1000001, 1024000}};
     for (const auto& [n, want] : cases) EXPECT_EQ(GoodFftSize(n), want) << n;
 }
 
@@ -83,13 +83,14 @@ TEST(Deconvolver, GivesTheDirectConvolutionInBlocks)
     for (size_t i = 0; i < input.size(); ++i)
         for (size_t j = 0; j < taps.size(); ++j) direct[i + j] += input[i] * taps[j];
     // A window of the output, blocks of several sizes (the last one short).
-    for (int64_t fftSize : {128, 250, 2048}) {
+    for (int64_t fftSize : {128, 240, 2048}) {
         SCOPED_TRACE(fftSize);
         Deconvolver d(taps, fftSize, 300, 700);
         for (int64_t at = 0; at < static_cast<int64_t>(input.size()); at += d.blockFrames())
             d.block(input.data() + at, std::min<int64_t>(d.blockFrames(), static_cast<int64_t>(input.size()) - at));
         ASSERT_EQ(d.output().size(), 700u);
-        for (size_t i = 0; i < 700; ++i) EXPECT_NEAR(d.output()[i], direct[300 + i], 1e-9) << i;
+        // The filter's spectrum is kept in single precision: 1e-6 of the signal's size.
+        for (size_t i = 0; i < 700; ++i) EXPECT_NEAR(d.output()[i], direct[300 + i], 1e-5) << i;
     }
     EXPECT_THROW(Deconvolver(taps, 64, 0, 1), MeasureError);
 }
@@ -211,7 +212,7 @@ TEST_F(MeasureFiles, CurvesAndTableOfAnIdealSystem)
     const MagnitudeCurves c = MagnitudeResponse(r, 0);
     ASSERT_EQ(c.db.size(), 3u);
     for (size_t i = 0; i < c.frequencies.size(); ++i)
-        if (c.frequencies[i] > 30 && c.frequencies[i] < 15000) {
+        if (c.frequencies[i] >= 40 && c.frequencies[i] <= 15000) {
             EXPECT_NEAR(c.db[0][i], 0, 0.05) << c.frequencies[i];
         }
     const std::vector<DistortionRow> rows = DistortionTable(r, 0);
