@@ -11,6 +11,9 @@
 #include "engine/generator.h"
 #include "files/wave_export.h"
 #include "render_cli.h"
+#ifdef VELMORA_RENDER_MEASURE
+#include "render_measure.h"
+#endif
 #include "render_options.h"
 #include "terminal_text.h"
 #ifdef VELMORA_RENDER_PLAY
@@ -81,6 +84,9 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
+#ifdef VELMORA_RENDER_MEASURE
+        if (IsMeasurementRequest(args)) return RunMeasurement(args);
+#endif
         const RenderOptions options = TranslateRenderOptions(args);
         if (options.version) {
             std::cout << "velmora-render " VELMORA_VERSION "\n";
@@ -89,6 +95,9 @@ int main(int argc, char** argv)
         const RenderRequest request = ParseRenderArguments(options.args);
         if (request.help) {
             std::cout << RenderUsage() << RenderOptionsUsage();
+#ifdef VELMORA_RENDER_MEASURE
+            std::cout << MeasurementUsage();
+#endif
             return 0;
         }
         if (request.play || request.listDevices) {

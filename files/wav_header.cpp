@@ -33,12 +33,15 @@ bool NeedsRf64(const WavFormat& f, int64_t frames)
     return frames * f.bytesPerFrame + RiffOverhead(f) > INT32_MAX;
 }
 
-WavHeader MakeWavHeader(const WavFormat& f, int64_t frames)
+WavHeader MakeWavHeader(const WavFormat& f, int64_t frames) { return MakeWavHeader(f, frames, {}); }
+
+WavHeader MakeWavHeader(const WavFormat& f, int64_t frames, const std::vector<uint8_t>& chunks)
 {
     const uint64_t dataBytes = static_cast<uint64_t>(frames) * static_cast<uint64_t>(f.bytesPerFrame);
-    const bool rf64 = NeedsRf64(f, frames);
+    const bool rf64 = frames * f.bytesPerFrame + RiffOverhead(f) + static_cast<int64_t>(chunks.size()) > INT32_MAX;
     constexpr int64_t kDs64Chunk = 8 + 28;
-    const uint64_t riffBytes = dataBytes + static_cast<uint64_t>(RiffOverhead(f)) + (rf64 ? kDs64Chunk : 0);
+    const uint64_t riffBytes =
+        dataBytes + static_cast<uint64_t>(RiffOverhead(f)) + chunks.size() + (rf64 ? kDs64Chunk : 0);
     WavHeader h;
     h.reserve(96);
     Put(h, rf64 ? "RF64" : "RIFF");
@@ -66,6 +69,7 @@ WavHeader MakeWavHeader(const WavFormat& f, int64_t frames)
         Put32(h, 4);
         Put32(h, rf64 ? kUnknown32 : static_cast<uint32_t>(frames));
     }
+    h.insert(h.end(), chunks.begin(), chunks.end());
     Put(h, "data");
     Put32(h, rf64 ? kUnknown32 : static_cast<uint32_t>(dataBytes));
     return h;

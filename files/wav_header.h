@@ -27,5 +27,8 @@ bool NeedsRf64(const WavFormat& format, int64_t frames);
 // Builds the header for `frames` frames: 44 bytes for integer PCM and 58 for float samples
 // (as RIFF), or 80 and 94 as RF64.
 WavHeader MakeWavHeader(const WavFormat& format, int64_t frames);
+// The same with further complete chunks (id, size, bytes, pad byte) placed before the data
+// chunk; readers skip chunks they do not know. No export carries any.
+WavHeader MakeWavHeader(const WavFormat& format, int64_t frames, const std::vector<uint8_t>& chunks);
 
 } // namespace velmora

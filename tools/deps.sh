@@ -14,7 +14,7 @@ build_pkgs=(build-essential cmake ninja-build pkg-config git
 # for the screenshots of the soak and frozen-server scripts.
 test_pkgs=(xvfb xauth dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
            alsa-utils pipewire pipewire-bin wireplumber
-           sox ffmpeg python3 python3-numpy procps
+           sox ffmpeg python3 python3-numpy python3-scipy procps
            desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
            groff man-db strace dpkg-dev lintian xdotool imagemagick)
 # tools/fuzz.sh: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer.
