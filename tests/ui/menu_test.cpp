@@ -56,6 +56,8 @@ std::vector<Menu> expectedMenus()
              {"FrequencyDisplay1", "Frequency &Display", QKeySequence("Ctrl+D")},
              kSeparator,
              {"WindowsVolumeControl1", "&Volume Control", {}},
+             kSeparator,
+             {"MeasurementSweep1", "&Measurement Sweep...", {}},
          }},
         {"Presets1",
          "&Presets",

@@ -11,6 +11,8 @@
 #include "ui/main_window/wave_export_command.h"
 #include "ui/frequency_slider/freq_slider_window.h"
 #include "ui/waveform_display/waveform_window.h"
+#include "ui/measurement/measurement_window.h"
+#include "audio/system/system_device.h"
 #include "ui/frequency_display/frequency_display.h"
 #include "ui/main_window/wave_export_command.h"
 #include "ui/performance_test/message_box_dialogs.h"
@@ -25,6 +27,7 @@
 #include "ui/script_window/script_controller.h"
 
 #include <cmath>
+#include <QFileDialog>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -316,6 +319,8 @@ void GeneratorController::FormCreate()
     };
     connect(window_.menu().WaveformDisplay1, &QAction::triggered, this,
             [this](bool checked) { waveform().applyMenuCheck(checked); });
+    connect(window_.menu().MeasurementSweep1, &QAction::triggered, this,
+            [this](bool checked) { measurement().applyMenuCheck(checked); });
     TfrmSettings::Hooks hooks;
     // An output setting changes only once the engine has stopped: no fade-out waits for it.
     hooks.switchOff = [this] {
@@ -349,6 +354,7 @@ void GeneratorController::FormClose()
     // Hidden, not closed: their menu check marks still tell whether they were open.
     slider_->hide();
     if (waveform_) waveform_->hide();
+    if (measurement_) measurement_->hide();
 }
 
 void GeneratorController::Recheckoutputdevices1Click()
@@ -402,6 +408,32 @@ PeriodWaitWindow& GeneratorController::periodWait()
 {
     if (!periodWait_) periodWait_ = std::make_unique<PeriodWaitWindow>(&window_);
     return *periodWait_;
+}
+
+TfrmMeasurement& GeneratorController::measurement()
+{
+    if (!measurement_) {
+        TfrmMeasurement::Hooks hooks;
+        hooks.makeDevice = [this]() -> std::unique_ptr<AudioDevice> {
+            if (makeMeasurementDevice) return makeMeasurementDevice();
+            return std::make_unique<SystemAudioDevice>();
+        };
+        hooks.deviceId = [this] { return AudioOut1_.WaveDevice(); };
+        hooks.ring = [this] {
+            const OutputSettings& o = generator_.settings.output;
+            return std::pair<int32_t, int32_t>{o.Buffers, o.BufferSize};
+        };
+        hooks.generatorRunning = [this] { return AudioOut1_.Active(); };
+        hooks.savePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
+            return QFileDialog::getSaveFileName(measurement_.get(), caption, suggested, filter);
+        };
+        hooks.openPath = [this](const QString& caption, const QString& filter) {
+            return QFileDialog::getOpenFileName(measurement_.get(), caption, QString(), filter);
+        };
+        hooks.error = [this](const QString& text) { notices_.errorBox(text); };
+        measurement_ = std::make_unique<TfrmMeasurement>(std::move(hooks), window_.menu().MeasurementSweep1);
+    }
+    return *measurement_;
 }
 
 TfrmWaveForm& GeneratorController::waveform()

@@ -19,6 +19,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 namespace velmora::ui {
@@ -26,6 +27,7 @@ namespace velmora::ui {
 class AboutWindow;
 class TfrmFreqSlider;
 class TfrmWaveForm;
+class TfrmMeasurement;
 class PeriodWaitWindow;
 class HelpWindow;
 class TfrmFrequencyDisplay;
@@ -61,6 +63,11 @@ public:
     AboutWindow& about();
     TfrmFreqSlider& freqSlider() { return *slider_; }
     TfrmWaveForm& waveform();
+    // View > "Measurement Sweep...": made when first opened.
+    TfrmMeasurement& measurement();
+    // The device the measurement window plays its sweep through, beside the generator's own:
+    // the system's, unless set (tests give a fake one).
+    std::function<std::unique_ptr<AudioDevice>()> makeMeasurementDevice;
     // What switching on shows while the signal's period is still being made.
     PeriodWaitWindow& periodWait();
     ScreensaverInhibit& screensaver() { return screensaver_; }
@@ -118,6 +125,7 @@ private:
     std::unique_ptr<TfrmSettings> settings_;
     std::unique_ptr<TfrmFreqSlider> slider_;
     std::unique_ptr<TfrmWaveForm> waveform_;
+    std::unique_ptr<TfrmMeasurement> measurement_;
     std::unique_ptr<PeriodWaitWindow> periodWait_;
     std::unique_ptr<WaveExportCommand> waveExport_;
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;

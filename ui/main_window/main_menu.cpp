@@ -68,6 +68,9 @@ MainMenu buildMainMenu(QMainWindow* window)
     window->addAction(m.WaveformDisplay1);
     m.View1->addSeparator();
     m.WindowsVolumeControl1 = addItem(m.View1, "WindowsVolumeControl1", QStringLiteral("&Volume Control"));
+    m.View1->addSeparator();
+    m.MeasurementSweep1 = addItem(m.View1, "MeasurementSweep1", QStringLiteral("&Measurement Sweep..."));
+    m.MeasurementSweep1->setCheckable(true);
 
     m.Presets1 = addMenu(bar, "Presets1", QStringLiteral("&Presets"));
     m.Presets1->setProperty("helpContext", 6);

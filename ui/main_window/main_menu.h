@@ -28,6 +28,7 @@ struct MainMenu {
     // Never shown in the menu; its Ctrl+W lives on the window itself.
     QAction* WaveformDisplay1 = nullptr;
     QAction* WindowsVolumeControl1 = nullptr;
+    QAction* MeasurementSweep1 = nullptr;
 
     QMenu* Presets1 = nullptr;
     QAction* Memory11 = nullptr;
