@@ -762,8 +762,8 @@ void Generator::WaveFormChange(Channel c)
     requestPeriod(c);
     if (hooks.periodLevelChanged) hooks.periodLevelChanged();
     if (!tonesFit(c) && hooks.aboveNyquist) hooks.aboveNyquist(c);
-    if (w == kSinePulse || w == kDiracPulse) {
-        setChecked({Field::chkConstant, c}, true); // the pulses always run at a constant frequency
+    if (w == kSinePulse || w == kDiracPulse || w == kToneBurst) {
+        setChecked({Field::chkConstant, c}, true); // the pulses and the burst run at a constant frequency
         chkConstantClick(c);
     }
     LoopClick();
