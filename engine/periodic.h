@@ -72,9 +72,11 @@ struct PeriodKey {
 // The samples a burst spans: those at n < cycles x fs / f (0 when that is no finite length).
 int64_t BurstSamples(double cycles, double frequency, int32_t samplingRate);
 
-// The samples in a period of 2^K (the key's length): 0 for a length outside 0..24.
+// The samples in a period of 2^K (the key's length): 0 for a length outside 0..24; a burst's
+// the samples it spans.
 inline int64_t PeriodSamples(const PeriodKey& key)
 {
+    if (key.kind == PeriodKind::Burst) return BurstSamples(key.cycles, key.frequency, key.samplingRate);
     return key.length >= 0 && key.length <= kPeriodMaxLength ? int64_t{1} << key.length : 0;
 }
 
