@@ -63,7 +63,10 @@ constexpr std::array<ControlInfo, 47> kTable{{
 }};
 } // namespace
 
-bool HasTwin(Field field) { return field <= Field::txtMLSSeed || field >= Field::txtCycles; }
+bool HasTwin(Field field)
+{
+    return field <= Field::txtMLSSeed || (field >= Field::txtCycles && field <= Field::cboBand);
+}
 
 std::span<const ControlInfo> ControlTable() { return kTable; }
 
