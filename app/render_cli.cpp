@@ -233,6 +233,14 @@ void PrepareRender(Generator& g, bool keepLoop)
             throw RenderUsageError(std::string(InfoOf({Field::txtMLSLength, c}).name) + ": '" + length +
                                    "' is not a period length of " + std::to_string(shortest) + " to 24 (2^" +
                                    std::to_string(shortest) + " to 2^24 samples)");
+        NoiseBand band;
+        if (used && IsPeriodicNoise(wave) && !ParseNoiseBand(g.settings[c].cboBand, band))
+            throw RenderUsageError(std::string(InfoOf({Field::cboBand, c}).name) + ": '" + g.settings[c].cboBand +
+                                   "' is not LOW:HIGH in Hz (0 <= LOW < HIGH) or Full");
+        double cycles = 0;
+        if (used && wave == kToneBurst && (!TryIntlStrToFloat(g.settings[c].txtCycles, cycles) || !(cycles > 0)))
+            throw RenderUsageError(std::string(InfoOf({Field::txtCycles, c}).name) + ": '" +
+                                   g.settings[c].txtCycles + "' is not a number of cycles above 0");
         if (used && !g.tonesFit(c)) throw RenderUsageError(g.toneFitMessage(c));
     }
     try {
@@ -340,7 +348,7 @@ std::string RenderUsage()
     for (const ControlInfo& info : ControlTable()) {
         std::string line = "  " + std::string(info.name) + "=";
         switch (info.kind) {
-        case ControlKind::Text: line += "NUMBER"; break;
+        case ControlKind::Text: line += info.control.field == Field::cboBand ? "Full|LOW:HIGH" : "NUMBER"; break;
         case ControlKind::Check: line += "0|1"; break;
         case ControlKind::Index: line += "0.." + std::to_string(info.count - 1); break;
         case ControlKind::Position: line += "0.." + std::to_string(info.count); break;
@@ -350,7 +358,8 @@ std::string RenderUsage()
     u += "\n"
          "Lists: WaveForm* 0 Sine, 1 Square, 2 Triangular, 3 Sawtooth, 4 White Noise, 5 Pink Noise,\n"
          "6 Sine Pulse, 7 Dirac Pulse, 8 Silence, 9 MLS, 10 White Noise (periodic), 11 Pink Noise\n"
-         "(periodic), 12 Brown Noise (periodic), 13 Multitone, 14 IMD SMPTE, 15 IMD CCIF;\n"
+         "(periodic), 12 Brown Noise (periodic), 13 Multitone, 14 IMD SMPTE, 15 IMD CCIF, 16 Tone\n"
+         "Burst, 17 IMD DIN; cboBurstWindow* 0 Hann, 1 None;\n"
          "ModFunction* 0 Sine, 1 Cosine, 2 Square, 3 Triangular; cboCrestFactor* 0 1.42:1,\n"
          "1 2:1, 2 3:1, 3 4:1, 4 6:1, 5 8:1, 6 10:1;\n"
          "cboChannels 0 Mono, 1 Stereo; cboCorrectionUnits 0 %, 1 cent. chkConstant*=0 selects Sweep.\n"

@@ -9,6 +9,7 @@
 
 #include "engine/fade.h"
 #include "engine/numbers.h"
+#include "engine/periodic.h"
 #include "engine/settings.h"
 #include "render_cli.h"
 
@@ -22,7 +23,7 @@ struct WaveName {
 };
 
 // The names sox users know come first; "whitenoise" and "pinknoise" are sox's own spellings.
-constexpr std::array<WaveName, 18> kWaveNames{{
+constexpr std::array<WaveName, 20> kWaveNames{{
     {"sine", kSine},
     {"square", kSquare},
     {"triangle", kTriangular},
@@ -41,6 +42,8 @@ constexpr std::array<WaveName, 18> kWaveNames{{
     {"multitone", kMultitone},
     {"imd-smpte", kImdSmpte},
     {"imd-ccif", kImdCcif},
+    {"burst", kToneBurst},
+    {"imd-din", kImdDin},
 }};
 
 // The crest factor list's ratios, in list order.
@@ -53,7 +56,7 @@ struct OptionInfo {
     Takes takes;
 };
 
-constexpr std::array<OptionInfo, 20> kOptions{{
+constexpr std::array<OptionInfo, 24> kOptions{{
     {"--wave", Takes::Value},      {"--freq", Takes::Value},   {"--sweep", Takes::Value},
     {"--log", Takes::Nothing},     {"--bidirectional", Takes::Nothing},
     {"--level", Takes::Value},     {"--crest", Takes::Value},  {"--duration", Takes::Value},
@@ -63,6 +66,8 @@ constexpr std::array<OptionInfo, 20> kOptions{{
     {"--version", Takes::Nothing}, {"--dither", Takes::Value},
     {"--length", Takes::Value},    {"--alias-free", Takes::Nothing},
     {"--fade", Takes::Value},
+    {"--cycles", Takes::Value},    {"--burst-window", Takes::Value}, {"--burst-period", Takes::Value},
+    {"--band", Takes::Value},
 }};
 
 std::optional<OptionInfo> FindOption(std::string_view name)
@@ -109,7 +114,8 @@ int WaveIndex(const std::string& text)
         if (w.name == name) return w.index;
     throw RenderUsageError("--wave: '" + text +
                            "' is not one of sine, square, triangle, sawtooth, white, pink, "
-                           "sine-pulse, dirac, silence, mls");
+                           "sine-pulse, dirac, silence, mls, white-periodic, pink-periodic, brown-periodic, "
+                           "multitone, imd-smpte, imd-ccif, burst, imd-din");
 }
 
 int CrestIndex(const std::string& text)
@@ -241,6 +247,24 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
                 throw RenderUsageError("--fade: '" + value + "' is not a whole number of ms from 1 to 10000");
             set("FadeOn", "1");
             set("FadeMs", value);
+        } else if (name == "--cycles") {
+            if (Number(name, value, "a number of cycles") <= 0)
+                throw RenderUsageError("--cycles: '" + value + "' is not a number of cycles above 0");
+            set("txtCycles" + side, value);
+        } else if (name == "--burst-window") {
+            const std::string v = Lower(value);
+            if (v != "hann" && v != "none") throw RenderUsageError("--burst-window: '" + value + "' is not hann or none");
+            set(std::string("cboBurstWindow") + (channel == Channel::Left ? "L" : "R"), v == "none" ? "1" : "0");
+        } else if (name == "--burst-period") {
+            // The burst starts every repetition: its period is the repetition's duration.
+            if (Number(name, value, "a period in seconds") <= 0)
+                throw RenderUsageError("--burst-period: '" + value + "' is not a period above 0 s");
+            set("Duration", value);
+        } else if (name == "--band") {
+            NoiseBand band;
+            if (!ParseNoiseBand(value, band))
+                throw RenderUsageError("--band: '" + value + "' is not LOW:HIGH in Hz (0 <= LOW < HIGH) or full");
+            set(std::string("cboBand") + (channel == Channel::Left ? "L" : "R"), value);
         } else if (name == "--phase") {
             Number(name, value, "a phase in degrees");
             set("PhaseEdit", value);
@@ -277,11 +301,17 @@ std::string RenderOptionsUsage()
            "with NAME=VALUE; --freq=1000 works as well as --freq 1000:\n"
            "  --wave NAME        sine, square, triangle, sawtooth, white, pink, sine-pulse,\n"
            "                     dirac, silence, mls, white-periodic, pink-periodic,\n"
-           "                     brown-periodic, multitone, imd-smpte or imd-ccif (WaveForm*)\n"
+           "                     brown-periodic, multitone, imd-smpte, imd-ccif, burst or\n"
+           "                     imd-din (WaveForm*)\n"
            "  --length K         2^K samples: an MLS's register length (1 to 32), a periodic\n"
            "                     noise's period (10 to 24), the multitone's (12 to 24)\n"
            "                     (txtMLSLength*)\n"
-           "  --freq HZ          a constant frequency (fInit*)\n"
+           "  --freq HZ          a constant frequency (fInit*); a burst's sine\n"
+           "  --cycles N         a burst's cycles, fractions allowed (txtCycles*)\n"
+           "  --burst-window hann|none  a burst's window (cboBurstWindowL/R)\n"
+           "  --burst-period S   a burst's repetition period: the duration, one burst at the\n"
+           "                     start of each repetition (Duration); add --repeat to play on\n"
+           "  --band LOW:HIGH    a periodic noise's band in Hz, or full (cboBandL/R)\n"
            "  --sweep START:END  a sweep from START to END Hz (fInit*, fFinal*, chkConstant*=0)\n"
            "  --log              the sweep is logarithmic (Logarithmic*=1)\n"
            "  --bidirectional    with --repeat, every repetition sweeps back the other way\n"

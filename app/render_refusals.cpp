@@ -85,6 +85,7 @@ bool HandlerSkipsText(Field field, const std::string& text)
     case Field::ModDepthEdit:
     case Field::ModPeriodEdit: return text.empty();
     case Field::txtCorrectionFactor: return text.empty() || text == "-";
+    case Field::cboBand: return true; // a band, not a number: the renderer checks it itself
     default: return false;
     }
 }

@@ -65,7 +65,8 @@ using velmora::Field;
 // display of a playing generator), "slider" (the frequency slider), "scope" (the waveform
 // display with a 1 kHz sine at 44100 Hz, 500 µs/div), "splash" (the start-up splash,
 // fully faded in) or "periodic" (periodic pink noise at 0 dBFS on the left, brown on the
-// right, the generator on). Pictures play through a silent fake device, so they need no sound card.
+// right, the generator on) or "burst" (a 6.5-cycle 50 Hz tone burst on the left, pink periodic
+// noise in the 500:2000 band on the right). Pictures play through a silent fake device, so they need no sound card.
 // Used by tools/screenshots.sh.
 void scheduleScreenshot(QWidget* window, const QString& file)
 {
@@ -92,6 +93,18 @@ void setUpPeriodicPicture(velmora::ui::GeneratorController& controller)
         g.setText({Field::Amplitude, Channel::Right}, "-20");
     });
     controller.switching().btnONClick();
+}
+
+void setUpBurstPicture(velmora::ui::GeneratorController& controller)
+{
+    velmora::Generator& g = controller.generator();
+    controller.binding().run([&] {
+        g.selectIndex({Field::cboChannels}, 1);
+        g.selectIndex({Field::WaveForm, Channel::Left}, velmora::kToneBurst);
+        g.setText({Field::fInit, Channel::Left}, "50");
+        g.selectIndex({Field::WaveForm, Channel::Right}, velmora::kPinkNoisePeriodic);
+        g.setText({Field::cboBand, Channel::Right}, "500:2000");
+    });
 }
 
 void setUpStereoOffPicture(velmora::ui::GeneratorController& controller)
@@ -345,6 +358,9 @@ int main(int argc, char** argv)
             scheduleScreenshot(&window, shot);
         } else if (shotWindow == QLatin1String("periodic")) {
             setUpPeriodicPicture(*controller);
+            scheduleScreenshot(&window, shot);
+        } else if (shotWindow == QLatin1String("burst")) {
+            setUpBurstPicture(*controller);
             scheduleScreenshot(&window, shot);
         } else {
             scheduleScreenshot(&window, shot);

@@ -109,15 +109,20 @@ BENCHMARK(BM_BuildPeriod)->Arg(16)->Arg(20)->Arg(24)->Unit(benchmark::kMilliseco
 
 // One 65536-byte fill at 384000 Hz, 24-bit stereo, both channels alike: a plain sine against
 // the multitone and the twin tones (table reads, the multitone's 2^16 samples), and square
-// and sawtooth log sweeps 20 Hz to 20 kHz over 10 s, plain and alias-free.
+// and sawtooth log sweeps 20 Hz to 20 kHz over 10 s, plain and alias-free; then a 6.5-cycle
+// 50 Hz tone burst (Hann) every 0.5 s, IMD DIN, and pink periodic noise of 2^16 samples over
+// the full band and held to 500 Hz-2 kHz.
 enum FillCase { kFillSine, kFillMultitone, kFillSmpte, kFillCcif, kFillSquare, kFillSquareAliasFree,
-                kFillSawtooth, kFillSawtoothAliasFree };
+                kFillSawtooth, kFillSawtoothAliasFree, kFillBurst, kFillDin, kFillPinkFull, kFillPinkBand };
 void BM_FillSignals384k(benchmark::State& st)
 {
     static const char* const kNames[] = {"sine",           "multitone",       "IMD SMPTE",
                                          "IMD CCIF",       "square sweep",    "square sweep alias-free",
-                                         "sawtooth sweep", "sawtooth sweep alias-free"};
-    static const int kWaves[] = {kSine, kMultitone, kImdSmpte, kImdCcif, kSquare, kSquare, kSawtooth, kSawtooth};
+                                         "sawtooth sweep", "sawtooth sweep alias-free",
+                                         "tone burst",     "IMD DIN",         "pink periodic",
+                                         "pink periodic 500-2000 Hz"};
+    static const int kWaves[] = {kSine,      kMultitone, kImdSmpte, kImdCcif,           kSquare,           kSquare,
+                                 kSawtooth,  kSawtooth,  kToneBurst, kImdDin, kPinkNoisePeriodic, kPinkNoisePeriodic};
     const auto which = static_cast<size_t>(st.range(0));
     Generator g = Make(384000, 24, true);
     const bool sweep = which >= kFillSquare;
@@ -125,7 +130,12 @@ void BM_FillSignals384k(benchmark::State& st)
     g.setText({Field::Duration}, "10");
     for (Channel c : kChannels) {
         g.selectIndex({Field::WaveForm, c}, kWaves[which]);
-        if (!sweep) continue;
+        if (which == kFillBurst) {
+            g.setText({Field::fInit, c}, "50");
+            g.setText({Field::Duration}, "0.5");
+        }
+        if (which == kFillPinkBand) g.setText({Field::cboBand, c}, "500:2000");
+        if (!sweep || which > kFillSawtoothAliasFree) continue;
         g.setChecked({Field::chkConstant, c}, false);
         g.setChecked({Field::Logarithmic, c}, true);
         g.setText({Field::fInit, c}, "20");
@@ -144,7 +154,26 @@ void BM_FillSignals384k(benchmark::State& st)
     st.SetLabel(kNames[which]);
     st.counters["buffer_ms"] = 1000.0 * static_cast<double>(frames) / 384000;
 }
-BENCHMARK(BM_FillSignals384k)->DenseRange(kFillSine, kFillSawtoothAliasFree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillSignals384k)->DenseRange(kFillSine, kFillPinkBand)->Unit(benchmark::kMicrosecond);
+
+// Making a pink periodic period of 2^K samples at 48 kHz held to 500 Hz-2 kHz, and a tone
+// burst's table (6.5 cycles of 50 Hz at 384 kHz: 49920 samples).
+void BM_BuildBandPeriod(benchmark::State& st)
+{
+    PeriodKey key{PeriodKind::Pink, static_cast<int>(st.range(0)), 1, 48000};
+    key.band = {500, 2000};
+    for (auto _ : st) benchmark::DoNotOptimize(BuildPeriod(key).peak);
+}
+BENCHMARK(BM_BuildBandPeriod)->Arg(16)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_BuildBurst(benchmark::State& st)
+{
+    PeriodKey key{PeriodKind::Burst, 0, 0, 384000};
+    key.frequency = 50;
+    key.cycles = 6.5;
+    for (auto _ : st) benchmark::DoNotOptimize(BuildPeriod(key).peak);
+}
+BENCHMARK(BM_BuildBurst)->Unit(benchmark::kMicrosecond);
 
 // Making the multitone's period of 2^K samples at 48 kHz (phases refined to a crest factor
 // of at most 3.45; on a worker, off the fill).

@@ -112,6 +112,12 @@ void MemStore(const Generator& g, PresetSlot& r)
     r.setInteger(slot::cboCrestFactorL, g.index({Field::cboCrestFactor, L}));
     r.setInteger(slot::cboCrestFactorR, g.index({Field::cboCrestFactor, R}));
     r.setFlag(slot::chkAsLeft, g.checked({Field::chkAsLeft}));
+    for (Channel c : kChannels) {
+        const auto i = static_cast<size_t>(index(c));
+        r.added.txtCycles[i] = g.text({Field::txtCycles, c});
+        r.added.cboBurstWindow[i] = g.index({Field::cboBurstWindow, c});
+        r.added.cboBand[i] = g.text({Field::cboBand, c});
+    }
 }
 
 void MemRecall(Generator& g, const PresetSlot& r)
@@ -121,6 +127,14 @@ void MemRecall(Generator& g, const PresetSlot& r)
     g.cboCrestFactorChange(L);
     g.setIndex({Field::cboCrestFactor, R}, ListIndex(Field::cboCrestFactor, r.integer(slot::cboCrestFactorR)));
     g.cboCrestFactorChange(R);
+    // The burst's and the band's fields (their defaults for a file without them), before
+    // "Same as Left" copies the left ones over.
+    for (Channel c : kChannels) {
+        const auto i = static_cast<size_t>(index(c));
+        g.setText({Field::txtCycles, c}, r.added.txtCycles[i]);
+        g.selectIndex({Field::cboBurstWindow, c}, ListIndex(Field::cboBurstWindow, r.added.cboBurstWindow[i]));
+        g.setText({Field::cboBand, c}, r.added.cboBand[i]);
+    }
     g.setChecked({Field::chkAsLeft}, r.flag(slot::chkAsLeft));
 }
 

@@ -87,6 +87,22 @@ const std::array<SavedValue, 48> kSaved{{
     {{"txtRound", K::Text}, [](const Sources& s) { return Taken{s.host.sliderText(SliderEdit::txtRound), 0}; }},
 }};
 
+// Written after the 48, read only where the store has them.
+const std::array<SavedValue, 6> kAdded{{
+    {{"txtCyclesLeft", K::Text}, [](const Sources& s) { return text(s, {Field::txtCycles, L}); }},
+    {{"txtCyclesRight", K::Text}, [](const Sources& s) { return text(s, {Field::txtCycles, R}); }},
+    {{"cboBurstWindowL", K::Integer}, [](const Sources& s) { return index(s, {Field::cboBurstWindow, L}); }},
+    {{"cboBurstWindowR", K::Integer}, [](const Sources& s) { return index(s, {Field::cboBurstWindow, R}); }},
+    {{"cboBandL", K::Text}, [](const Sources& s) { return text(s, {Field::cboBand, L}); }},
+    {{"cboBandR", K::Text}, [](const Sources& s) { return text(s, {Field::cboBand, R}); }},
+}};
+
+const std::array<StoredValue, 6> kAddedValues = [] {
+    std::array<StoredValue, 6> values{};
+    for (std::size_t i = 0; i < kAdded.size(); ++i) values[i] = kAdded[i].value;
+    return values;
+}();
+
 const std::array<StoredValue, 48> kValues = [] {
     std::array<StoredValue, 48> values{};
     for (std::size_t i = 0; i < kSaved.size(); ++i) values[i] = kSaved[i].value;
@@ -143,6 +159,14 @@ public:
         for (Channel c : kChannels) {                                   // 10
             listIndex(c == L ? "WaveFormLeft" : "WaveFormRight", {Field::WaveForm, c});
             g_.WaveFormChange(c);
+        }
+        for (Channel c : kChannels) { // the burst's and the band's fields, where kept
+            const bool left = c == L;
+            if (store_.valueExists(left ? "txtCyclesLeft" : "txtCyclesRight"))
+                text(left ? "txtCyclesLeft" : "txtCyclesRight", {Field::txtCycles, c});
+            if (store_.valueExists(left ? "cboBurstWindowL" : "cboBurstWindowR"))
+                listIndex(left ? "cboBurstWindowL" : "cboBurstWindowR", {Field::cboBurstWindow, c});
+            if (store_.valueExists(left ? "cboBandL" : "cboBandR")) text(left ? "cboBandL" : "cboBandR", {Field::cboBand, c});
         }
         waveDevice();                                                   // 11
         host_.WaveDeviceChange();
@@ -259,6 +283,8 @@ private:
 
 std::span<const StoredValue> WindowStateValues() { return kValues; }
 
+std::span<const StoredValue> WindowStateAddedValues() { return kAddedValues; }
+
 RestoreOutcome RestoreWindowState(Generator& generator, WindowStateHost& host, const SettingsStore& store)
 {
     const ScreenSize screen = host.primaryScreen();
@@ -286,7 +312,9 @@ RestoreOutcome RestoreWindowState(Generator& generator, WindowStateHost& host, c
 void SaveWindowState(const Generator& generator, const WindowStateHost& host, SettingsStore& store)
 {
     const Sources sources{generator, host};
-    for (const SavedValue& saved : kSaved) {
+    std::vector<SavedValue> all(kSaved.begin(), kSaved.end());
+    all.insert(all.end(), kAdded.begin(), kAdded.end());
+    for (const SavedValue& saved : all) {
         const Taken value = saved.take(sources);
         switch (saved.value.kind) {
         case StoredKind::Text: store.writeText(saved.value.name, value.text); break;

@@ -36,6 +36,10 @@ struct StoredValue {
 
 // The 48 values, in the order the save writes them.
 std::span<const StoredValue> WindowStateValues();
+// Values written after those: the tone burst's cycles and window and the noise band of each
+// channel. A store written before they existed lacks them; the restore then leaves the
+// fields as they are instead of failing.
+std::span<const StoredValue> WindowStateAddedValues();
 
 // The slider window's edit boxes whose texts are kept.
 enum class SliderEdit { MinFreqEdit, MaxFreqEdit, txtRound };

@@ -240,6 +240,8 @@ void Generator::oscillatorPass(Channel c, int w, ChannelBlock& b, const FrameBlo
     case kMultitone: oscillatorPass<kMultitone>(c, b, fr, restarts); break;
     case kImdSmpte: oscillatorPass<kImdSmpte>(c, b, fr, restarts); break;
     case kImdCcif: oscillatorPass<kImdCcif>(c, b, fr, restarts); break;
+    case kToneBurst: oscillatorPass<kToneBurst>(c, b, fr, restarts); break;
+    case kImdDin: oscillatorPass<kImdDin>(c, b, fr, restarts); break;
     default: oscillatorPass<kSilence>(c, b, fr, restarts); break;
     }
 }
@@ -381,6 +383,8 @@ double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b,
     case kMultitone:
     case kImdSmpte:
     case kImdCcif:
+    case kToneBurst:
+    case kImdDin:
         if (s.dithered) {
             if (modulated)
                 ScaleModulatedDithered(b.value.data(), level, b.mod.data(), d, full, b.sample.data(), n);
@@ -432,7 +436,9 @@ double SampleChannelFaded(const ChannelBlockParams& s, int32_t full, bool floati
         case kBrownNoisePeriodic:
         case kMultitone:
         case kImdSmpte:
-        case kImdCcif: x = b.value[i] * g; break;
+        case kImdCcif:
+        case kToneBurst:
+        case kImdDin: x = b.value[i] * g; break;
         case kSinePulse: x = b.scale[i] == 0 ? 0.0 : b.value[i] * g * b.scale[i]; break;
         default: x = b.direct[i]; break;
         }
@@ -467,6 +473,8 @@ double SampleChannelFloat(const ChannelBlockParams& s, ChannelBlock& b, int n)
     case kMultitone:
     case kImdSmpte:
     case kImdCcif:
+    case kToneBurst:
+    case kImdDin:
         if (modulated)
             ScaleModulatedFloat(b.value.data(), level, b.mod.data(), b.fsample.data(), n);
         else

@@ -11,7 +11,7 @@ constexpr Channel R = Channel::Right;
 using K = ControlKind;
 using F = Field;
 
-constexpr std::array<ControlInfo, 41> kTable{{
+constexpr std::array<ControlInfo, 47> kTable{{
     {"WaveFormLeft", {F::WaveForm, L}, K::Index, kWaveFormCount},
     {"WaveFormRight", {F::WaveForm, R}, K::Index, kWaveFormCount},
     {"chkConstantLeft", {F::chkConstant, L}, K::Check},
@@ -53,10 +53,20 @@ constexpr std::array<ControlInfo, 41> kTable{{
     {"chkAsLeft", {F::chkAsLeft, L}, K::Check},
     {"txtCorrectionFactor", {F::txtCorrectionFactor, L}, K::Text},
     {"cboCorrectionUnits", {F::cboCorrectionUnits, L}, K::Index, 2},
+    {"txtCyclesLeft", {F::txtCycles, L}, K::Text},
+    {"txtCyclesRight", {F::txtCycles, R}, K::Text},
+    {"cboBurstWindowL", {F::cboBurstWindow, L}, K::Index, 2},
+    {"cboBurstWindowR", {F::cboBurstWindow, R}, K::Index, 2},
+    // An editable list: its text is the band ("Full", "500:2000", "30:80" or typed).
+    {"cboBandL", {F::cboBand, L}, K::Text},
+    {"cboBandR", {F::cboBand, R}, K::Text},
 }};
 } // namespace
 
-bool HasTwin(Field field) { return field <= Field::txtMLSSeed; }
+bool HasTwin(Field field)
+{
+    return field <= Field::txtMLSSeed || (field >= Field::txtCycles && field <= Field::cboBand);
+}
 
 std::span<const ControlInfo> ControlTable() { return kTable; }
 

@@ -19,6 +19,8 @@ enum class Field {
     PhaseEdit, Duration, Loop, cboChannels, chkAsLeft,
     // Output settings.
     txtCorrectionFactor, cboCorrectionUnits,
+    // One per channel: the tone burst's cycles and window, a periodic noise's band.
+    txtCycles, cboBurstWindow, cboBand,
 };
 
 // How a control holds its value, and so which rule runs when code sets it.

@@ -85,6 +85,8 @@ std::string* TextField(GeneratorSettings& s, Control c)
     case Field::ModPhaseEdit: return &ch.ModPhaseEdit;
     case Field::txtMLSLength: return &ch.txtMLSLength;
     case Field::txtMLSSeed: return &ch.txtMLSSeed;
+    case Field::txtCycles: return &ch.txtCycles;
+    case Field::cboBand: return &ch.cboBand;
     case Field::PhaseEdit: return &s.PhaseEdit;
     case Field::Duration: return &s.Duration;
     case Field::txtCorrectionFactor: return &s.output.txtCorrectionFactor;
@@ -114,6 +116,7 @@ int* IndexField(GeneratorSettings& s, Control c)
     case Field::WaveForm: return &ch.WaveForm;
     case Field::ModFunction: return &ch.ModFunction;
     case Field::cboCrestFactor: return &ch.cboCrestFactor;
+    case Field::cboBurstWindow: return &ch.cboBurstWindow;
     case Field::barAmplitude: return &ch.barAmplitude;
     case Field::cboChannels: return &s.cboChannels;
     case Field::cboCorrectionUnits: return &s.output.cboCorrectionUnits;
@@ -161,6 +164,9 @@ void Generator::setText(Control c, const std::string& value)
     written(c);
     switch (c.field) {
     case Field::fInit:
+        fConstChange(c.channel);
+        if (settings[c.channel].WaveForm == kToneBurst) requestPeriod(c.channel);
+        break;
     case Field::fFinal: fConstChange(c.channel); break;
     case Field::Duration: fConstChange(Channel::Left); break;
     case Field::Amplitude: AmplitudeChange(c.channel); break;
@@ -172,7 +178,9 @@ void Generator::setText(Control c, const std::string& value)
         if (c.channel == Channel::Left) txtMLSLengthLeftChange(); // the right field has no handler
         requestPeriod(c.channel);
         break;
-    case Field::txtMLSSeed: requestPeriod(c.channel); break;
+    case Field::txtMLSSeed:
+    case Field::txtCycles:
+    case Field::cboBand: requestPeriod(c.channel); break;
     case Field::txtCorrectionFactor: txtCorrectionFactorChange(); break;
     default: break;
     }
@@ -232,6 +240,7 @@ void Generator::selectIndex(Control c, int value)
     case Field::cboCrestFactor: cboCrestFactorChange(c.channel); break;
     case Field::cboChannels: cboChannelsChange(); break;
     case Field::cboCorrectionUnits: txtCorrectionFactorChange(); break;
+    case Field::cboBurstWindow: requestPeriod(c.channel); break;
     default: break;
     }
 }
@@ -616,13 +625,26 @@ PeriodKey Generator::periodKey(Channel c) const
         return key;
     case kImdSmpte:
     case kImdCcif:
+    case kImdDin:
         // Their exact period, whatever the length and seed fields say.
-        key.kind = cs.WaveForm == kImdSmpte ? PeriodKind::ImdSmpte : PeriodKind::ImdCcif;
+        key.kind = cs.WaveForm == kImdSmpte ? PeriodKind::ImdSmpte
+                   : cs.WaveForm == kImdDin ? PeriodKind::ImdDin
+                                            : PeriodKind::ImdCcif;
         key.length = 0;
         key.seed = 0;
         return key;
+    case kToneBurst:
+        key.kind = PeriodKind::Burst;
+        key.length = 0;
+        key.seed = 0;
+        key.frequency = burstFrequency(c);
+        key.cycles = BurstCycles(cs.txtCycles);
+        key.window = cs.cboBurstWindow == kBurstNoWindow ? kBurstNoWindow : kBurstHann;
+        return key;
     default: break;
     }
+    // A band that does not read as one is the full band.
+    if (!ParseNoiseBand(cs.cboBand, key.band)) key.band = NoiseBand{};
     key.kind = cs.WaveForm == kPinkNoisePeriodic    ? PeriodKind::Pink
                : cs.WaveForm == kBrownNoisePeriodic ? PeriodKind::Brown
                                                     : PeriodKind::White;
@@ -630,6 +652,24 @@ PeriodKey Generator::periodKey(Channel c) const
     double seed = 0;
     key.seed = TryIntlStrToFloat(cs.txtMLSSeed, seed) && std::fabs(seed) < 9.2e18 ? RegisterValue(seed) : 0;
     return key;
+}
+
+double Generator::BurstCycles(const std::string& text)
+{
+    double x = 0;
+    if (!TryIntlStrToFloat(text, x) || !(x > 0 && x < 1e9)) return kBurstDefaultCycles;
+    return x;
+}
+
+double Generator::burstFrequency(Channel c) const
+{
+    // The frequency field times the correction, as a tone plays it; a field that does not
+    // read as a frequency below half the rate leaves the one the channel last took.
+    const double fs = samplingRate();
+    double f = 0;
+    if (TryIntlStrToFloat(settings[c].fInit, f) && f > 0 && f <= fs / 2)
+        return f * settings.output.FrequencyCorrection;
+    return (*this)[c].StartNorm * fs;
 }
 
 int Generator::PeriodLength(const std::string& text)
@@ -664,6 +704,7 @@ void Generator::adoptPeriod(Channel c, std::shared_ptr<const PeriodTable> table)
     const PeriodTable* t = heldPeriods_[static_cast<size_t>(c)].get();
     s.Period = t ? t->samples.data() : nullptr;
     s.PeriodSize = t ? t->samples.size() : 0;
+    s.PeriodOnce = t && t->once;
     const bool powerOfTwo = s.PeriodSize > 1 && (s.PeriodSize & (s.PeriodSize - 1)) == 0;
     s.PeriodMask = powerOfTwo ? static_cast<uint32_t>(s.PeriodSize - 1) : 0;
     updatePeriodScale(c);
@@ -695,7 +736,8 @@ void Generator::updatePeriodOffset()
 {
     // The right channel's phase offset, as a part of the period.
     ChannelState& r = (*this)[Channel::Right];
-    const double period = r.Period ? static_cast<double>(r.PeriodSize) : 0;
+    // A burst starts with each repetition on both channels.
+    const double period = r.Period && !r.PeriodOnce ? static_cast<double>(r.PeriodSize) : 0;
     r.PeriodOffset = period > 0 ? RoundToInt64(std::fmod(r.PhaseOffset / kTwoPi, 1.0) * period) : 0;
     if (r.PeriodOffset < 0) r.PeriodOffset += static_cast<int64_t>(period);
 }
@@ -713,21 +755,28 @@ double Generator::periodLevelLimit(Channel c) const
 
 double Generator::UpperToneHz(int wave)
 {
-    return wave == kImdSmpte ? kSmpteHighHz : wave == kImdCcif ? kCcifHighHz : 0;
+    return wave == kImdSmpte ? kSmpteHighHz : wave == kImdCcif ? kCcifHighHz : wave == kImdDin ? kDinHighHz : 0;
 }
 
 bool Generator::tonesFit(Channel c) const
 {
     const int w = settings[c].WaveForm;
+    if (w == kToneBurst) {
+        const int64_t n = BurstSamples(BurstCycles(settings[c].txtCycles), burstFrequency(c), settings.output.SamplingRate);
+        return n >= 1 && n <= (int64_t{1} << kPeriodMaxLength);
+    }
     return !IsTwinTone(w) || UpperToneHz(w) < samplingRate() / 2;
 }
 
 std::string Generator::toneFitMessage(Channel c) const
 {
     const int w = settings[c].WaveForm;
+    if (w == kToneBurst)
+        return std::string(InfoOf({Field::txtCycles, c}).name) + ": a burst of " + settings[c].txtCycles +
+               " cycles at " + NumberToText(burstFrequency(c)) + " Hz spans more than 2^24 samples";
     return std::string(InfoOf({Field::WaveForm, c}).name) + ": the " + NumberToText(UpperToneHz(w)) + " Hz tone of " +
-           (w == kImdSmpte ? "IMD SMPTE" : "IMD CCIF") + " is not below half the sampling rate (" +
-           NumberToText(samplingRate() / 2) + " Hz)";
+           (w == kImdSmpte ? "IMD SMPTE" : w == kImdDin ? "IMD DIN" : "IMD CCIF") +
+           " is not below half the sampling rate (" + NumberToText(samplingRate() / 2) + " Hz)";
 }
 
 bool Generator::levelLimited(Channel c) const
@@ -746,8 +795,8 @@ void Generator::WaveFormChange(Channel c)
     requestPeriod(c);
     if (hooks.periodLevelChanged) hooks.periodLevelChanged();
     if (!tonesFit(c) && hooks.aboveNyquist) hooks.aboveNyquist(c);
-    if (w == kSinePulse || w == kDiracPulse) {
-        setChecked({Field::chkConstant, c}, true); // the pulses always run at a constant frequency
+    if (w == kSinePulse || w == kDiracPulse || w == kToneBurst) {
+        setChecked({Field::chkConstant, c}, true); // the pulses and the burst run at a constant frequency
         chkConstantClick(c);
     }
     LoopClick();
@@ -825,6 +874,9 @@ void Generator::CopySettingsFrom(Channel source)
     setText({Field::ModPhaseEdit, to}, from.ModPhaseEdit);
     setIndex({Field::cboCrestFactor, to}, from.cboCrestFactor);
     cboCrestFactorChange(to);
+    setText({Field::txtCycles, to}, from.txtCycles);
+    selectIndex({Field::cboBurstWindow, to}, from.cboBurstWindow);
+    setText({Field::cboBand, to}, from.cboBand);
 }
 
 // ---------------------------------------------------------------- output settings

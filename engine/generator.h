@@ -206,6 +206,10 @@ public:
     std::string toneFitMessage(Channel c) const;
     // The length field as a number of bits, rounded (16 when it is no number).
     static int PeriodLength(const std::string& text);
+    // The cycles field as a number above 0 (6.5 when it is none).
+    static double BurstCycles(const std::string& text);
+    // The burst's sine in Hz: the frequency field times the frequency correction.
+    double burstFrequency(Channel c) const;
     // The periods the signal as set needs that a worker is still making (asking for those not
     // asked for yet): preparing the signal would wait for them. Never waits.
     std::vector<PeriodKey> periodsBeingMade();

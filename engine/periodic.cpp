@@ -1,6 +1,7 @@
 #include "periodic.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <complex>
 #include <functional>
@@ -10,6 +11,7 @@
 
 #include <kissfft/kissfft.hh>
 
+#include "numbers.h"
 #include "sources.h"
 
 namespace velmora {
@@ -18,18 +20,21 @@ namespace {
 using Complex = std::complex<double>;
 
 // The target magnitude of bin k of a period of n samples.
-double Magnitude(PeriodKind kind, size_t k, size_t n, double fs)
+double Magnitude(PeriodKind kind, const NoiseBand& band, size_t k, size_t n, double fs)
 {
     if (k == 0 || 2 * k >= n) return 0; // no DC, no bin at half the rate
     const double f = static_cast<double>(k) * fs / static_cast<double>(n);
-    if (f < kPeriodLowestHz) return 0;
+    if (f < band.low) return 0;
+    if (band.high > 0 && f > band.high) return 0;
     switch (kind) {
     case PeriodKind::White: return 1;
     case PeriodKind::Pink: return 1 / std::sqrt(f);
     case PeriodKind::Brown: return 1 / f;
     case PeriodKind::Multitone:
     case PeriodKind::ImdSmpte:
-    case PeriodKind::ImdCcif: break; // tones, not a noise's spectrum
+    case PeriodKind::ImdCcif:
+    case PeriodKind::ImdDin:
+    case PeriodKind::Burst: break; // tones, not a noise's spectrum
     }
     return 0;
 }
@@ -112,10 +117,10 @@ std::vector<double> Multitone(const PeriodKey& key, const std::function<void()>&
 // their exact common period: the fewest samples holding a whole number of cycles of each.
 std::vector<double> TwinTone(const PeriodKey& key)
 {
-    const bool smpte = key.kind == PeriodKind::ImdSmpte;
-    const auto low = static_cast<int64_t>(smpte ? kSmpteLowHz : kCcifLowHz);
-    const auto high = static_cast<int64_t>(smpte ? kSmpteHighHz : kCcifHighHz);
-    const double ratio = smpte ? kSmpteRatio : 1;
+    const bool smpte = key.kind == PeriodKind::ImdSmpte, din = key.kind == PeriodKind::ImdDin;
+    const auto low = static_cast<int64_t>(smpte ? kSmpteLowHz : din ? kDinLowHz : kCcifLowHz);
+    const auto high = static_cast<int64_t>(smpte ? kSmpteHighHz : din ? kDinHighHz : kCcifHighHz);
+    const double ratio = smpte ? kSmpteRatio : din ? kDinRatio : 1;
     const int64_t fs = key.samplingRate;
     if (fs <= 0 || !(2 * high < fs))
         throw std::invalid_argument("the " + std::to_string(high) + " Hz tone is not below half the sampling rate");
@@ -129,7 +134,59 @@ std::vector<double> TwinTone(const PeriodKey& key)
     }
     return x;
 }
+
+// The burst: sin(2 pi f t / fs) for the samples t < L = cycles x fs / f, times the Hann window
+// 0.5 - 0.5 cos(2 pi t / L) (zero at t = 0 and at L) or not windowed, then one sample of 0
+// that the fill holds after the burst until the repetition ends.
+std::vector<double> Burst(const PeriodKey& key)
+{
+    const double fs = key.samplingRate;
+    if (!(key.frequency > 0 && key.frequency <= fs / 2))
+        throw std::invalid_argument("a burst's frequency is above 0 and at most half the sampling rate");
+    const int64_t count = BurstSamples(key.cycles, key.frequency, key.samplingRate);
+    if (count < 1 || count > (int64_t{1} << kPeriodMaxLength))
+        throw std::invalid_argument("a burst spans 1 to 2^24 samples");
+    const double length = key.cycles * fs / key.frequency;
+    const double step = key.frequency / fs;
+    std::vector<double> x(static_cast<size_t>(count) + 1, 0.0);
+    for (int64_t t = 0; t < count; ++t) {
+        const double td = static_cast<double>(t);
+        // The phase in cycles, reduced before the sine so that long bursts keep their precision.
+        const double cycle = std::fmod(step * td, 1.0);
+        double v = std::sin(2 * std::numbers::pi * cycle);
+        if (key.window == kBurstHann) v *= 0.5 - 0.5 * std::cos(2 * std::numbers::pi * td / length);
+        x[static_cast<size_t>(t)] = v;
+    }
+    return x;
+}
 } // namespace
+
+bool ParseNoiseBand(const std::string& text, NoiseBand& band)
+{
+    std::string t;
+    for (char ch : text) t += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const auto first = t.find_first_not_of(' '), last = t.find_last_not_of(' ');
+    t = first == std::string::npos ? std::string() : t.substr(first, last - first + 1);
+    if (t.empty() || t == "full") {
+        band = NoiseBand{};
+        return true;
+    }
+    const size_t colon = t.find(':');
+    if (colon == std::string::npos || t.find(':', colon + 1) != std::string::npos) return false;
+    double low = 0, high = 0;
+    if (!TryIntlStrToFloat(t.substr(0, colon), low) || !TryIntlStrToFloat(t.substr(colon + 1), high)) return false;
+    if (!(std::isfinite(low) && std::isfinite(high) && low >= 0 && high > low)) return false;
+    band.low = low;
+    band.high = high;
+    return true;
+}
+
+int64_t BurstSamples(double cycles, double frequency, int32_t samplingRate)
+{
+    const double length = cycles * samplingRate / frequency;
+    if (!(std::isfinite(length) && length > 0 && length < 1e15)) return 0;
+    return static_cast<int64_t>(std::ceil(length));
+}
 
 std::vector<uint32_t> MultitoneBins(int length, int32_t samplingRate)
 {
@@ -149,18 +206,23 @@ PeriodTable BuildPeriod(const PeriodKey& key, const std::atomic<bool>* cancel)
     const auto check = [cancel] {
         if (cancel && cancel->load(std::memory_order_relaxed)) throw PeriodCancelled{};
     };
-    if (key.kind == PeriodKind::ImdSmpte || key.kind == PeriodKind::ImdCcif || key.kind == PeriodKind::Multitone) {
+    if (key.kind == PeriodKind::ImdSmpte || key.kind == PeriodKind::ImdCcif || key.kind == PeriodKind::ImdDin ||
+        key.kind == PeriodKind::Multitone || key.kind == PeriodKind::Burst) {
         PeriodTable t;
         t.key = key;
         if (key.kind == PeriodKind::Multitone) {
             if (key.length < kMultitoneMinLength || key.length > kPeriodMaxLength)
                 throw std::invalid_argument("a multitone's length is 2^12 to 2^24 samples");
             t.samples = Multitone(key, check);
+        } else if (key.kind == PeriodKind::Burst) {
+            t.samples = Burst(key);
+            t.once = true;
         } else {
             t.samples = TwinTone(key);
         }
         const double peak = Peak(t.samples);
-        for (double& v : t.samples) v /= peak;
+        if (peak > 0)
+            for (double& v : t.samples) v /= peak;
         t.peak = 1;
         return t;
     }
@@ -169,7 +231,7 @@ PeriodTable BuildPeriod(const PeriodKey& key, const std::atomic<bool>* cancel)
     const size_t n = size_t{1} << key.length;
     const double fs = key.samplingRate;
     std::vector<double> magnitude(n / 2 + 1);
-    for (size_t k = 0; k <= n / 2; ++k) magnitude[k] = Magnitude(key.kind, k, n, fs);
+    for (size_t k = 0; k <= n / 2; ++k) magnitude[k] = Magnitude(key.kind, key.band, k, n, fs);
 
     // Random phases from the seed; the same seed gives the same period.
     uint64_t random = key.seed;

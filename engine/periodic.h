@@ -8,7 +8,11 @@
 // 3.45 (each round costs two transforms of the period; the whole takes some 3 ms for 2^12
 // samples, 0.1 s for 2^16, 1 s for 2^18, 5 s for 2^20, and longer periods far more). The twin tones for intermodulation: 60 Hz and 7 kHz at 4:1 (SMPTE), 19 kHz and
 // 20 kHz at 1:1 (CCIF), over their exact common period (2400 samples for SMPTE at 48 kHz,
-// 48 for CCIF). The period is made off the fill: BuildPeriod runs on a worker
+// 48 for CCIF), and 250 Hz and 8 kHz at 4:1 (DIN). A noise may be held to a band: the bins
+// outside it are empty, those inside keep their exact magnitudes, and the level still
+// gives the RMS of a sine of that level. The tone burst: N cycles of a sine (fractions
+// allowed) under a Hann window or none, scaled so that its largest sample is 1; it plays
+// once at the start of every repetition and is silent after. The period is made off the fill: BuildPeriod runs on a worker
 // (PeriodCache); the fill only reads a finished table.
 
 #include <array>
@@ -18,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -34,20 +39,44 @@ inline constexpr std::array<double, 31> kThirdOctaveHz{
     800,  1000, 1250, 1600, 2000, 2500, 3150, 4000, 5000, 6300, 8000, 10000, 12500, 16000, 20000};
 inline constexpr double kSmpteLowHz = 60, kSmpteHighHz = 7000, kSmpteRatio = 4; // low : high in amplitude
 inline constexpr double kCcifLowHz = 19000, kCcifHighHz = 20000;
+inline constexpr double kDinLowHz = 250, kDinHighHz = 8000, kDinRatio = 4;
+inline constexpr int kBurstHann = 0, kBurstNoWindow = 1;
+inline constexpr double kBurstDefaultCycles = 6.5;
 
-enum class PeriodKind { White, Pink, Brown, Multitone, ImdSmpte, ImdCcif };
+enum class PeriodKind { White, Pink, Brown, Multitone, ImdSmpte, ImdCcif, ImdDin, Burst };
+
+// A noise's band in Hz: the bins from `low` up to `high` (0: up to below half the rate).
+// The full band is today's 10 Hz up.
+struct NoiseBand {
+    double low = kPeriodLowestHz;
+    double high = 0;
+    bool full() const { return low == kPeriodLowestHz && high == 0; }
+    auto operator<=>(const NoiseBand&) const = default;
+};
+// Reads "Full" (any case), an empty text, or "LOW:HIGH" in Hz with 0 <= LOW < HIGH (either
+// decimal separator); false for anything else.
+bool ParseNoiseBand(const std::string& text, NoiseBand& band);
 
 struct PeriodKey {
     PeriodKind kind = PeriodKind::White;
     int length = 16;         // K: the period holds 2^K samples
     uint32_t seed = 1;
     int32_t samplingRate = 44100;
+    NoiseBand band;         // the noises
+    double frequency = 0;   // Hz, the burst's sine
+    double cycles = 0;      // the burst's cycles
+    int window = kBurstHann; // the burst's window
     auto operator<=>(const PeriodKey&) const = default;
 };
 
-// The samples in a period of 2^K (the key's length): 0 for a length outside 0..24.
+// The samples a burst spans: those at n < cycles x fs / f (0 when that is no finite length).
+int64_t BurstSamples(double cycles, double frequency, int32_t samplingRate);
+
+// The samples in a period of 2^K (the key's length): 0 for a length outside 0..24; a burst's
+// the samples it spans.
 inline int64_t PeriodSamples(const PeriodKey& key)
 {
+    if (key.kind == PeriodKind::Burst) return BurstSamples(key.cycles, key.frequency, key.samplingRate);
     return key.length >= 0 && key.length <= kPeriodMaxLength ? int64_t{1} << key.length : 0;
 }
 
@@ -60,6 +89,7 @@ struct PeriodTable {
     PeriodKey key;
     std::vector<double> samples;
     double peak = 0; // the largest |sample|
+    bool once = false; // a burst: played from the start of each repetition, then its last (0) sample
 };
 
 // Thrown by BuildPeriod when it is called off.
@@ -70,8 +100,9 @@ struct PeriodCancelled {};
 std::vector<uint32_t> MultitoneBins(int length, int32_t samplingRate);
 
 // Makes the period. Pure; any thread; allocates. Throws std::invalid_argument for a length
-// outside 10..24 (12..24 for the multitone), or a twin tone whose upper tone is not below half
-// the sampling rate, and PeriodCancelled once `cancel` is set (checked between transforms).
+// outside 10..24 (12..24 for the multitone), a twin tone whose upper tone is not below half
+// the sampling rate, or a burst whose sine is not below half the rate or that spans more
+// than 2^24 samples, and PeriodCancelled once `cancel` is set (checked between transforms).
 PeriodTable BuildPeriod(const PeriodKey& key, const std::atomic<bool>* cancel = nullptr);
 
 // Periods made on worker threads and kept while they may be asked for again. get() and

@@ -36,15 +36,23 @@ enum WaveForm : int {
     kMultitone = 13,
     kImdSmpte = 14,
     kImdCcif = 15,
+    // A sine of the frequency field for a number of cycles (the cycles field, fractions
+    // allowed), Hann-windowed or not, at the start of every repetition; and the DIN twin tone
+    // (250 Hz + 8 kHz at 4:1), made as the SMPTE one.
+    kToneBurst = 16,
+    kImdDin = 17,
 };
-inline constexpr int kWaveFormCount = 16;
+inline constexpr int kWaveFormCount = 18;
 
 inline constexpr bool IsPeriodicNoise(int index) { return index >= kWhiteNoisePeriodic && index <= kBrownNoisePeriodic; }
 // The signals the fill reads from a period table.
-inline constexpr bool IsPeriodicSignal(int index) { return index >= kWhiteNoisePeriodic && index <= kImdCcif; }
+inline constexpr bool IsPeriodicSignal(int index) { return index >= kWhiteNoisePeriodic && index <= kImdDin; }
 // The signals that fix their own frequencies (the frequency fields do not apply).
-inline constexpr bool IsFixedTones(int index) { return index >= kMultitone && index <= kImdCcif; }
-inline constexpr bool IsTwinTone(int index) { return index == kImdSmpte || index == kImdCcif; }
+inline constexpr bool IsFixedTones(int index)
+{
+    return (index >= kMultitone && index <= kImdCcif) || index == kImdDin;
+}
+inline constexpr bool IsTwinTone(int index) { return index == kImdSmpte || index == kImdCcif || index == kImdDin; }
 // The signals whose period is 2^K samples from the length field.
 inline constexpr bool HasPeriodLength(int index) { return IsPeriodicNoise(index) || index == kMultitone; }
 
@@ -80,6 +88,9 @@ struct ChannelSettings {
     int cboCrestFactor = 0;            // 0 "1.42:1" .. 6 "10:1"
     std::string txtMLSLength = "16";   // register bits
     std::string txtMLSSeed;            // "1" left, "34757" right
+    std::string txtCycles = "6.5";     // a tone burst's cycles, fractions allowed
+    int cboBurstWindow = 0;            // 0 "Hann", 1 "None"
+    std::string cboBand = "Full";      // a periodic noise's band: "Full" or "LOW:HIGH" in Hz
 };
 
 // The quantisation that means 32-bit IEEE float samples in -1..1.

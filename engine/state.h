@@ -39,6 +39,7 @@ struct ChannelState {
     uint64_t PeriodSize = 0;
     int64_t PeriodOffset = 0;
     double PeriodScale = 1.0;
+    bool PeriodOnce = false; // a burst: read from each repetition's start, then its last sample
 };
 
 // Where frame `counter` reads in the channel's period: a mask for 2^K samples, a remainder
@@ -46,6 +47,7 @@ struct ChannelState {
 inline uint64_t PeriodIndex(const ChannelState& s, int64_t counter)
 {
     const auto at = static_cast<uint64_t>(counter + s.PeriodOffset);
+    if (s.PeriodOnce) return at < s.PeriodSize ? at : s.PeriodSize - 1;
     return s.PeriodMask != 0 ? at & s.PeriodMask : at % s.PeriodSize;
 }
 

@@ -101,7 +101,9 @@ double Generator::waveValue(Channel c, int w)
     case kBrownNoisePeriodic:
     case kMultitone:
     case kImdSmpte:
-    case kImdCcif: {
+    case kImdCcif:
+    case kToneBurst:
+    case kImdDin: {
         if (!s.Period) return 0; // its period is still being made
         const double v = s.Period[PeriodIndex(s, state.SampleCounter)];
         return v * (full * (s.Amplitude * s.PeriodScale) * s.ModFactor);

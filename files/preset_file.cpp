@@ -1,4 +1,5 @@
 #include "preset_file.h"
+#include "windows1252.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,6 +49,41 @@ bool WriteAll(int fd, std::string_view data)
     }
     return true;
 }
+void AppendShortText(std::string& out, const std::string& utf8)
+{
+    std::string encoded = Utf8ToWindows1252(utf8);
+    if (encoded.size() > kShortTextMax) encoded.resize(kShortTextMax);
+    out += static_cast<char>(encoded.size());
+    out += encoded;
+}
+
+// Reads the block after the records into the memories; a block that is cut short or of
+// another version leaves them all at their defaults.
+void ParseAddedBlock(std::string_view block, PresetRecords& records)
+{
+    if (block.size() < 5 || block.substr(0, 4) != kPresetAddedTag || block[4] != 1) return;
+    size_t at = 5;
+    auto shortText = [&](std::string& out) {
+        if (at >= block.size()) return false;
+        const size_t n = static_cast<unsigned char>(block[at]);
+        if (at + 1 + n > block.size()) return false;
+        out = Windows1252ToUtf8(block.substr(at + 1, n));
+        at += 1 + n;
+        return true;
+    };
+    std::array<PresetAdded, kPresetCount> added{};
+    for (PresetAdded& a : added) {
+        for (size_t c = 0; c < 2; ++c) {
+            if (!shortText(a.txtCycles[c]) || at + 4 > block.size()) return;
+            const auto* p = reinterpret_cast<const unsigned char*>(block.data() + at);
+            a.cboBurstWindow[c] = static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
+                                                       uint32_t{p[3]} << 24);
+            at += 4;
+            if (!shortText(a.cboBand[c])) return;
+        }
+    }
+    for (size_t n = 0; n < records.size(); ++n) records[n].added = added[n];
+}
 } // namespace
 
 PresetFileKind PresetFileKindOf(std::string_view bytes)
@@ -76,6 +112,7 @@ PresetFileContents ParsePresetFile(std::string_view bytes, std::string_view name
         const std::string_view record = bytes.substr(kPresetHeaderSize + n * recordSize, recordSize);
         std::memcpy(contents.records[n].bytes.data(), record.data(), recordSize);
     }
+    if (current) ParseAddedBlock(bytes.substr(need), contents.records);
     return contents;
 }
 
@@ -89,7 +126,7 @@ std::string ReadPresetFileBytes(const std::filesystem::path& file)
         throw PresetFileError("Cannot read file " + Quoted(file) + ". " + SystemText(errno));
     if (!S_ISREG(st.st_mode))
         throw PresetFileError("Cannot read file " + Quoted(file) + ". It is not a regular file.");
-    std::string bytes(kPresetFileSize, '\0');
+    std::string bytes(kPresetFileSize + kPresetAddedMaxSize, '\0');
     size_t have = 0;
     while (have < bytes.size()) {
         const ssize_t n = ::read(d.fd, bytes.data() + have, bytes.size() - have);
@@ -117,6 +154,16 @@ std::string BuildPresetFile(const PresetRecords& records)
     bytes += kPresetHeaderV41;
     for (const PresetSlot& r : records)
         bytes.append(reinterpret_cast<const char*>(r.bytes.data()), r.bytes.size());
+    bytes += kPresetAddedTag;
+    bytes += static_cast<char>(1);
+    for (const PresetSlot& r : records) {
+        for (size_t c = 0; c < 2; ++c) {
+            AppendShortText(bytes, r.added.txtCycles[c]);
+            const auto w = static_cast<uint32_t>(r.added.cboBurstWindow[c]);
+            for (int i = 0; i < 4; ++i) bytes += static_cast<char>(w >> (8 * i));
+            AppendShortText(bytes, r.added.cboBand[c]);
+        }
+    }
     return bytes;
 }
 

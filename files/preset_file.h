@@ -22,6 +22,12 @@ inline constexpr size_t kPresetHeaderSize = 21; // length byte + 20 characters
 inline constexpr size_t kPresetFileSize = kPresetHeaderSize + 4 * kPresetSlotSize;     // 15541
 inline constexpr size_t kPresetFileSize36 = kPresetHeaderSize + 4 * kPresetSlotSize36; // 15493
 inline constexpr int kPresetCount = 4;
+// The block after the four records: "VLM+", a version byte (1), then for each memory and
+// channel (left before right) the cycles as a short text (a length byte and the characters,
+// Windows-1252), the burst window as a 32-bit little-endian index and the band as a short
+// text. Readers of the bare format stop after the records.
+inline constexpr std::string_view kPresetAddedTag = "VLM+";
+inline constexpr size_t kPresetAddedMaxSize = 5 + kPresetCount * 2 * (2 * (1 + kShortTextMax) + 4);
 
 using PresetRecords = std::array<PresetSlot, kPresetCount>;
 

@@ -59,8 +59,20 @@ inline constexpr size_t chkAsLeft = 3876;
 inline constexpr size_t Reserved = 3877; // 3 bytes, not significant
 } // namespace slot
 
+// What a memory holds beyond its record: the tone burst's cycles and window and the noise
+// band of each channel (left, right). Preset files keep them in a block after the four
+// records, which readers that know nothing of it skip; a memory read from a file without
+// the block holds these defaults.
+struct PresetAdded {
+    std::array<std::string, 2> txtCycles{"6.5", "6.5"};
+    std::array<int32_t, 2> cboBurstWindow{0, 0};
+    std::array<std::string, 2> cboBand{"Full", "Full"};
+    friend bool operator==(const PresetAdded&, const PresetAdded&) = default;
+};
+
 struct PresetSlot {
     std::array<uint8_t, kPresetSlotSize> bytes{}; // a fresh record: empty texts, zeros
+    PresetAdded added;
 
     // A short text as UTF-8 (the code page's characters converted).
     std::string text(size_t offset) const;

@@ -32,11 +32,23 @@ std::string PeriodicName(const WaveNameChannel& c)
     std::string kind = c.waveForm;
     const size_t paren = kind.find(" (");
     if (paren != std::string::npos) kind.erase(paren);
-    return Trim(kind) + " periodic 2^" + c.mlsLength + " " + c.amplitude + "dBFS";
+    std::string band;
+    const std::string b = Trim(c.band);
+    const size_t colon = b.find(':');
+    // A band other than the full one: "500-2000Hz".
+    if (colon != std::string::npos) band = b.substr(0, colon) + "-" + b.substr(colon + 1) + "Hz ";
+    return Trim(kind) + " periodic 2^" + c.mlsLength + " " + band + c.amplitude + "dBFS";
+}
+
+// "Tone Burst 1000Hz 6.5 cycles Hann -1dBFS": the window names itself ("None" says unwindowed).
+std::string BurstName(const WaveNameChannel& c)
+{
+    return Trim(c.waveForm) + " " + c.fInit + "Hz " + c.cycles + " cycles " +
+           (Trim(c.burstWindow) == "None" ? std::string("unwindowed") : Trim(c.burstWindow)) + " " + c.amplitude + "dBFS";
 }
 
 // The signals that fix their own frequencies name them: "Multitone third-octave 2^16 -1dBFS",
-// "IMD SMPTE 60Hz+7kHz 4-1 -1dBFS", "IMD CCIF 19kHz+20kHz 1-1 -1dBFS".
+// "IMD SMPTE 60Hz+7kHz 4-1 -1dBFS", "IMD CCIF 19kHz+20kHz 1-1 -1dBFS", "IMD DIN 250Hz+8kHz 4-1 -1dBFS".
 std::string FixedTonesName(const WaveNameChannel& c)
 {
     const std::string kind = Trim(c.waveForm);
@@ -44,6 +56,7 @@ std::string FixedTonesName(const WaveNameChannel& c)
     if (kind == "Multitone") what += " third-octave 2^" + c.mlsLength;
     if (kind == "IMD SMPTE") what += " 60Hz+7kHz 4-1";
     if (kind == "IMD CCIF") what += " 19kHz+20kHz 1-1";
+    if (kind == "IMD DIN") what += " 250Hz+8kHz 4-1";
     return what + " " + c.amplitude + "dBFS";
 }
 
@@ -51,6 +64,7 @@ std::string OneSignal(const WaveNameChannel& c)
 {
     if (c.fixedTones) return FixedTonesName(c);
     if (c.periodic) return PeriodicName(c);
+    if (c.burst) return BurstName(c);
     std::string s = c.waveForm + " ";
     if (!Contains(s, "oise")) {
         const std::string t = c.constant ? s + c.fInit : s + "sweep " + c.fInit + "Hz to " + c.fFinal;
@@ -102,6 +116,7 @@ std::string SuggestedWaveFileName(const WaveNameFields& f)
     } else {
         auto part = [](const WaveNameChannel& c, const std::string& side, const std::string& s) {
             if (c.fixedTones) return side + FixedTonesName(c);
+            if (c.burst) return side + BurstName(c);
             return c.periodic ? side + PeriodicName(c) : ChannelPart(c, s);
         };
         if (left.tick) name += part(left, "L=", "L=" + left.waveForm);

@@ -18,6 +18,10 @@ struct WaveNameChannel {
     std::string fInit, fFinal, amplitude;
     std::string crestFactor;  // "1.42:1" ... "10:1"
     std::string mlsLength, mlsSeed;
+    bool burst = false;       // a tone burst: "Tone Burst 1000Hz 6.5 cycles Hann -1dBFS"
+    std::string cycles;       // the cycles field
+    std::string burstWindow;  // the window list's item text, "Hann" or "None"
+    std::string band;         // a periodic noise's band field: "Full", "500:2000" ...
 };
 
 struct WaveNameFields {

@@ -102,7 +102,11 @@ TEST_F(RenderTest, BadInputIsOneLineExitTwoAndNoFile)
     };
     const Case cases[] = {
         {"OUT Bogus=1", "Bogus"},
-        {"OUT WaveFormLeft=16", "WaveFormLeft"},
+        {"OUT WaveFormLeft=18", "WaveFormLeft"},
+        {"OUT WaveFormLeft=16 txtCyclesLeft=0", "txtCyclesLeft"},
+        {"OUT WaveFormLeft=16 fInitLeft=1 txtCyclesLeft=400", "txtCyclesLeft: a burst of 400 cycles"},
+        {"OUT WaveFormLeft=11 cboBandL=2000:500", "cboBandL: '2000:500'"},
+        {"OUT WaveFormLeft=17 SamplingRate=11025", "IMD DIN"},
         {"OUT Loop=2", "Loop"},
         {"OUT fInitLeft=abc", "abc"},
         {"OUT fInitLeft=30000", "fInitLeft"},

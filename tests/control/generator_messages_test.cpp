@@ -176,7 +176,8 @@ TEST_F(MessagesTest, WaveformSelectionsRunTheListsHandler)
     byHand.fConstChange(L);
     byHand.fConstChange(R);
     for (const auto& [message, channel, wave] :
-         {std::tuple{1046u, L, kPinkNoise}, {1146u, R, kPinkNoise}, {1046u, L, kWhiteNoise}, {1146u, R, kSinePulse}}) {
+         {std::tuple{1046u, L, kToneBurst}, {1146u, R, kImdDin}, {1046u, L, kPinkNoise}, {1146u, R, kPinkNoise},
+          {1046u, L, kWhiteNoise}, {1146u, R, kSinePulse}}) {
         SCOPED_TRACE(std::to_string(message) + " wave " + std::to_string(wave));
         g.setChecked({Field::chkConstant, channel}, false);
         byHand.setChecked({Field::chkConstant, channel}, false);

@@ -246,7 +246,8 @@ TEST(PresetFile, CurrentFormatIsExactlyTheHeaderAndTheRecordsAsHeld)
 {
     const PresetRecords records = DistinctRecords();
     const std::string bytes = BuildPresetFile(records);
-    ASSERT_EQ(bytes.size(), 15541u);
+    ASSERT_GT(bytes.size(), 15541u);
+    EXPECT_EQ(bytes.substr(15541, 5), std::string("VLM+\x01")) << "the added block follows the records";
     EXPECT_EQ(bytes.substr(0, 21), std::string("\x14" "ZRX Preset File V4.1"));
     for (size_t n = 0; n < 4; ++n)
         EXPECT_EQ(std::memcmp(bytes.data() + 21 + 3880 * n, records[n].bytes.data(), 3880), 0) << n;
@@ -258,6 +259,41 @@ TEST(PresetFile, CurrentFormatIsExactlyTheHeaderAndTheRecordsAsHeld)
     EXPECT_EQ(back.kind, PresetFileKind::Current);
     EXPECT_EQ(back.records, records);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1); // no temporary left
+}
+
+TEST(PresetFile, TheBurstAndBandFieldsTravelInTheBlockThatEarlierReadersSkip)
+{
+    Generator g;
+    g.selectIndex({Field::WaveForm, L}, kToneBurst);
+    g.setText({Field::txtCycles, L}, "3,5");
+    g.selectIndex({Field::cboBurstWindow, R}, kBurstNoWindow);
+    g.setText({Field::cboBand, R}, "30:80");
+    PresetRecords records{};
+    MemStore(g, records[2]);
+    const std::string bytes = BuildPresetFile(records);
+
+    // Read in full: the fields come back; recalled, they are set again.
+    const PresetFileContents back = ParsePresetFile(bytes, "x");
+    EXPECT_EQ(back.records, records);
+    Generator h;
+    MemRecall(h, back.records[2]);
+    EXPECT_EQ(h.index({Field::WaveForm, L}), kToneBurst);
+    EXPECT_EQ(h.text({Field::txtCycles, L}), "3,5");
+    EXPECT_EQ(h.index({Field::cboBurstWindow, R}), kBurstNoWindow);
+    EXPECT_EQ(h.text({Field::cboBand, R}), "30:80");
+
+    // A file of an earlier writer (the records alone) or a block cut short: the records as
+    // they are, the added fields at their defaults, which a recall sets.
+    for (const size_t size : {size_t{15541}, bytes.size() - 3}) {
+        const PresetFileContents old = ParsePresetFile(bytes.substr(0, size), "old");
+        ASSERT_EQ(old.kind, PresetFileKind::Current);
+        EXPECT_EQ(old.records[2].bytes, records[2].bytes);
+        EXPECT_EQ(old.records[2].added, PresetAdded{}) << size;
+        MemRecall(h, old.records[2]);
+        EXPECT_EQ(h.text({Field::txtCycles, L}), "6.5");
+        EXPECT_EQ(h.index({Field::cboBurstWindow, R}), kBurstHann);
+        EXPECT_EQ(h.text({Field::cboBand, R}), "Full");
+    }
 }
 
 TEST(PresetFile, LoadChangesTheMemoriesAndTheirNamesOnly)

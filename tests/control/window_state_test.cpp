@@ -120,6 +120,9 @@ void ChangeEverything(Generator& g, FakeHost& host)
         g.setText({Field::ModPeriodEdit, c}, left ? "0,5" : "2"); // kept as typed, comma and all
         g.setText({Field::ModPhaseEdit, c}, left ? "90" : "180");
         g.setIndex({Field::cboCrestFactor, c}, left ? 2 : 5);
+        g.setText({Field::txtCycles, c}, left ? "4,5" : "10");
+        g.setIndex({Field::cboBurstWindow, c}, left ? 1 : 0);
+        g.setText({Field::cboBand, c}, left ? "500:2000" : "30:80");
     }
     g.setChecked({Field::Tick, R}, false);
     g.setText({Field::PhaseEdit}, "45");
@@ -200,7 +203,8 @@ TEST_F(WindowStateTest, ASecondStartFindsEverythingAsItWasLeft)
 
     for (const ControlInfo& info : ControlTable()) {
         if (info.control.field == Field::barAmplitude || info.control.field == Field::txtMLSLength ||
-            info.control.field == Field::txtMLSSeed || info.control.field >= Field::txtCorrectionFactor)
+            info.control.field == Field::txtMLSSeed || info.control.field == Field::txtCorrectionFactor ||
+            info.control.field == Field::cboCorrectionUnits)
             continue; // not kept, or kept by the output settings
         switch (info.kind) {
         case ControlKind::Text: {
@@ -295,6 +299,31 @@ TEST_F(WindowStateTest, AMissingTextReadsAsEmptyAndTheRestoreGoesOn)
     EXPECT_EQ(g.text({Field::fInit, L}), "200") << "later steps still ran";
 }
 
+TEST_F(WindowStateTest, AStoreWithoutTheBurstAndBandValuesRestoresWholeWithTheirDefaults)
+{
+    Generator before = MakeGenerator();
+    FakeHost saved;
+    ChangeEverything(before, saved);
+    save(before, saved);
+    ASSERT_EQ(WindowStateAddedValues().size(), 6u);
+    for (const StoredValue& v : WindowStateAddedValues()) {
+        ASSERT_TRUE(SettingsStore::openForReading().valueExists(v.name)) << v.name << " is written";
+        replaceLine(std::string(v.name), "# " + std::string(v.name) + " from a later version");
+    }
+
+    Generator g = MakeGenerator();
+    FakeHost host;
+    const RestoreOutcome outcome = restore(g, host);
+    EXPECT_TRUE(outcome.complete) << outcome.failure;
+    EXPECT_EQ(host.resets, 0);
+    for (Channel c : kChannels) {
+        EXPECT_EQ(g.text({Field::txtCycles, c}), "6.5");
+        EXPECT_EQ(g.index({Field::cboBurstWindow, c}), kBurstHann);
+        EXPECT_EQ(g.text({Field::cboBand, c}), "Full");
+    }
+    EXPECT_EQ(g.text({Field::fInit, L}), "200") << "the steps after them ran";
+}
+
 TEST_F(WindowStateTest, OnlyPeakRmsRMissingKeepsWhatCameBeforeAndRestoresNothingAfter)
 {
     Generator before = MakeGenerator();
@@ -367,7 +396,8 @@ TEST_F(WindowStateTest, ListIndicesOutsideTheirListsFailButAVanishedDeviceFallsB
         const char* line;
         bool complete;
     };
-    for (const Case& c : {Case{"WaveFormLeft", "WaveFormLeft = integer 16", false},
+    for (const Case& c : {Case{"WaveFormLeft", "WaveFormLeft = integer 18", false},
+                          Case{"cboBurstWindowR", "cboBurstWindowR = integer 2", false},
                           Case{"ModFunctionRight", "ModFunctionRight = integer -1", false},
                           Case{"PeakRmsL", "PeakRmsL = integer 7", false},
                           Case{"WaveDevice", "WaveDevice = integer 9", true}}) {

@@ -29,6 +29,10 @@ WaveNameChannel Tone(const std::string& wave, const std::string& f, const std::s
     c.crestFactor = "1.42:1";
     c.mlsLength = "16";
     c.mlsSeed = left ? "1" : "34757";
+    c.burst = wave == "Tone Burst";
+    c.cycles = "6.5";
+    c.burstWindow = "Hann";
+    c.band = "Full";
     return c;
 }
 
@@ -120,6 +124,19 @@ TEST(SuggestedWaveFileName, FollowsTheNamingRules)
         {Mono(Tone("Multitone", "1000", "-3")), "5s Multitone third-octave 2^16 -3dBFS.wav"},
         {Stereo(Tone("IMD CCIF", "1", "-6"), Tone("Multitone", "1", "-1", false)),
          "5s L=IMD CCIF 19kHz+20kHz 1-1 -6dBFS; R=Multitone third-octave 2^16 -1dBFS.wav"},
+        // The tone burst names its frequency, cycles and window; IMD DIN its tones; a periodic
+        // noise held to a band names the band (the full band nothing).
+        {Mono(Tone("Tone Burst", "50", "-6")), "5s Tone Burst 50Hz 6.5 cycles Hann -6dBFS.wav"},
+        {[] {
+             WaveNameChannel burst = Tone("Tone Burst", "1000", "0", false);
+             burst.cycles = "3,5";
+             burst.burstWindow = "None";
+             WaveNameChannel noise = Tone("Pink Noise (periodic)", "1", "-20");
+             noise.band = "500:2000";
+             return Stereo(noise, burst);
+         }(),
+         "5s L=Pink Noise periodic 2^16 500-2000Hz -20dBFS; R=Tone Burst 1000Hz 3,5 cycles unwindowed 0dBFS.wav"},
+        {Mono(Tone("IMD DIN", "1000", "-1")), "5s IMD DIN 250Hz+8kHz 4-1 -1dBFS.wav"},
         // A '/' typed into a field cannot go into a file name.
         {Mono(Tone("Sine", "1/2", "0")), "5s Sine 1_2Hz 0dBFS.wav"},
     };

@@ -23,7 +23,7 @@ TEST(ListItemsTest, WaveformTextsWithHiddenEndings)
     for (const Case c : {Case{Channel::Left, 52}, Case{Channel::Right, 51}}) {
         SCOPED_TRACE(c.width);
         const QStringList items = waveFormItems(c.side);
-        ASSERT_EQ(items.size(), 16);
+        ASSERT_EQ(items.size(), 18);
         EXPECT_EQ(items.mid(0, 7), QStringList({"Sine", "Square", "Triangular", "Sawtooth", "White Noise",
                                                 "Pink Noise", "Sine Pulse"}));
         const char* const padded[] = {"Dirac Pulse", "Silence", "MLS"};
@@ -34,11 +34,12 @@ TEST(ListItemsTest, WaveformTextsWithHiddenEndings)
         }
         // The periodic noises come after them, unpadded.
         EXPECT_EQ(items.mid(10), QStringList({"White Noise (periodic)", "Pink Noise (periodic)",
-                                             "Brown Noise (periodic)", "Multitone", "IMD SMPTE", "IMD CCIF"}));
+                                             "Brown Noise (periodic)", "Multitone", "IMD SMPTE", "IMD CCIF",
+                                             "Tone Burst", "IMD DIN"}));
     }
     EXPECT_EQ(waveFormItemText(8, Channel::Left), "Silence" + QString(40, ' ') + "Noise");
     EXPECT_EQ(waveFormItemText(8, Channel::Right), "Silence" + QString(39, ' ') + "Noise");
-    EXPECT_TRUE(waveFormItemText(16, Channel::Left).isEmpty());
+    EXPECT_TRUE(waveFormItemText(18, Channel::Left).isEmpty());
 }
 
 TEST(ListItemsTest, OtherListTexts)

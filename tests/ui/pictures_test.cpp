@@ -65,14 +65,14 @@ TEST(PicturesTest, WaveformPicturesAreDistinctAndInTheirColours)
     EXPECT_TRUE(hasPixel(imageOf(waveFormPicture(11)), isPink));
 
     EXPECT_TRUE(waveFormPicture(-1).isNull());
-    // The multitone and the twin tones: green traces of their own.
-    for (int i = 13; i < 16; ++i) {
+    // The multitone, the twin tones and the tone burst: green traces of their own.
+    for (int i = 13; i < 18; ++i) {
         SCOPED_TRACE(i);
         const QImage tones = imageOf(waveFormPicture(i));
         for (int j = 0; j < i; ++j) EXPECT_NE(tones, imageOf(waveFormPicture(j))) << j;
         EXPECT_TRUE(hasPixel(tones, isTraceGreen));
     }
-    EXPECT_TRUE(waveFormPicture(16).isNull());
+    EXPECT_TRUE(waveFormPicture(18).isNull());
 }
 
 TEST(PicturesTest, WaveformTracesHaveTheirShape)

@@ -53,6 +53,8 @@ const PanelCase kPanels[] = {
     {kDiracPulse, false, true, false, false, false, false, false, false, "Negative Polarity", true, false},
     {kSilence, false, false, false, false, true, true, false, true, nullptr, true, false},
     {kMLS, false, false, false, true, true, true, false, true, nullptr, true, true},
+    {kToneBurst, true, true, false, false, false, true, false, true, nullptr, true, false},
+    {kImdDin, false, false, false, false, true, true, false, true, nullptr, true, false},
 };
 
 TEST_F(VisibilityTest, PanelsFollowTheWaveformAndModeOnBothChannels)
@@ -88,6 +90,29 @@ TEST_F(VisibilityTest, PanelsFollowTheWaveformAndModeOnBothChannels)
             EXPECT_EQ(w().lblPhaseReLeft->isEnabled(), k.phaseTrio);
         }
     }
+}
+
+// The burst's cycles and window show for the burst only, the band for the periodic noises only.
+TEST_F(VisibilityTest, BurstAndBandFieldsShowForTheWavesThatUseThem)
+{
+    for (Channel c : kChannels) {
+        make();
+        choose(w().cboChannels, 1);
+        for (int wave = 0; wave < kWaveFormCount; ++wave) {
+            choose(ch(c).WaveForm, wave);
+            ChannelWidgets& p = ch(c);
+            SCOPED_TRACE(::testing::Message() << "channel " << index(c) << " wave " << wave);
+            for (QWidget* burst : {static_cast<QWidget*>(p.lblCycles), static_cast<QWidget*>(p.txtCycles),
+                                   static_cast<QWidget*>(p.lblBurstWindow), static_cast<QWidget*>(p.cboBurstWindow)})
+                EXPECT_EQ(shown(burst) && shown(p.boxFrequency), wave == kToneBurst) << burst->objectName().toStdString();
+            EXPECT_EQ(shown(p.cboBand), IsPeriodicNoise(wave));
+            EXPECT_EQ(shown(p.lblBand), IsPeriodicNoise(wave));
+        }
+    }
+    make();
+    EXPECT_EQ(ch(Channel::Left).txtCycles->objectName(), QStringLiteral("txtCyclesLeft"));
+    EXPECT_EQ(ch(Channel::Right).cboBurstWindow->objectName(), QStringLiteral("cboBurstWindowR"));
+    EXPECT_EQ(ch(Channel::Right).cboBand->objectName(), QStringLiteral("cboBandR"));
 }
 
 TEST_F(VisibilityTest, SineAfterADiracPulseBringsTheConstantPanelBack)

@@ -42,6 +42,7 @@ std::string Reading(const Generator& g, Channel c, bool playing)
     if (HasPeriodLength(w)) return "2^" + std::to_string(g.periodKey(c).length);
     if (w == kImdSmpte) return "60+7000 Hz";
     if (w == kImdCcif) return "19000+20000 Hz";
+    if (w == kImdDin) return "250+8000 Hz";
     return std::to_string(playing ? DisplayedFrequency(g, c) : StartingFrequency(g, c)) + " Hz";
 }
 } // namespace

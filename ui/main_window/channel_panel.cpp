@@ -83,6 +83,19 @@ void buildFrequencyPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
     w.Bidirectional = makeCheckBox(panel, name("Bidirectional"), QStringLiteral("Bi-directional"),
                                    QRect(44, 110, 130, 17), QStringLiteral("Sweep is in both directions, up and down"));
 
+    w.lblCycles = makeLabel(panel, name("lblCycles"), QStringLiteral("Cycles"), 12, 90);
+    w.txtCycles = makeEdit(panel, name("txtCycles"), QStringLiteral("6.5"), QRect(64, 86, 60, 21),
+                           QStringLiteral("Cycles of the sine in each burst; fractions allowed (6.5)"));
+    w.lblBurstWindow = makeLabel(panel, name.pick("lblBurstWindowL", "lblBurstWindowR"), QStringLiteral("Window"), 12, 114);
+    w.cboBurstWindow = new QComboBox(panel);
+    w.cboBurstWindow->setObjectName(name.pick("cboBurstWindowL", "cboBurstWindowR"));
+    w.cboBurstWindow->setGeometry(64, 110, 80, 22);
+    w.cboBurstWindow->addItems(burstWindowItems());
+    w.cboBurstWindow->setToolTip(QStringLiteral("The burst's envelope; the largest sample is the level"));
+    for (QWidget* burstOnly : std::initializer_list<QWidget*>{w.lblCycles, w.txtCycles, w.lblBurstWindow,
+                                                              w.cboBurstWindow})
+        burstOnly->setVisible(false);
+
     // Constant mode: the sweep's fields stay out of sight.
     for (QWidget* sweepOnly : std::initializer_list<QWidget*>{w.lblFreqFrom, w.lblFreqTo, w.fFinal, w.lblHzTo,
                                                               w.Logarithmic, w.Bidirectional})
@@ -117,6 +130,18 @@ void buildSequencePanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)
     w.txtMLSSeed = makeEdit(w.grpMLS, name("txtMLSSeed"), left ? QStringLiteral("1") : QStringLiteral("34757"),
                             QRect(40, 44, 92, 21));
     w.grpMLS->setVisible(false);
+
+    w.lblBand = makeLabel(box, name.pick("lblBandL", "lblBandR"), QStringLiteral("Band (Hz)"), 16, 164);
+    w.cboBand = new QComboBox(box);
+    w.cboBand->setObjectName(name.pick("cboBandL", "cboBandR"));
+    w.cboBand->setEditable(true);
+    w.cboBand->setInsertPolicy(QComboBox::NoInsert);
+    w.cboBand->setGeometry(80, 160, 110, 22);
+    w.cboBand->addItems(noiseBandItems());
+    w.cboBand->setToolTip(QStringLiteral("The noise's band: Full (10 Hz up), 500:2000 (speaker level), "
+                                         "30:80 (subwoofer level), or LOW:HIGH in Hz"));
+    w.lblBand->setVisible(false);
+    w.cboBand->setVisible(false);
 }
 
 void buildLevelPanel(ChannelWidgets& w, const Namer& name, QGroupBox* box)

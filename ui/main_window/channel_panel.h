@@ -46,6 +46,11 @@ struct ChannelWidgets {
     QPushButton* fInitMinus = nullptr;      // fInitLeftMinus / fInitRightMinus
     QPushButton* SemiUp = nullptr;
     QPushButton* SemiDown = nullptr;
+    // The tone burst's rows, in the place of the sweep's (the burst is a constant tone).
+    QLabel* lblCycles = nullptr;            // "Cycles"
+    QLineEdit* txtCycles = nullptr;
+    QLabel* lblBurstWindow = nullptr;       // lblBurstWindowL / lblBurstWindowR "Window"
+    QComboBox* cboBurstWindow = nullptr;    // cboBurstWindowL / cboBurstWindowR
 
     // Noise panel.
     QGroupBox* grpNoise = nullptr;          // grpNoiseL / grpNoiseR
@@ -58,6 +63,9 @@ struct ChannelWidgets {
     QLineEdit* txtMLSLength = nullptr;
     QLabel* lblMLSSeed = nullptr;           // "Seed"
     QLineEdit* txtMLSSeed = nullptr;
+    // A periodic noise's band, below the sequence panel: an editable list of ready bands.
+    QLabel* lblBand = nullptr;              // lblBandL / lblBandR "Band (Hz)"
+    QComboBox* cboBand = nullptr;           // cboBandL / cboBandR
 
     // Level.
     QGroupBox* boxAmplitude = nullptr;      // boxAmplitudeleft / boxAmplituderight

@@ -123,6 +123,9 @@ void GeneratorController::bindWindow()
         binding_.bind({Field::cboCrestFactor, c}, ch.cboCrestFactor);
         binding_.bind({Field::txtMLSLength, c}, ch.txtMLSLength);
         binding_.bind({Field::txtMLSSeed, c}, ch.txtMLSSeed);
+        binding_.bind({Field::txtCycles, c}, ch.txtCycles);
+        binding_.bind({Field::cboBurstWindow, c}, ch.cboBurstWindow);
+        binding_.bind({Field::cboBand, c}, ch.cboBand->lineEdit()); // a ready band chosen sets the text too
 
         binding_.onExit(ch.fInit, [this, c] { generator_.FrequencyExit(c, Field::fInit); });
         binding_.onExit(ch.fFinal, [this, c] { generator_.FrequencyExit(c, Field::fFinal); });

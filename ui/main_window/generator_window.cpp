@@ -237,7 +237,7 @@ void TfrmGenerator::applyStartupState()
     for (QWidget* off : std::initializer_list<QWidget*>{
              r.boxFrequency, r.fInit, r.fFinal, r.chkConstant, r.chkSweep, r.Logarithmic, r.Bidirectional,
              r.Amplitude, r.barAmplitude, r.SemiUp, r.SemiDown, r.ModulationOn, r.WaveForm, r.fInitPlus,
-             r.fInitMinus, r.grpNoise, r.cboCrestFactor})
+             r.fInitMinus, r.grpNoise, r.cboCrestFactor, r.txtCycles, r.cboBurstWindow, r.cboBand})
         off->setEnabled(false);
     for (QWidget* grey : std::initializer_list<QWidget*>{r.WaveForm, r.boxFrequency, r.boxAmpMod})
         setTextColour(grey, kGreyText);

@@ -88,6 +88,8 @@ void VisibilityRules::waveFormChange(Channel c)
     constantClick(c);
     show({ch.grpNoise, ch.grpMLS}, false);
     show({ch.lblMLSSeed, ch.txtMLSSeed}, true); // inside the group: shown with it
+    show({ch.lblCycles, ch.txtCycles, ch.lblBurstWindow, ch.cboBurstWindow}, s_[c].WaveForm == kToneBurst);
+    show({ch.lblBand, ch.cboBand}, IsPeriodicNoise(s_[c].WaveForm));
 
     switch (s_[c].WaveForm) {
     case kWhiteNoise:
@@ -126,8 +128,16 @@ void VisibilityRules::waveFormChange(Channel c)
         show({ch.lblMLSSeed, ch.txtMLSSeed}, false);
         show({ch.boxFrequency, ch.grpNoise}, false);
         break;
+    case kToneBurst:
+        // A constant tone whose cycles and window take the sweep's rows; no phase offset.
+        setPhaseTrio(false);
+        burstOverrides(c);
+        ch.boxFrequency->setVisible(true);
+        show({ch.grpNoise, ch.grpMLS}, false);
+        break;
     case kImdSmpte:
     case kImdCcif:
+    case kImdDin:
         setPhaseTrio(false);
         show({ch.boxFrequency, ch.grpNoise, ch.grpMLS}, false);
         break;
@@ -154,6 +164,15 @@ void VisibilityRules::pulseOverrides(Channel c)
     }
 }
 
+// The burst plays at a constant frequency: no Constant / Sweep choice, no sweep rows.
+void VisibilityRules::burstOverrides(Channel c)
+{
+    ChannelWidgets& ch = w_.channel[index(c)];
+    show({ch.chkConstant, ch.chkSweep, ch.lblFreqFrom, ch.lblFreqTo, ch.lblHzTo, ch.Bidirectional, ch.Logarithmic,
+          ch.fFinal},
+         false);
+}
+
 void VisibilityRules::constantClick(Channel c)
 {
     ChannelWidgets& ch = w_.channel[index(c)];
@@ -162,6 +181,7 @@ void VisibilityRules::constantClick(Channel c)
     show({ch.SemiUp, ch.SemiDown, ch.fInitMinus, ch.fInitPlus}, constant);
     const int wave = s_[c].WaveForm;
     if (wave == kSinePulse || wave == kDiracPulse) pulseOverrides(c);
+    if (wave == kToneBurst) burstOverrides(c);
 }
 
 void VisibilityRules::rightChannelEnabling()
@@ -174,7 +194,7 @@ void VisibilityRules::rightChannelEnabling()
            independent);
     r.Bidirectional->setEnabled(independent && s_.Loop);
     enable({r.SemiUp, r.SemiDown, r.ModulationOn, r.WaveForm, r.fInitPlus, r.fInitMinus, r.grpNoise,
-            r.cboCrestFactor},
+            r.cboCrestFactor, r.txtCycles, r.cboBurstWindow, r.cboBand},
            independent);
 }
 

@@ -45,6 +45,7 @@ public:
 private:
     bool independentRight() const { return s_.stereo() && !s_.chkAsLeft; }
     void pulseOverrides(Channel c);
+    void burstOverrides(Channel c);
     void setPhaseTrio(bool enabled);
 
     GeneratorWidgets& w_;

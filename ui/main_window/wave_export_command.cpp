@@ -250,6 +250,10 @@ WaveNameFields WaveExportCommand::nameFields() const
         n.crestFactor = ch.cboCrestFactor->currentText().toStdString();
         n.mlsLength = ch.txtMLSLength->text().toStdString();
         n.mlsSeed = ch.txtMLSSeed->text().toStdString();
+        n.burst = ch.WaveForm->currentIndex() == kToneBurst;
+        n.cycles = ch.txtCycles->text().toStdString();
+        n.burstWindow = ch.cboBurstWindow->currentText().toStdString();
+        n.band = ch.cboBand->currentText().toStdString();
     }
     return f;
 }

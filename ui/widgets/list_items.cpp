@@ -3,12 +3,12 @@
 namespace velmora::ui {
 
 namespace {
-constexpr int kWaveFormCount = 16;
+constexpr int kWaveFormCount = 18;
 const char* const kWaveFormNames[kWaveFormCount] = {
     "Sine",       "Square",     "Triangular",  "Sawtooth", "White Noise",
     "Pink Noise", "Sine Pulse", "Dirac Pulse", "Silence",  "MLS",
     "White Noise (periodic)", "Pink Noise (periodic)", "Brown Noise (periodic)",
-    "Multitone", "IMD SMPTE", "IMD CCIF",
+    "Multitone", "IMD SMPTE", "IMD CCIF", "Tone Burst", "IMD DIN",
 };
 } // namespace
 
@@ -49,5 +49,9 @@ QStringList channelLayoutItems()
 {
     return {QStringLiteral("Mono"), QStringLiteral("Stereo")};
 }
+
+QStringList burstWindowItems() { return {QStringLiteral("Hann"), QStringLiteral("None")}; }
+
+QStringList noiseBandItems() { return {QStringLiteral("Full"), QStringLiteral("500:2000"), QStringLiteral("30:80")}; }
 
 } // namespace velmora::ui

@@ -22,5 +22,9 @@ QStringList modFunctionItems();
 QStringList crestFactorItems();
 // "Mono", "Stereo".
 QStringList channelLayoutItems();
+// The tone burst's windows: "Hann", "None".
+QStringList burstWindowItems();
+// A periodic noise's ready bands: "Full", "500:2000" (speaker level), "30:80" (subwoofer level).
+QStringList noiseBandItems();
 
 } // namespace velmora::ui

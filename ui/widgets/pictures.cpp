@@ -182,6 +182,8 @@ QString pictureName(Picture picture)
     case Picture::Multitone: return QStringLiteral("MULTITONE");
     case Picture::ImdSmpte: return QStringLiteral("IMDSMPTE");
     case Picture::ImdCcif: return QStringLiteral("IMDCCIF");
+    case Picture::ToneBurst: return QStringLiteral("TONEBURST");
+    case Picture::ImdDin: return QStringLiteral("IMDDIN");
     }
     return {};
 }
@@ -213,6 +215,14 @@ QPixmap drawPicture(Picture picture)
         return keyedOut(scope(traceOf([](double t) { return 0.75 * sine(t) + 0.25 * std::sin(12 * kPi * t); }), kTrace));
     case Picture::ImdCcif:
         return keyedOut(scope(traceOf([](double t) { return std::sin(11 * kPi * t) * std::cos(kPi * t); }), kTrace));
+    // A few cycles swelling and fading under their window, then quiet; DIN as SMPTE, faster.
+    case Picture::ToneBurst:
+        return keyedOut(scope(traceOf([](double t) {
+                                  return t < 0.6 ? std::sin(10 * kPi * t) * (0.5 - 0.5 * std::cos(2 * kPi * t / 0.6)) : 0.0;
+                              }),
+                              kTrace));
+    case Picture::ImdDin:
+        return keyedOut(scope(traceOf([](double t) { return 0.75 * sine(t) + 0.25 * std::sin(24 * kPi * t); }), kTrace));
     }
     return {};
 }
@@ -223,7 +233,7 @@ QPixmap waveFormPicture(int index)
         Picture::Sine,      Picture::Square,   Picture::Triangular, Picture::Sawtooth, Picture::White,
         Picture::Pink,      Picture::SinPulseP, Picture::PulsePos,  Picture::Silence,  Picture::White,
         Picture::WhitePeriodic, Picture::PinkPeriodic, Picture::BrownPeriodic,
-        Picture::Multitone, Picture::ImdSmpte, Picture::ImdCcif,
+        Picture::Multitone, Picture::ImdSmpte, Picture::ImdCcif, Picture::ToneBurst, Picture::ImdDin,
     };
     if (index < 0 || index >= static_cast<int>(std::size(kByIndex)))
         return {};

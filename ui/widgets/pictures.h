@@ -14,8 +14,9 @@ enum class Picture {
     Mono, Stereo,
     WhitePeriodic, PinkPeriodic, BrownPeriodic,
     Multitone, ImdSmpte, ImdCcif,
+    ToneBurst, ImdDin,
 };
-inline constexpr int kPictureCount = 21;
+inline constexpr int kPictureCount = 23;
 
 // The picture's name ("SINE", "MODCOS", "STEREO", ...).
 QString pictureName(Picture picture);
