@@ -124,7 +124,7 @@ void TfrmMeasurement::build()
     cboSweepBits->addItem(QStringLiteral("24"), 24);
     cboSweepBits->addItem(QStringLiteral("32 float"), 32);
     cboSweepBits->setCurrentIndex(1);
-    chkMarker = new QCheckBox(QStringLiteral("Timing marker"), sweepBox);
+    chkMarker = new QCheckBox(QStringLiteral("Timing &marker"), sweepBox);
     chkMarker->setObjectName(QStringLiteral("chkMarker"));
     chkMarker->setToolTip(QStringLiteral("A 20 ms chirp half a second before the sweep, so that a recording started at any "
                                          "moment is aligned to the sample"));
@@ -140,7 +140,7 @@ void TfrmMeasurement::build()
     row(1, 0, QStringLiteral("&Level (dBFS peak)"), txtSweepLevel);
     row(1, 2, QStringLiteral("Silence &before (s)"), txtSweepPre);
     row(1, 4, QStringLiteral("Silence &after (s)"), txtSweepPost);
-    row(2, 0, QStringLiteral("Fade &in (octaves)"), txtFadeIn);
+    row(2, 0, QStringLiteral("&Fade in (octaves)"), txtFadeIn);
     row(2, 2, QStringLiteral("Fade &out (octaves)"), txtFadeOut);
     row(2, 4, QStringLiteral("&Channels"), cboSweepChannels);
     row(3, 0, QStringLiteral("Sampling &rate (Hz)"), cboSweepRate);
@@ -182,7 +182,7 @@ void TfrmMeasurement::build()
     cboResponseChannel = new QComboBox(irBox);
     cboResponseChannel->setObjectName(QStringLiteral("cboResponseChannel"));
     cboResponseChannel->setEnabled(false);
-    auto* recordingLabel = new QLabel(QStringLiteral("Re&cording"), irBox);
+    auto* recordingLabel = new QLabel(QStringLiteral("Recordin&g"), irBox);
     recordingLabel->setBuddy(txtRecording);
     auto* sweepLabel = new QLabel(QStringLiteral("S&weep file"), irBox);
     sweepLabel->setBuddy(txtSweepFile);
@@ -237,7 +237,7 @@ void TfrmMeasurement::build()
     connect(cboResponseChannel, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (i >= 0) showChannel(i);
     });
-    resize(640, 640);
+    resize(660, 740);
 }
 
 std::optional<SweepSpec> TfrmMeasurement::spec(QString* problem) const
@@ -470,7 +470,9 @@ void TfrmMeasurement::showChannel(int channel)
     std::vector<PlotCurve> plotted;
     for (size_t k = 0; k < curves.db.size(); ++k) {
         PlotCurve c;
-        c.name = k == 0 ? QStringLiteral("Response") : QStringLiteral("H%1 re fundamental").arg(k + 1);
+        c.name = k == 0   ? QStringLiteral("Response")
+                 : k == 1 ? QStringLiteral("H2 (re fundamental)")
+                          : QStringLiteral("H%1").arg(k + 1);
         c.colour = kCurveColours[k % std::size(kCurveColours)];
         c.hz = curves.frequencies;
         c.db = curves.db[k];

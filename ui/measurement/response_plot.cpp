@@ -79,7 +79,8 @@ void ResponsePlot::paintEvent(QPaintEvent*)
     p.fillRect(rect(), palette().base());
     const QFontMetrics fm(font());
     const int left = fm.horizontalAdvance(QStringLiteral("-120 dB")) + 8;
-    const int bottom = fm.height() + 6;
+    // Below the frequency labels, one line of legend.
+    const int bottom = 2 * fm.height() + 10;
     const int right = 10, top = 8;
     const QRectF area(left, top, std::max(10, width() - left - right), std::max(10, height() - top - bottom));
     const double lx0 = std::log10(lowHz_), lx1 = std::log10(highHz_);
@@ -133,18 +134,16 @@ void ResponsePlot::paintEvent(QPaintEvent*)
     }
     p.setClipping(false);
 
-    // Legend in the upper right corner.
-    int ly = int(area.top()) + 4;
+    // The legend: one line under the frequency axis, the curves in their order.
+    int lx = int(area.left());
+    const int ly = int(area.bottom()) + fm.height() + 8;
     for (const auto& c : curves_) {
         if (c.name.isEmpty()) continue;
-        const int w = fm.horizontalAdvance(c.name);
-        const int lx = int(area.right()) - w - 30;
-        p.fillRect(QRect(lx - 4, ly - 1, w + 32, fm.height() + 2), palette().base());
         p.setPen(QPen(c.colour, 2));
         p.drawLine(lx, ly + fm.height() / 2, lx + 18, ly + fm.height() / 2);
         p.setPen(text);
         p.drawText(QPoint(lx + 22, ly + fm.ascent()), c.name);
-        ly += fm.height() + 2;
+        lx += 22 + fm.horizontalAdvance(c.name) + 14;
     }
 }
 
