@@ -182,9 +182,15 @@ void ApplyRenderSettings(Generator& g, const RenderRequest& r)
             switch (info.kind) {
             case ControlKind::Text: {
                 double x;
-                if (!TryIntlStrToFloat(value, x) && !HandlerSkipsText(info.control.field, value))
-                    throw ConversionError(value);
-                g.setText(info.control, value);
+                const bool number = TryIntlStrToFloat(value, x);
+                if (!number && !HandlerSkipsText(info.control.field, value)) throw ConversionError(value);
+                // The field would clamp a length outside 1..32 before anything else sees it: the
+                // refusal names what was given, not what the field made of it.
+                if (number && info.control.field == Field::txtMLSLength && !(x >= 1 && x <= 32))
+                    throw RenderUsageError(std::string(name) + ": '" + value +
+                                           "' is not a length in bits (an MLS 1 to 32, a periodic noise "
+                                           "10 to 24, the multitone 12 to 24)");
+                g.enterText(info.control, value);
                 break;
             }
             case ControlKind::Check:

@@ -161,6 +161,9 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
 {
     RenderOptions result;
     std::array<ChannelUse, 2> use{};
+    // A length given before its channel's wave is given again after it, so that the period
+    // it sets the duration to is the new wave's.
+    std::array<std::optional<std::string>, 2> lengths;
     Channel channel = Channel::Left;
     bool right = false;
     auto& out = result.args;
@@ -180,7 +183,9 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
             if (eq != std::string::npos) {
                 value = arg.substr(eq + 1);
             } else {
-                if (i + 1 >= args.size()) throw RenderUsageError(name + " needs a value");
+                // An option's value never starts with "--": "--dither --wave sine" lacks one.
+                if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)
+                    throw RenderUsageError(name + " needs a value");
                 value = args[++i];
             }
         } else if (eq != std::string::npos) {
@@ -193,6 +198,7 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
 
         if (name == "--wave") {
             set("WaveForm" + side, std::to_string(WaveIndex(value)));
+            if (const auto& length = lengths[static_cast<size_t>(index(channel))]) set("txtMLSLength" + side, *length);
         } else if (name == "--freq") {
             Frequency(name, value);
             u.freq = true;
@@ -234,6 +240,7 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
                 throw RenderUsageError("--bits: '" + value + "' is not 16, 24 or 32f");
             set("Quantisation", value);
         } else if (name == "--length") {
+            lengths[static_cast<size_t>(index(channel))] = value;
             set("txtMLSLength" + side, value);
         } else if (name == "--dither") {
             const std::string v = Lower(value);

@@ -154,12 +154,16 @@ int Generator::index(Control c) const
     return *p;
 }
 
-void Generator::setText(Control c, const std::string& value)
+void Generator::setText(Control c, const std::string& value) { putText(c, value, false); }
+
+void Generator::enterText(Control c, const std::string& value) { putText(c, value, true); }
+
+void Generator::putText(Control c, const std::string& value, bool always)
 {
     c = Normalised(c);
     std::string* p = TextField(settings, c);
     if (!p) WrongKind();
-    if (*p == value) return;
+    if (*p == value && !always) return;
     *p = value;
     written(c);
     switch (c.field) {

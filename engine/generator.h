@@ -85,6 +85,9 @@ public:
     // from code runs nothing. Handlers may throw ConversionError or ArithmeticError; the
     // value is stored before its handler runs.
     void setText(Control c, const std::string& text);
+    // The same, and the field's change handler runs even when it held that text already: a
+    // setting given on purpose (a renderer option) acts whatever the field held before.
+    void enterText(Control c, const std::string& text);
     void setChecked(Control c, bool checked);
     void setIndex(Control c, int index);
     void setPosition(Control c, int position);
@@ -215,6 +218,7 @@ public:
     std::vector<PeriodKey> periodsBeingMade();
 
 private:
+    void putText(Control c, const std::string& value, bool always);
     void written(Control c);
     void rule(WindowRule r, Channel c);
     bool outputActive() const;

@@ -94,6 +94,10 @@ TEST_F(RenderOptionsTest, EachOptionGivesTheBytesOfTheSettingsItStandsFor)
         // Options that name what the fields hold already.
         {"--wave BURST --burst-window Hann --cycles 6.5", "WaveFormLeft=16 cboBurstWindowL=0 txtCyclesLeft=6.5"},
         {"--wave imd-din", "WaveFormLeft=17"},
+        // The length a field starts with still sets the duration to one period, and a length
+        // given before its wave sets the wave's period.
+        {"--wave pink-periodic --length 16", "WaveFormLeft=11 txtMLSLengthLeft=16"},
+        {"--length 12 --wave multitone", "WaveFormLeft=13 txtMLSLengthLeft=12"},
         {"--wave pink-periodic --length 12 --band 500:2000", "WaveFormLeft=11 txtMLSLengthLeft=12 cboBandL=500:2000"},
         {"--right --wave white-periodic --length 12 --band 30:80",
          "cboChannels=1 WaveFormRight=10 txtMLSLengthRight=12 cboBandR=30:80"},
@@ -132,6 +136,20 @@ TEST_F(RenderOptionsTest, EachOptionGivesTheBytesOfTheSettingsItStandsFor)
         // The option changed something: the renderer did not just ignore both spellings.
         EXPECT_FALSE(byOptions == plain) << c.options << " renders the initial signal";
     }
+}
+
+// A periodic signal's length sets the duration to exactly one period, whatever the field
+// held and whichever option came first: a loop of the file has no seam.
+TEST_F(RenderOptionsTest, ALengthMakesTheFileOnePeriod)
+{
+    const std::pair<const char*, size_t> cases[] = {
+        {"--wave pink-periodic --length 16", 65536},
+        {"--length 16 --wave white-periodic", 65536},
+        {"--length 12 --wave multitone", 4096},
+        {"--wave mls --length 10", 1023},
+    };
+    for (const auto& [options, frames] : cases)
+        EXPECT_EQ(render("period.wav", std::string("--rate 48k ") + options).size(), 44 + 2 * frames) << options;
 }
 
 TEST_F(RenderOptionsTest, OptionsStandBeforeOrAfterTheOutput)
@@ -237,6 +255,9 @@ TEST_F(RenderOptionsTest, HostileValuesAreOneLineExitTwoAndNoOutput)
         {"--fade", "--fade"},
         {"FadeMs=0", "FadeMs"},
         {"FadeOn=2", "FadeOn"},
+        {"--dither --wave sine", "--dither needs a value"},
+        {"--wave pink-periodic --length 0", "'0'"},
+        {"--wave mls txtMLSLengthLeft=33", "'33'"},
     };
     for (const Case& c : cases) {
         const RunResult toFile = run(c.args + " " + path("bad.wav"));
