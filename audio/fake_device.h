@@ -43,6 +43,12 @@ class FakeDevice final : public AudioDevice {
   uint64_t underruns() const override { return underruns_; }
   // The devices the next listing reports (devices plugged in or taken out).
   void setDeviceNames(std::vector<std::string> names) { names_ = std::move(names); }
+  // What a sound server's sinks coming or going does: calls the watcher, if any.
+  void announceDeviceChange() {
+    if (watcher_) watcher_();
+  }
+  bool watched() const { return static_cast<bool>(watcher_); }
+  void watchDevices(std::function<void()> changed) override { watcher_ = std::move(changed); }
 
   // What the test inspects.
   const std::vector<uint8_t>& played() const { return played_; }
@@ -78,6 +84,7 @@ class FakeDevice final : public AudioDevice {
   void handBackAll();
 
   std::vector<std::string> names_;
+  std::function<void()> watcher_;
   NoticeTarget target_;
   PcmFormat format_;
   int32_t id_ = 0;

@@ -24,10 +24,12 @@
 #include <QThread>
 #include <QTimer>
 #include <QApplication>
+#include <QTest>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <thread>
 #include <cstring>
 
 namespace velmora::ui::test {
@@ -376,6 +378,47 @@ TEST_F(SwitchingTest, DeviceListAndChoice)
     window->menu().Recheckoutputdevices1->trigger();
     EXPECT_EQ(w().WaveDevice->currentIndex(), 0);
     EXPECT_EQ(controller->AudioOut1().WaveDevice(), 0xFFFFFFFFu);
+}
+
+// Devices that come or go (told by the device layer from a thread of its own) show in the
+// list without a recheck; the chosen device stays chosen wherever it now stands, and when it
+// goes none is chosen, with one warning naming it, until it comes back or another is chosen.
+TEST_F(SwitchingTest, TheDeviceListFollowsDevicesThatComeAndGo)
+{
+    ASSERT_TRUE(device->watched());
+    choose(w().WaveDevice, 2); // "Second Output"
+    const auto announce = [&](std::vector<std::string> names) {
+        device->setDeviceNames(std::move(names));
+        std::thread([this] { device->announceDeviceChange(); }).join();
+        const int count = static_cast<int>(device->listDevices().size()) + 1;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w().WaveDevice->count() == count; }, 3000));
+        QTest::qWait(250); // a burst has settled
+    };
+    struct Step {
+        std::vector<std::string> names;
+        int entry;
+        size_t warnings;
+    };
+    for (const Step& step : {Step{{"New", "Fake Output", "Second Output"}, 3, 0},
+                             Step{{"New", "Fake Output"}, -1, 1},
+                             Step{{"New", "Other", "Fake Output"}, -1, 1},
+                             Step{{"Second Output"}, 1, 1}}) {
+        SCOPED_TRACE(step.entry);
+        announce(step.names);
+        EXPECT_EQ(w().WaveDevice->currentIndex(), step.entry);
+        EXPECT_EQ(controller->AudioOut1().WaveDevice(), static_cast<uint32_t>(step.entry - 1));
+        ASSERT_EQ(notices.warnings.size(), step.warnings);
+        if (step.warnings > 0) EXPECT_TRUE(notices.warnings[0].contains(QStringLiteral("\"Second Output\"")));
+        if (step.entry < 0) {
+            EXPECT_EQ(w().WaveDevice->placeholderText(), QStringLiteral("Second Output (not available)"));
+            EXPECT_TRUE(w().btnON->isEnabled()) << "a start reports the device error";
+        }
+    }
+    // System Default stays chosen whatever comes or goes.
+    choose(w().WaveDevice, 0);
+    announce({"Fake Output"});
+    EXPECT_EQ(w().WaveDevice->currentIndex(), 0);
+    EXPECT_EQ(notices.warnings.size(), 1u);
 }
 
 TEST_F(SwitchingTest, WelcomeQuestionAndHelpTopics)

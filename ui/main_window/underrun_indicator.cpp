@@ -37,8 +37,18 @@ void UnderrunIndicator::refresh()
     }
     wasOpen_ = open;
     const uint64_t count = device_.underruns() - atStart_;
-    if (count == 0) return;
-    label_->setText(count == 1 ? QStringLiteral("1 underrun") : QStringLiteral("%1 underruns").arg(count));
+    // What is wrong with the stream now (a sound server that does not answer, a volume that
+    // is not 100 %, resampling) shows while it lasts, after the count.
+    const QString warning = open ? QString::fromStdString(device_.streamWarning()) : QString();
+    if (count == 0 && warning.isEmpty()) {
+        if (!label_->text().isEmpty() && label_->toolTip() == label_->text()) label_->hide();
+        return;
+    }
+    QString text;
+    if (count > 0) text = count == 1 ? QStringLiteral("1 underrun") : QStringLiteral("%1 underruns").arg(count);
+    if (!warning.isEmpty()) text = text.isEmpty() ? warning : text + QStringLiteral("; ") + warning;
+    label_->setText(text);
+    label_->setToolTip(warning.isEmpty() ? QString() : text);
     label_->adjustSize();
     place();
     label_->show();
