@@ -40,6 +40,9 @@ class FakeDevice final : public AudioDevice {
   void disappear();
   // The device reports `count` more dropouts.
   void addUnderruns(uint64_t count) { underruns_ += count; }
+  // What streamWarning answers from now on.
+  void setStreamWarning(std::string text) { warning_ = std::move(text); }
+  std::string streamWarning() const override { return warning_; }
   uint64_t underruns() const override { return underruns_; }
   // The devices the next listing reports (devices plugged in or taken out).
   void setDeviceNames(std::vector<std::string> names) { names_ = std::move(names); }
@@ -98,6 +101,7 @@ class FakeDevice final : public AudioDevice {
   DeviceResult writeFailure_ = 0;
   int opens_ = 0, closes_ = 0, resets_ = 0, writes_ = 0, closedWithQueued_ = 0;
   uint64_t underruns_ = 0;
+  std::string warning_;
 };
 
 }  // namespace velmora

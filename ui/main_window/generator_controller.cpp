@@ -429,15 +429,6 @@ QString GeneratorController::selectedDeviceName() const
     return list->currentIndex() > 0 ? list->currentData().toString() : QString();
 }
 
-bool GeneratorController::selectDeviceNamed(const QString& name)
-{
-    QComboBox* list = window_.widgets().WaveDevice;
-    const int found = name.isEmpty() ? 0 : list->findData(name);
-    list->setCurrentIndex(found);
-    AudioOut1_.setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(list->currentIndex())));
-    return found >= 0;
-}
-
 void GeneratorController::deviceGone(const QString& name, const QString& text)
 {
     const QString shown = text.isEmpty() ? name : text;
@@ -445,8 +436,8 @@ void GeneratorController::deviceGone(const QString& name, const QString& text)
     QComboBox* list = window_.widgets().WaveDevice;
     if (list->currentIndex() < 0) list->setPlaceholderText(shown + QStringLiteral(" (not available)"));
     notices_.warningBox(QStringLiteral("The output device \"%1\" is not available. Nothing plays until you choose "
-                                       "another in the Output Device list (or connect it again and use Tools > "
-                                       "Recheck output devices).")
+                                       "another in the Output Device list; should the device come back, it is "
+                                       "chosen again.")
                             .arg(shown));
 }
 

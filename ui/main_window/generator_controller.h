@@ -78,9 +78,6 @@ public:
     // the entry's text where the device layer cannot tell); empty for "System Default" and
     // for no selection.
     QString selectedDeviceName() const;
-    // Selects the entry of that identity and hands it to the engine; when none has it,
-    // nothing is selected (the next start reports the device error) and false returns.
-    bool selectDeviceNamed(const QString& name);
     // Says that the device `name` (shown as `text`) is not there: the list shows it in its
     // empty selection, and a warning box says what to do.
     void deviceGone(const QString& name, const QString& text);

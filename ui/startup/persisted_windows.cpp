@@ -121,7 +121,11 @@ std::string PersistedWindows::waveDeviceText() const
 
 bool PersistedWindows::selectWaveDeviceNamed(const std::string& name)
 {
-    return controller_.selectDeviceNamed(QString::fromStdString(name));
+    // The item index alone, as for the position: the change handler runs at its own step.
+    QComboBox* list = window_.widgets().WaveDevice;
+    const int found = name.empty() ? 0 : list->findData(QString::fromStdString(name));
+    list->setCurrentIndex(found);
+    return found >= 0;
 }
 
 void PersistedWindows::waveDeviceGone(const std::string& name, const std::string& text)
