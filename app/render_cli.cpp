@@ -117,13 +117,25 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args)
             if (!ParseInt(v, seed) || seed < 0 || seed > UINT32_MAX)
                 throw RenderUsageError("--seed: '" + v + "' is not a whole number from 0 to 4294967295");
             r.seed = static_cast<uint32_t>(seed);
+        } else if (a == "--wait") {
+            const std::string v = optionValue("--wait");
+            int64_t seconds = 0;
+            if (!ParseInt(v, seconds) || seconds < 1 || seconds > 3600)
+                throw RenderUsageError("--wait: '" + v + "' is not a whole number of seconds from 1 to 3600");
+            r.waitSeconds = static_cast<int>(seconds);
         } else if (a == "--device") {
-            once(r.device.has_value(), "--device");
+            once(r.device.has_value() || !r.deviceName.empty(), "--device");
             const std::string v = optionValue("--device");
             int64_t id = 0;
-            if (!ParseInt(v, id) || id < -1 || id > 1000000)
-                throw RenderUsageError("--device: '" + v + "' is not a device id (-1 for the default)");
-            r.device = static_cast<int>(id);
+            if (ParseInt(v, id)) {
+                if (id < -1 || id > 1000000)
+                    throw RenderUsageError("--device: '" + v + "' is not a device id (-1 for the default)");
+                r.device = static_cast<int>(id);
+            } else {
+                // Not a number: a device's name or description, as --list-devices shows them.
+                if (v.empty()) throw RenderUsageError("--device: give a device id, name or description");
+                r.deviceName = v;
+            }
         } else if (a == "--preset") {
             once(!r.preset.empty(), "--preset");
             r.preset = optionValue("--preset");
@@ -328,7 +340,7 @@ std::string RenderUsage()
 {
     std::string u =
         "Usage: velmora-render [--seed N] [--preset FILE.zrx:N] OUTPUT.wav [NAME=VALUE ...]\n"
-        "       velmora-render --play [--device ID] [--seed N] [--preset FILE.zrx:N] [NAME=VALUE ...]\n"
+        "       velmora-render --play [--device ID] [--wait S] [--seed N] [--preset FILE.zrx:N] [NAME=VALUE ...]\n"
         "       velmora-render --play [--device ID] --script FILE.zrs [NAME=VALUE ...]\n"
         "       velmora-render --list-devices\n"
         "\n"
@@ -372,7 +384,10 @@ std::string RenderUsage()
          "\n"
          "--seed N    seeds the noise source (32-bit), so noise renders repeat exactly\n"
          "--play      plays the signal through the sound device instead of writing a file\n"
-         "--device ID the output device for --play (-1, the default, is the system default)\n"
+         "--device ID the output device for --play (-1, the default, is the system default), or the\n"
+         "            device's name or description as --list-devices shows them\n"
+         "--wait S    how long --play waits for a sound server that stopped answering before the\n"
+         "            device is given up (1 to 3600 seconds, 10 unless given)\n"
          "--preset FILE.zrx:N  recalls memory N (1-4) of a preset file first, as the window does;\n"
          "            the settings given then change it\n"
          "--script FILE.zrs    runs a script with --play: 'pause' waits for Enter on a terminal;\n"

@@ -24,7 +24,9 @@ struct RenderRequest {
     bool play = false;
     bool listDevices = false;
     std::optional<uint32_t> seed;
+    int waitSeconds = 10;           // --wait S: how long --play waits for a sound server that does not answer
     std::optional<int> device;      // --device ID (-1 = system default)
+    std::string deviceName;         // --device NAME: a device's name or description
     std::string output;             // OUTPUT.wav
     std::string preset;             // --preset FILE.zrx:N, recalled before the settings
     std::string script;             // --script FILE.zrs (with --play)

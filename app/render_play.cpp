@@ -89,7 +89,10 @@ int PlayRequest(const RenderRequest& request, uint32_t seed, bool quiet)
     NoticeQueue queue;
     TAudioOut engine(device);
     GeneratorOutput output(generator, engine);
-    engine.setWaveDevice(request.device ? static_cast<uint32_t>(*request.device) : 0xFFFFFFFFu);
+    const std::optional<int32_t> id = RequestedDevice(request, device);
+    if (!id) return Finish(3);
+    device.setGiveUpAfterMs(request.waitSeconds * 1000);
+    engine.setWaveDevice(static_cast<uint32_t>(*id));
     bool closed = false;
     engine.OnStop = [&] { closed = true; };
     generator.hooks.outputActive = [&] { return engine.Active(); };
@@ -116,9 +119,19 @@ int PlayRequest(const RenderRequest& request, uint32_t seed, bool quiet)
     }
 
     bool stoppedBySignal = false;
+    std::string said; // the stream's warning last told
     while (!closed) {
         // The signal handler cannot wake the queue: a short wait keeps the answer prompt.
         queue.runUntil([&] { return closed || g_interrupted.load(); }, std::chrono::milliseconds(40));
+        // A server that stops answering is waited for (--wait); the wait and the end of it
+        // are told once each, as are a volume that is not 100 % and resampling.
+        const std::string warning = device.streamWarning();
+        if (warning != said) {
+            if (!warning.empty()) std::cerr << "velmora-render: " << warning << "\n";
+            else if (said.find("does not answer") != std::string::npos)
+                std::cerr << "velmora-render: the sound server answers again\n";
+            said = warning;
+        }
         if (g_interrupted.load() && !stoppedBySignal) {
             stoppedBySignal = true;
             engine.StopAtOnce(); // bounded: a device that does not answer is given up
@@ -144,6 +157,23 @@ int PlayRequest(const RenderRequest& request, uint32_t seed, bool quiet)
         return Finish(3);
     }
     return Finish(0);
+}
+
+std::optional<int32_t> RequestedDevice(const RenderRequest& request, SystemAudioDevice& device)
+{
+    if (request.deviceName.empty()) return request.device.value_or(-1);
+    const std::vector<std::string> texts = device.listDevices();
+    std::string name = request.deviceName;
+    if (name.rfind("pipewire:", 0) == 0) name = name.substr(9);
+    // A node name is unique; a description may not be: the first entry that has it.
+    for (size_t i = 0; i < texts.size(); ++i)
+        if (device.deviceKey(static_cast<int32_t>(i)) == name) return static_cast<int32_t>(i);
+    for (size_t i = 0; i < texts.size(); ++i)
+        if (texts[i] == request.deviceName) return static_cast<int32_t>(i);
+    if (request.deviceName == kSystemDefaultDevice) return -1;
+    std::cerr << "velmora-render: Sound Device Error: no output device is named '" << OneLine(request.deviceName)
+              << "' (velmora-render --list-devices shows them)\n";
+    return std::nullopt;
 }
 
 int ListDevices()

@@ -4,6 +4,9 @@
 
 #include "render_cli.h"
 
+#include <cstdint>
+#include <optional>
+
 namespace velmora {
 
 // Exit status: 0 played (or stopped by a signal while repeating), 2 bad input, 3 the
@@ -12,5 +15,12 @@ namespace velmora {
 // does. A long period is made first, told on a terminal unless `quiet`.
 int PlayRequest(const RenderRequest& request, uint32_t seed, bool quiet = false);
 int ListDevices();
+
+class SystemAudioDevice;
+// The device id that --device asks for: its number, or the entry whose name (with or without
+// "pipewire:", as --list-devices shows it) or description is the one given; -1 without
+// --device. Lists the devices for a name. Empty, with the error said on stderr, when no
+// device has the name.
+std::optional<int32_t> RequestedDevice(const RenderRequest& request, SystemAudioDevice& device);
 
 } // namespace velmora

@@ -16,6 +16,7 @@
 #include "engine/generator.h"
 #include "control/preset_memory.h"
 #include "control/script_runner.h"
+#include "render_play.h"
 #include "render_presets.h"
 #include "terminal_text.h"
 
@@ -56,7 +57,10 @@ int PlayScript(const RenderRequest& request, uint32_t seed)
     NoticeQueue queue;
     TAudioOut engine(device);
     GeneratorOutput output(generator, engine);
-    engine.setWaveDevice(request.device ? static_cast<uint32_t>(*request.device) : 0xFFFFFFFFu);
+    const std::optional<int32_t> id = RequestedDevice(request, device);
+    if (!id) return 3;
+    device.setGiveUpAfterMs(request.waitSeconds * 1000);
+    engine.setWaveDevice(static_cast<uint32_t>(*id));
     // The runner's own flag (see ScriptHooks): the engine's stop notice, which arrives after
     // the engine has gone inactive, must not cut the delay after a play short.
     bool generatorRunning = false;

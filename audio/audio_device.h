@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,6 +65,28 @@ class AudioDevice {
   // instead of asking again. Lets a program list on another thread while it is busy with
   // something else (the window's start) and then hand the device to its owner.
   void listDevicesAhead();
+  // What identifies entry `id` of the latest listing from one listing to the next (a
+  // PipeWire sink's node name, an ALSA device name), so that a choice survives devices
+  // coming, going or changing places. Empty where the device cannot tell: the list then
+  // goes by the entry's text. Owner's thread.
+  virtual std::string deviceKey(int32_t id) const {
+    (void)id;
+    return {};
+  }
+
+  // What is wrong with the open stream right now, in words for the window ("The sound server
+  // does not answer"); empty when nothing is or the device cannot tell. Owner's thread.
+  virtual std::string streamWarning() const { return {}; }
+
+  // What the streams opened from now on are called where the sound system shows them
+  // ("Velmora 2: 1000 Hz Sine"; the part before ": " names the program's window). Empty: the
+  // device's own name. Owner's thread, between streams.
+  virtual void setStreamName(std::string name) { (void)name; }
+
+  // From now on calls `changed`, on any thread, whenever output devices come or go (as far
+  // as the device can tell: a sound server's sinks do); an empty function stops the calls,
+  // and a call that is running has ended when this returns. Owner's thread.
+  virtual void watchDevices(std::function<void()> changed) { (void)changed; }
 
   // Blocks until the stream closed last has posted all its notices, so that nothing more
   // is posted to a receiver that is about to go away. Owner's thread.

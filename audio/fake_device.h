@@ -40,9 +40,18 @@ class FakeDevice final : public AudioDevice {
   void disappear();
   // The device reports `count` more dropouts.
   void addUnderruns(uint64_t count) { underruns_ += count; }
+  // What streamWarning answers from now on.
+  void setStreamWarning(std::string text) { warning_ = std::move(text); }
+  std::string streamWarning() const override { return warning_; }
   uint64_t underruns() const override { return underruns_; }
   // The devices the next listing reports (devices plugged in or taken out).
   void setDeviceNames(std::vector<std::string> names) { names_ = std::move(names); }
+  // What a sound server's sinks coming or going does: calls the watcher, if any.
+  void announceDeviceChange() {
+    if (watcher_) watcher_();
+  }
+  bool watched() const { return static_cast<bool>(watcher_); }
+  void watchDevices(std::function<void()> changed) override { watcher_ = std::move(changed); }
 
   // What the test inspects.
   const std::vector<uint8_t>& played() const { return played_; }
@@ -78,6 +87,7 @@ class FakeDevice final : public AudioDevice {
   void handBackAll();
 
   std::vector<std::string> names_;
+  std::function<void()> watcher_;
   NoticeTarget target_;
   PcmFormat format_;
   int32_t id_ = 0;
@@ -91,6 +101,7 @@ class FakeDevice final : public AudioDevice {
   DeviceResult writeFailure_ = 0;
   int opens_ = 0, closes_ = 0, resets_ = 0, writes_ = 0, closedWithQueued_ = 0;
   uint64_t underruns_ = 0;
+  std::string warning_;
 };
 
 }  // namespace velmora

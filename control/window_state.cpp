@@ -170,6 +170,7 @@ public:
         }
         waveDevice();                                                   // 11
         host_.WaveDeviceChange();
+        if (!goneDevice_.empty()) host_.waveDeviceGone(goneDevice_, storedText(kWaveDeviceText));
         host_.setPresetAutoStart(readBoolean("PresetAutoStart")); // 12
         if (readBoolean("frmFreqSlider")) host_.FreqSlider1Click(); // 13
         if (readBoolean("frmFrequencyDisplay")) host_.FrequencyDisplay1Click();
@@ -212,6 +213,25 @@ private:
         // unplugged): an entry that is gone falls back to the first, the system default.
         const std::int32_t i = readInteger("WaveDevice");
         host_.setWaveDeviceIndex(i >= 0 && i < host_.waveDeviceCount() ? i : 0);
+        // Where the device's identity is kept, it decides: the same device wherever it now
+        // stands, or none at all rather than another one.
+        goneDevice_.clear();
+        const std::string name = storedText(kWaveDeviceName);
+        if (!name.empty() && !host_.selectWaveDeviceNamed(name)) {
+            host_.setWaveDeviceIndex(-1);
+            goneDevice_ = name;
+        }
+    }
+
+    // An optional text: empty when missing or of another kind.
+    std::string storedText(std::string_view name) const
+    {
+        if (!store_.valueExists(name)) return {};
+        try {
+            return store_.readText(name);
+        } catch (const SettingsError&) {
+            return {};
+        }
     }
 
     void mainWindow()
@@ -277,6 +297,7 @@ private:
     const SettingsStore& store_;
     ScreenSize screen_;
     std::string last_;
+    std::string goneDevice_;
 };
 
 } // namespace
@@ -322,6 +343,8 @@ void SaveWindowState(const Generator& generator, const WindowStateHost& host, Se
         case StoredKind::Boolean: store.writeBoolean(saved.value.name, value.number != 0); break;
         }
     }
+    store.writeText(kWaveDeviceName, host.waveDeviceName());
+    store.writeText(kWaveDeviceText, host.waveDeviceText());
 }
 
 } // namespace velmora

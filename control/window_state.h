@@ -66,6 +66,22 @@ public:
     virtual int waveDeviceCount() const = 0;
     virtual void setWaveDeviceIndex(int index) = 0;
     virtual void WaveDeviceChange() = 0;
+    // What identifies the selected device from one start to the next ("" for "System
+    // Default", for no selection and where the list cannot tell), and the text it shows.
+    virtual std::string waveDeviceName() const { return {}; }
+    virtual std::string waveDeviceText() const { return {}; }
+    // Selects the entry of that identity; false, with nothing selected, when none has it.
+    virtual bool selectWaveDeviceNamed(const std::string& name)
+    {
+        (void)name;
+        return false;
+    }
+    // The kept device is not in the list: tells the user which one, and what to do.
+    virtual void waveDeviceGone(const std::string& name, const std::string& text)
+    {
+        (void)name;
+        (void)text;
+    }
 
     // The layout pass that follows the channel layout's change handler during the restore.
     virtual void monoClick() = 0;
@@ -120,8 +136,15 @@ struct RestoreOutcome {
 // fills the preset memories. Errors of the final recompute reach the caller.
 RestoreOutcome RestoreWindowState(Generator& generator, WindowStateHost& host, const SettingsStore& store);
 
-// Writes the 48 values into `store` (opened for writing); the caller closes it, which is
-// where the file is replaced. Throws SettingsError.
+// The device's identity and text, written after the 48 values. A store without them (an
+// older one) restores the device by its list position alone; with them the restore selects
+// the device that has the identity wherever it now stands, and when none has it selects
+// nothing (the next start reports the device error) and tells the host once.
+inline constexpr std::string_view kWaveDeviceName = "WaveDeviceName";
+inline constexpr std::string_view kWaveDeviceText = "WaveDeviceText";
+
+// Writes the 48 values and the device's identity into `store` (opened for writing); the
+// caller closes it, which is where the file is replaced. Throws SettingsError.
 void SaveWindowState(const Generator& generator, const WindowStateHost& host, SettingsStore& store);
 
 } // namespace velmora

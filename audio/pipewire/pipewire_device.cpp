@@ -2,6 +2,8 @@
 
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
+#include <spa/param/props.h>
+#include <spa/pod/iter.h>
 #include <spa/utils/result.h>
 
 #include <sys/stat.h>
@@ -10,6 +12,8 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -30,6 +34,8 @@ constexpr int64_t kStartWithinNs = 3000 * kMs;
 constexpr int64_t kDrainWithinNs = 2000 * kMs;
 // How often the loop looks at the streams' health.
 constexpr int64_t kTickNs = 100 * kMs;
+// A volume that arrives this soon after the open was restored by the session manager.
+constexpr int64_t kRestoreWithinNs = 3000 * kMs;
 
 int64_t nowNanos() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
@@ -159,6 +165,116 @@ PipeWireSinks pipeWireSinks(int answerWithinMs) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Watching the sinks
+
+struct PipeWireSinkWatch::State {
+  std::function<void()> changed;
+  pw_thread_loop* loop = nullptr;
+  pw_context* context = nullptr;
+  pw_core* core = nullptr;
+  pw_registry* registry = nullptr;
+  spa_hook coreHook{};
+  spa_hook registryHook{};
+  std::vector<uint32_t> sinks;  // the node ids of the sinks there now
+  int syncSeq = -1;
+  bool started = false;  // the first round of globals (the sinks already there) is over
+  bool gone = false;
+};
+
+namespace {
+void onWatchGlobal(void* data, uint32_t id, uint32_t /*permissions*/, const char* type, uint32_t /*version*/,
+                   const spa_dict* props) {
+  auto& w = *static_cast<PipeWireSinkWatch::State*>(data);
+  if (props == nullptr || std::strcmp(type, PW_TYPE_INTERFACE_Node) != 0) return;
+  const char* cls = spa_dict_lookup(props, PW_KEY_MEDIA_CLASS);
+  if (cls == nullptr || std::strcmp(cls, "Audio/Sink") != 0) return;
+  w.sinks.push_back(id);
+  if (w.started) w.changed();
+}
+
+void onWatchGlobalRemove(void* data, uint32_t id) {
+  auto& w = *static_cast<PipeWireSinkWatch::State*>(data);
+  const auto at = std::find(w.sinks.begin(), w.sinks.end(), id);
+  if (at == w.sinks.end()) return;
+  w.sinks.erase(at);
+  w.changed();
+}
+
+void onWatchDone(void* data, uint32_t id, int seq) {
+  auto& w = *static_cast<PipeWireSinkWatch::State*>(data);
+  if (id == PW_ID_CORE && seq == w.syncSeq) w.started = true;
+}
+
+void onWatchError(void* data, uint32_t id, int /*seq*/, int res, const char* /*message*/) {
+  auto& w = *static_cast<PipeWireSinkWatch::State*>(data);
+  // The connection broke (the server went away): its sinks went with it.
+  if (id == PW_ID_CORE && res == -EPIPE && !w.gone) {
+    w.gone = true;
+    w.sinks.clear();
+    w.changed();
+  }
+}
+}  // namespace
+
+PipeWireSinkWatch::PipeWireSinkWatch(std::function<void()> changed) : state_(std::make_unique<State>()) {
+  State& w = *state_;
+  w.changed = std::move(changed);
+  if (!PipeWireDevice::serverSocketPresent()) return;
+  initOnce();
+  w.loop = pw_thread_loop_new("velmora-sinks", nullptr);
+  if (w.loop == nullptr) return;
+  w.context = pw_context_new(pw_thread_loop_get_loop(w.loop), nullptr, 0);
+  if (w.context == nullptr || pw_thread_loop_start(w.loop) != 0) return;
+  static const pw_registry_events registryEvents = [] {
+    pw_registry_events e{};
+    e.version = PW_VERSION_REGISTRY_EVENTS;
+    e.global = onWatchGlobal;
+    e.global_remove = onWatchGlobalRemove;
+    return e;
+  }();
+  static const pw_core_events coreEvents = [] {
+    pw_core_events e{};
+    e.version = PW_VERSION_CORE_EVENTS;
+    e.done = onWatchDone;
+    e.error = onWatchError;
+    return e;
+  }();
+  pw_thread_loop_lock(w.loop);
+  w.core = pw_context_connect(w.context, clientProperties(), 0);
+  if (w.core != nullptr) {
+    pw_core_add_listener(w.core, &w.coreHook, &coreEvents, &w);
+    w.registry = pw_core_get_registry(w.core, PW_VERSION_REGISTRY, 0);
+    pw_registry_add_listener(w.registry, &w.registryHook, &registryEvents, &w);
+    w.syncSeq = pw_core_sync(w.core, PW_ID_CORE, 0);
+  }
+  pw_thread_loop_unlock(w.loop);
+}
+
+PipeWireSinkWatch::~PipeWireSinkWatch() {
+  State& w = *state_;
+  if (w.loop == nullptr) return;
+  pw_thread_loop_stop(w.loop);
+  if (w.registry != nullptr) {
+    spa_hook_remove(&w.registryHook);
+    pw_proxy_destroy(reinterpret_cast<pw_proxy*>(w.registry));
+  }
+  if (w.core != nullptr) {
+    spa_hook_remove(&w.coreHook);
+    pw_core_disconnect(w.core);
+  }
+  if (w.context != nullptr) pw_context_destroy(w.context);
+  pw_thread_loop_destroy(w.loop);
+}
+
+bool PipeWireSinkWatch::watching() const {
+  if (state_->loop == nullptr || state_->core == nullptr) return false;
+  pw_thread_loop_lock(state_->loop);
+  const bool on = state_->started && !state_->gone;
+  pw_thread_loop_unlock(state_->loop);
+  return on;
+}
+
+// ---------------------------------------------------------------------------------------
 // One stream
 
 struct PipeWireDevice::Stream {
@@ -174,6 +290,8 @@ struct PipeWireDevice::Stream {
   int frameBytes = 0;
   uint32_t rate = 0;
   std::shared_ptr<Stats> stats;
+  int64_t openedAt = 0;      // when the owner opened it (loop thread reads it)
+  bool volumeReset = false;  // a restored volume was set back once
 
   pw_core* core = nullptr;
   spa_hook coreHook{};
@@ -202,6 +320,8 @@ struct PipeWireDevice::Stream {
   bool failed = false;
   bool drainAsked = false;
   bool dry = false;        // the last period found the queue empty in the middle of the stream
+  uint64_t lastTicks = 0;  // the graph clock at the last period while playing (0: none yet)
+  uint64_t lastCycle = 0;  // that period's length in graph ticks
   uint64_t sinceReset = 0; // frames given to the server since the open or the last reset
   uint64_t delivered = 0;  // frames given to the server since the open
   std::atomic<int64_t> lastProcess{0};
@@ -236,9 +356,47 @@ void onStateChanged(void* data, pw_stream_state /*old*/, pw_stream_state state, 
     pw_loop_signal_event(pw_thread_loop_get_loop(s.loop), s.wake);
 }
 
+// The stream's volume as the server has it: the product of the overall volume and the channel
+// volume farthest from 1, in per cent; 0 when muted. A session manager may have restored a
+// volume kept from another stream: within the first seconds it is set back to 100 %.
+void onProps(PipeWireDevice::Stream& s, const spa_pod* param) {
+  if (!spa_pod_is_object(param)) return;
+  float volume = 1.0f;
+  float channel = 1.0f;
+  bool mute = false;
+  uint32_t channels = 0;
+  const auto* object = reinterpret_cast<const spa_pod_object*>(param);
+  const spa_pod_prop* prop = nullptr;
+  SPA_POD_OBJECT_FOREACH(object, prop) {
+    if (prop->key == SPA_PROP_volume) {
+      spa_pod_get_float(&prop->value, &volume);
+    } else if (prop->key == SPA_PROP_mute) {
+      spa_pod_get_bool(&prop->value, &mute);
+    } else if (prop->key == SPA_PROP_channelVolumes) {
+      float v[SPA_AUDIO_MAX_CHANNELS];
+      channels = spa_pod_copy_array(&prop->value, SPA_TYPE_Float, v, SPA_AUDIO_MAX_CHANNELS);
+      for (uint32_t i = 0; i < channels; ++i)
+        if (std::fabs(v[i] - 1.0f) > std::fabs(channel - 1.0f)) channel = v[i];
+    }
+  }
+  const int percent = mute ? 0 : static_cast<int>(std::lround(100.0 * volume * channel));
+  if (percent != 100 && s.stream != nullptr && nowNanos() - s.openedAt < kRestoreWithinNs && !s.volumeReset) {
+    s.volumeReset = true;
+    float ones[SPA_AUDIO_MAX_CHANNELS];
+    std::fill(std::begin(ones), std::end(ones), 1.0f);
+    float one = 1.0f;
+    float off = 0.0f;
+    pw_stream_set_control(s.stream, SPA_PROP_volume, 1, &one, SPA_PROP_mute, 1, &off, SPA_PROP_channelVolumes,
+                          std::max<uint32_t>(channels, 1), ones, 0);
+    return;  // the reset's own Props follow
+  }
+  if (s.stats) s.stats->volumePercent.store(percent, std::memory_order_relaxed);
+}
+
 void onParamChanged(void* data, uint32_t id, const spa_pod* param) {
   auto& s = *static_cast<PipeWireDevice::Stream*>(data);
   if (id == SPA_PARAM_Format && param != nullptr) s.formatSet = true;
+  if (id == SPA_PARAM_Props && param != nullptr) onProps(s, param);
   pw_thread_loop_signal(s.loop, false);
 }
 
@@ -275,12 +433,25 @@ void PipeWireDevice::Stream::process() {
   // What the server still holds of earlier periods gives the position.
   pw_time t{};
   const bool timed = pw_stream_get_time_n(pws, &t, sizeof t) == 0 && t.rate.denom > 0;
+  if (timed && t.rate.num == 1) stats->graphRate.store(t.rate.denom, std::memory_order_relaxed);
+  stats->serverSilent.store(false, std::memory_order_relaxed);
   const int64_t delayFrames = timed ? t.delay * int64_t{t.rate.num} * int64_t{rate} / int64_t{t.rate.denom} : 0;
   auto setPosition = [&](int64_t played) {
     position.store(static_cast<uint32_t>(std::clamp<int64_t>(played, position.load(std::memory_order_relaxed),
                                                              static_cast<int64_t>(delivered))),
                    std::memory_order_relaxed);
   };
+
+  // The server's own dropouts for this stream: periods of the graph that passed it by while
+  // it played (its clock moved on by more than the period before asked for).
+  if (timed && t.rate.num == 1 && !paused && !failed && !quit && delivered > 0) {
+    if (lastTicks != 0 && lastCycle != 0 && t.ticks > lastTicks && t.ticks - lastTicks >= lastCycle + lastCycle / 2)
+      stats->underruns.fetch_add(1, std::memory_order_relaxed);
+    lastTicks = t.ticks;
+    lastCycle = rate > 0 ? uint64_t{want} * t.rate.denom / rate : 0;
+  } else {
+    lastTicks = 0;
+  }
 
   uint32_t frames = 0;
   bool drain = false;
@@ -419,7 +590,9 @@ void PipeWireDevice::onTick(void* data, uint64_t /*expirations*/) {
     bool stalled = false;
     if (s.expectSince != 0) {
       const int64_t last = s.lastProcess.load(std::memory_order_relaxed);
-      stalled = last < s.expectSince ? now - s.expectSince > kStartWithinNs : now - last > kAnswerWithinNs;
+      const int64_t since = std::max(last, s.expectSince);
+      if (last >= s.expectSince && s.stats) s.stats->serverSilent.store(now - last > kAnswerWithinNs, std::memory_order_relaxed);
+      stalled = last < s.expectSince ? now - s.expectSince > kStartWithinNs : now - since > device.giveUpAfterNs_;
     }
     if (broken || stalled) s.lose();
     bool failed = false;
@@ -526,6 +699,11 @@ DeviceResult PipeWireDevice::doOpen(int32_t id, const PcmFormat& format, int32_t
   s->frameBytes = format.blockAlign;
   s->rate = format.samplesPerSec;
   s->stats = stats_;
+  s->openedAt = nowNanos();
+  stats_->serverSilent.store(false, std::memory_order_relaxed);
+  stats_->volumePercent.store(100, std::memory_order_relaxed);
+  stats_->graphRate.store(0, std::memory_order_relaxed);
+  stats_->streamRate.store(format.samplesPerSec, std::memory_order_relaxed);
 
   spa_audio_info_raw info{};
   info.format = isFloatFormat(format)         ? SPA_AUDIO_FORMAT_F32_LE
@@ -543,9 +721,16 @@ DeviceResult PipeWireDevice::doOpen(int32_t id, const PcmFormat& format, int32_t
   spa_pod_builder builder = SPA_POD_BUILDER_INIT(podBuffer.data(), static_cast<uint32_t>(podBuffer.size()));
   const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
 
-  // The server asks for at most one engine buffer per period, so that the ring stays the
-  // cushion whatever the graph's period is.
+  // The server asks for about one engine buffer per period, so that the ring stays the
+  // cushion whatever the graph's period is. A buffer size in bytes is a short time at a high
+  // rate with wide samples (8192 bytes are 7 ms at 192 kHz, 24 bits, stereo), and periods that
+  // short glitch on a busy machine: a buffer of the usual size or larger asks for periods of
+  // no less than 10 ms (at most two buffers, so that a ring of several stays a cushion). A
+  // smaller buffer was chosen for a short latency and is asked for as it is.
   const int32_t bufferFrames = std::max(bufferBytes / std::max<int>(format.blockAlign, 1), 32);
+  int32_t latencyFrames = bufferFrames;
+  if (bufferBytes >= kUsualBufferBytes)
+    latencyFrames = std::max(bufferFrames, std::min(static_cast<int32_t>(format.samplesPerSec / 100), 2 * bufferFrames));
 
   pw_thread_loop_lock(loop_);
   DeviceResult result = 0;
@@ -557,10 +742,17 @@ DeviceResult PipeWireDevice::doOpen(int32_t id, const PcmFormat& format, int32_t
   pw_core_add_listener(s->core, &s->coreHook, &coreEvents(), s.get());
   pw_properties* props = pw_properties_new(
       PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE, "Production",
-      PW_KEY_MEDIA_CLASS, "Stream/Output/Audio", PW_KEY_MEDIA_NAME, "Test signal", PW_KEY_NODE_NAME, "Velmora",
-      PW_KEY_NODE_DESCRIPTION, "Velmora", PW_KEY_APP_NAME, "Velmora", PW_KEY_APP_ICON_NAME, "velmora",
-      PW_KEY_APP_ID, "velmora", nullptr);
-  pw_properties_setf(props, PW_KEY_NODE_LATENCY, "%d/%u", bufferFrames, format.samplesPerSec);
+      PW_KEY_MEDIA_CLASS, "Stream/Output/Audio", PW_KEY_NODE_NAME, "Velmora", PW_KEY_APP_NAME, "Velmora",
+      PW_KEY_APP_ICON_NAME, "velmora", PW_KEY_APP_ID, "velmora", nullptr);
+  // A test signal's level and destination are the program's: the session manager is asked
+  // not to restore a volume or a sink it kept for other streams of the same role or program.
+  pw_properties_set(props, "state.restore-props", "false");
+  pw_properties_set(props, "state.restore-target", "false");
+  // Two generators playing at once are told apart by their window's name.
+  pw_properties_set(props, PW_KEY_MEDIA_NAME, streamName_.empty() ? "Test signal" : streamName_.c_str());
+  const std::string window = streamName_.substr(0, streamName_.find(": "));
+  pw_properties_set(props, PW_KEY_NODE_DESCRIPTION, window.empty() ? "Velmora" : window.c_str());
+  pw_properties_setf(props, PW_KEY_NODE_LATENCY, "%d/%u", latencyFrames, format.samplesPerSec);
   if (!target.empty()) {
     // A sink chosen by name is that sink: when it goes away the stream is lost rather than
     // moved to another.
@@ -641,6 +833,7 @@ DeviceResult PipeWireDevice::doPause() {
     std::lock_guard lock(s.mutex);
     s.paused = true;
     s.dry = false;
+    s.lastTicks = 0;
   }
   pw_thread_loop_lock(loop_);
   s.expectSince = 0;
@@ -692,6 +885,21 @@ std::string PipeWireDevice::doErrorText(DeviceResult code) const {
   if (code == kNoServer) return "No PipeWire sound server answers";
   if (code == kRefused) return "The sound server refused the stream: " + lastError_;
   return code < 0 ? std::string(spa_strerror(code)) : "Audio device error " + std::to_string(code);
+}
+
+std::string PipeWireDevice::streamWarning() const {
+  if (!stream_) return {};
+  if (stats_->serverSilent.load(std::memory_order_relaxed))
+    return "The sound server does not answer (waiting for it)";
+  const int volume = stats_->volumePercent.load(std::memory_order_relaxed);
+  if (volume != 100)
+    return "The stream's volume in the sound server is " + std::to_string(volume) + " %, not 100 %";
+  const uint32_t graph = stats_->graphRate.load(std::memory_order_relaxed);
+  const uint32_t own = stats_->streamRate.load(std::memory_order_relaxed);
+  if (graph != 0 && own != 0 && graph != own)
+    return "The sound server resamples the signal from " + std::to_string(own) + " Hz to " + std::to_string(graph) +
+           " Hz";
+  return {};
 }
 
 std::vector<std::string> PipeWireDevice::doListDevices() {

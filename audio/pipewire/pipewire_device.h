@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,26 @@ struct PipeWireSinks {
 // Every call has a connection and a loop of its own: any thread, several at once.
 PipeWireSinks pipeWireSinks(int answerWithinMs = 800);
 
+// Watches the session's PipeWire server for sinks that come or go and calls `changed` after
+// each such change, on a thread of its own, with no lock of the caller held. The sinks there
+// at the start call nothing; a server that goes away calls once. Without a server to connect
+// to it watches nothing. Make and destroy on one thread; the destructor waits for a call that
+// is running.
+class PipeWireSinkWatch {
+ public:
+  explicit PipeWireSinkWatch(std::function<void()> changed);
+  ~PipeWireSinkWatch();
+  PipeWireSinkWatch(const PipeWireSinkWatch&) = delete;
+  PipeWireSinkWatch& operator=(const PipeWireSinkWatch&) = delete;
+  // A server answered and is being watched.
+  bool watching() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
 // The PipeWire output device: each stream is a node of its own ("Velmora", with the
 // application's name, icon and media role) that the session manager links to the chosen
 // sink, or to the server's default sink (and on to a new default when it changes).
@@ -48,8 +69,11 @@ PipeWireSinks pipeWireSinks(int answerWithinMs = 800);
 // data thread, takes only the hand-over lock and allocates nothing. No call of the owner
 // waits for the server for longer than kAnswerWithinMs: a stream whose server stops asking
 // for data while playing is given up (queued buffers handed back, later writes fail with
-// device_error::DeviceLost, Close posted), and an open without answer fails with
-// device_error::NoAnswer.
+// device_error::DeviceLost, Close posted) once it has not answered for setGiveUpAfterMs
+// (10 s unless set; meanwhile streamWarning says the server does not answer, and the stream
+// plays on when it answers again), and an open without answer fails with
+// device_error::NoAnswer. The stream asks the session manager not to restore a volume or a
+// target it kept for other streams, and sets a volume restored all the same back to 100 %.
 class PipeWireDevice final : public AudioDevice {
  public:
   // The open of id -1 (or any id) found no server to connect to.
@@ -58,10 +82,15 @@ class PipeWireDevice final : public AudioDevice {
   static constexpr DeviceResult kRefused = 0x7E22;
 
   static constexpr int kAnswerWithinMs = 800;
+  // The output settings' usual buffer size: buffers this large or larger never ask the
+  // server for periods below 10 ms (see doOpen).
+  static constexpr int32_t kUsualBufferBytes = 8192;
 
   PipeWireDevice();
   ~PipeWireDevice() override;
 
+  // Periods in the middle of a stream that found the engine's ring empty, and periods of the
+  // server's graph that passed the stream by (the server's xruns, seen as jumps of its clock).
   uint64_t underruns() const override { return stats_->underruns.load(std::memory_order_relaxed); }
   // A stream of this device was lost since the last open. Owner's thread.
   bool streamLost() const;
@@ -72,13 +101,29 @@ class PipeWireDevice final : public AudioDevice {
   // followed when it changes. Ids 0, 1, ... open the sinks of the latest listing. Owner's
   // thread, between streams.
   void setDefaultTarget(std::string nodeName) { defaultTarget_ = std::move(nodeName); }
+  // The stream's media name, and its node's description (the part before ": ").
+  void setStreamName(std::string name) override { streamName_ = std::move(name); }
   // Whether a server's socket is there to connect to (no connection is made). Any thread.
   static bool serverSocketPresent();
 
   struct Stats {
     std::atomic<uint64_t> underruns{0};
     std::atomic<int64_t> firstFrameNanos{-1};
+    // The open stream as the server has it: not asking for data for longer than
+    // kAnswerWithinMs, its volume in per cent (mute: 0), the graph's rate (0: not known).
+    std::atomic<bool> serverSilent{false};
+    std::atomic<int> volumePercent{100};
+    std::atomic<uint32_t> graphRate{0};
+    std::atomic<uint32_t> streamRate{0};
   };
+  // What is wrong with the open stream now: the server does not answer, its volume is not
+  // 100 %, or the server resamples it. Owner's thread.
+  std::string streamWarning() const override;
+  // How long a playing stream waits for a server that stopped asking for data (frozen,
+  // overloaded) before it is given up; meanwhile streamWarning says so and the stream plays
+  // on when the server answers again. Owner's thread, between streams.
+  void setGiveUpAfterMs(int ms) { giveUpAfterNs_ = int64_t{ms} * 1000000; }
+  static constexpr int kGiveUpAfterMs = 10000;
   struct Stream;
 
  protected:
@@ -113,6 +158,8 @@ class PipeWireDevice final : public AudioDevice {
   std::list<std::unique_ptr<Stream>> closing_;  // closed, playing out or ended
   std::vector<std::string> sinkNames_;
   std::string defaultTarget_;
+  std::string streamName_;
+  int64_t giveUpAfterNs_ = int64_t{kGiveUpAfterMs} * 1000000;
   bool listed_ = false;
   bool lost_ = false;
   std::string lastError_;  // the server's words for the latest kRefused

@@ -40,6 +40,17 @@ int64_t SystemAudioDevice::firstFrameNanos() const {
   return -1;
 }
 
+std::string SystemAudioDevice::deviceKey(int32_t id) const {
+  std::lock_guard lock(listMutex_);
+  if (id < 0 || id >= static_cast<int32_t>(choices_.size())) return {};
+  return choices_[static_cast<std::size_t>(id)].target;
+}
+
+void SystemAudioDevice::watchDevices(std::function<void()> changed) {
+  watch_.reset();
+  if (changed) watch_ = std::make_unique<PipeWireSinkWatch>(std::move(changed));
+}
+
 std::vector<std::string> SystemAudioDevice::doListDevices() {
   std::vector<SystemOutputChoice> choices = systemOutputChoices();
   std::vector<std::string> texts;

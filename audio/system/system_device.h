@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -47,6 +48,16 @@ class SystemAudioDevice final : public AudioDevice {
   // When the first frames of the latest stream reached the sound system (steady_clock
   // nanoseconds); -1 before. Owner's thread.
   int64_t firstFrameNanos() const;
+  // The entry's PipeWire node name or ALSA device name.
+  std::string deviceKey(int32_t id) const override;
+  // The PipeWire server's sinks coming and going.
+  void watchDevices(std::function<void()> changed) override;
+  void setStreamName(std::string name) override { pipeWire_.setStreamName(std::move(name)); }
+  std::string streamWarning() const override {
+    return active_ == &pipeWire_ && pipeWire_.isOpen() ? pipeWire_.streamWarning() : std::string();
+  }
+  // See PipeWireDevice::setGiveUpAfterMs.
+  void setGiveUpAfterMs(int ms) { pipeWire_.setGiveUpAfterMs(ms); }
 
  protected:
   DeviceResult doOpen(int32_t id, const PcmFormat& format, int32_t bufferBytes,
@@ -69,6 +80,7 @@ class SystemAudioDevice final : public AudioDevice {
   mutable std::mutex listMutex_;
   std::vector<SystemOutputChoice> choices_;
   bool listed_ = false;
+  std::unique_ptr<PipeWireSinkWatch> watch_;
 };
 
 }  // namespace velmora

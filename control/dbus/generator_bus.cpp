@@ -11,18 +11,29 @@
 #include <QDBusVariant>
 #include <QVariant>
 
+#include <QDBusPendingCall>
+
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace velmora {
+
+namespace {
+// How long the start waits for the bus and the other generators to tell their numbers.
+constexpr int kNumberTimeoutMs = 500;
+} // namespace
 
 // The object exported at /Generator. Calls arrive on the window thread from its event loop.
 class GeneratorBusObject final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.velmora.Generator")
     Q_PROPERTY(QString Title READ Title)
+    Q_PROPERTY(uint Number READ Number)
 public:
     explicit GeneratorBusObject(GeneratorBus& bus) : bus_(bus) {}
     QString Title() const { return bus_.title(); }
+    uint Number() const { return static_cast<uint>(bus_.number()); }
 
 public Q_SLOTS:
     int Message(uint message, uint wParam, int lParam)
@@ -62,6 +73,7 @@ GeneratorBus::GeneratorBus(QString title, QObject* parent) : QObject(parent), ti
                      qPrintable(bus.lastError().message().simplified()));
         return;
     }
+    number_ = pickNumber();
     object_ = new GeneratorBusObject(*this);
     object_->setParent(this);
     serviceName_ = QLatin1String(kGeneratorServicePrefix) + QStringLiteral("p%1").arg(QCoreApplication::applicationPid());
@@ -73,6 +85,38 @@ GeneratorBus::GeneratorBus(QString title, QObject* parent) : QObject(parent), ti
         return;
     }
     registered_ = true;
+}
+
+int GeneratorBus::pickNumber()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage list = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
+    const QDBusMessage names = bus.call(list, QDBus::Block, kNumberTimeoutMs);
+    if (names.type() != QDBusMessage::ReplyMessage || names.arguments().isEmpty()) return 1;
+    // Every generator asked at once: one that does not answer costs the limit once.
+    std::vector<QDBusPendingCall> asked;
+    for (const QString& name : names.arguments().first().toStringList()) {
+        if (!name.startsWith(QLatin1String(kGeneratorServicePrefix))) continue;
+        QDBusMessage get = QDBusMessage::createMethodCall(name, QLatin1String(kGeneratorPath),
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("Get"));
+        get << QLatin1String(kGeneratorInterface) << QStringLiteral("Number");
+        asked.push_back(bus.asyncCall(get, kNumberTimeoutMs));
+    }
+    std::vector<int> taken;
+    for (QDBusPendingCall& call : asked) {
+        call.waitForFinished();
+        const QDBusMessage reply = call.reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) continue;
+        bool ok = false;
+        const uint n = qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toUInt(&ok);
+        if (ok && n >= 1) taken.push_back(static_cast<int>(n));
+    }
+    int n = 1;
+    while (std::find(taken.begin(), taken.end(), n) != taken.end()) ++n;
+    return n;
 }
 
 GeneratorBus::~GeneratorBus()

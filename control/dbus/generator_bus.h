@@ -3,7 +3,8 @@
 // org.velmora.Generator.p<PID> with the object /Generator, interface org.velmora.Generator:
 // the method Message(u message, u wParam, i lParam) -> i, through which other programs and
 // the other generators drive it, and the read-only property Title, which names the group
-// of generators that keep in step. Without a session bus nothing is registered, one line
+// of generators that keep in step ("Velmora" for every generator, whatever its number), and
+// Number, which tells generators apart ("Velmora 2"). Without a session bus nothing is registered, one line
 // on stderr says so, and the generator runs alone; no bus is ever started for it (see
 // session_bus.h). Window thread; everything here may allocate.
 
@@ -50,6 +51,10 @@ public:
     bool registered() const { return registered_; }
     QString serviceName() const { return serviceName_; }
     QString title() const { return title_; }
+    // This generator's number among those running on the bus: the lowest that none of the
+    // others has (their property Number), 1 for the first, and without a bus. Picked once,
+    // when registering; two generators started at the same instant may pick the same one.
+    int number() const { return number_; }
 
     // Sends `message` (wParam 0, lParam 0) to every generator whose Title equals this one's,
     // this one included. This generator carries it out first, at once. The others are
@@ -84,7 +89,11 @@ private:
     void call(const std::shared_ptr<Round>& round, const QDBusMessage& request,
               std::function<void(const QDBusMessage&)> then);
 
+    // The numbers the other generators on the bus have, asked of all at once.
+    int pickNumber();
+
     QString title_;
+    int number_ = 1;
     QString serviceName_;
     bool registered_ = false;
     int underway_ = 0;

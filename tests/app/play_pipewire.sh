@@ -12,8 +12,9 @@
 #           linked to the default sink
 #   list    --list-devices names the server's sink by its description, after "System
 #           Default"; without a server the list and the play fall back to ALSA
-#   frozen  a server frozen (SIGSTOP) while playing is given up: exit 3, "no longer
-#           available"; a server frozen before the start: exit 3, "does not answer"
+#   frozen  a server frozen (SIGSTOP) for 3 s while playing is waited out (told, and the
+#           play goes on); frozen for longer than --wait 1 it is given up: exit 3, "no
+#           longer available"; a server frozen before the start: exit 3, "does not answer"
 #   killed  a server killed while playing: exit 3, "no longer available"
 #   follow  "System Default" moves to a new default sink; a sink picked by its id stays
 #
@@ -105,8 +106,9 @@ if not links:
 sink = nodes.get(links[0]["info"]["input-node-id"], {}).get("info", {}).get("props", {}).get("node.name")
 props = node["info"]["props"]
 for key in ("node.name", "application.name", "application.icon-name", "media.role", "media.class",
-            "media.type", "media.category"):
-    print(f"{key}={props.get(key)}")
+            "media.type", "media.category", "state.restore-props", "state.restore-target", "media.name"):
+    value = props.get(key)
+    print(f"{key}={str(value).lower() if isinstance(value, bool) else value}")
 print(f"linked-to={sink}")
 PY
     sleep 0.1
@@ -149,6 +151,7 @@ node)
   cat "$work/node.txt"
   for want in node.name=Velmora application.name=Velmora application.icon-name=velmora \
     media.role=Production media.class=Stream/Output/Audio media.type=Audio media.category=Playback \
+    state.restore-props=false state.restore-target=false \
     "linked-to=$VELMORA_PIPEWIRE_SINK"; do
     grep -qx "$want" "$work/node.txt" || fail "the node lacks $want"
   done
@@ -164,6 +167,17 @@ list)
   [[ $(sed -n 1p "$work/list.txt") == $'-1\tSystem Default\tpipewire' ]] || fail "entry -1 is not the server's default"
   grep -qx $'0\t'"$VELMORA_PIPEWIRE_SINK_TEXT"$'\tpipewire:'"$VELMORA_PIPEWIRE_SINK" "$work/list.txt" ||
     fail "entry 0 is not the sink by its description"
+  # --device by the sink's description or node name (with or without "pipewire:"); a name no
+  # device has is a device error.
+  for by in "$VELMORA_PIPEWIRE_SINK_TEXT" "$VELMORA_PIPEWIRE_SINK" "pipewire:$VELMORA_PIPEWIRE_SINK"; do
+    "${player[@]}" --play --device "$by" "${noise[@]}" Duration=0.2 2>"$work/by.err" ||
+      { cat "$work/by.err"; fail "--device '$by' exited $?"; }
+  done
+  status=0
+  "${player[@]}" --play --device "No Such Sink" "${noise[@]}" Duration=0.2 2>"$work/by.err" || status=$?
+  cat "$work/by.err"
+  [[ $status -eq 3 ]] || fail "--device with an unknown name exited $status, not 3"
+  grep -q "no output device is named 'No Such Sink'" "$work/by.err" || fail "the unknown name is not told"
   # No server: ALSA's list (with no configuration, "System Default" alone unless this
   # machine has a sound card), and nothing to play to.
   mkdir -m 700 "$work/empty"
@@ -178,7 +192,27 @@ list)
   [[ $status -eq 3 ]] || fail "--play with neither a server nor ALSA exited $status, not 3"
   ;;
 frozen)
-  "${player[@]}" --play Loop=1 "${noise[@]}" 2>"$work/play.err" &
+  # A stall shorter than the wait (3 s of 10) is waited out: told, and played on.
+  "${player[@]}" --play Loop=1 "${noise[@]}" 2>"$work/stall.err" &
+  pids+=($!)
+  wait_for_node >/dev/null || { cat "$work/stall.err"; exit 1; }
+  sleep 0.5
+  kill -STOP "$VELMORA_PIPEWIRE_PID"
+  sleep 3
+  kill -CONT "$VELMORA_PIPEWIRE_PID"
+  sleep 1.5
+  kill -0 "${pids[-1]}" 2>/dev/null || { cat "$work/stall.err"; fail "the player ended during a 3 s stall"; }
+  kill -INT "${pids[-1]}"
+  status=0
+  wait "${pids[-1]}" || status=$?
+  unset 'pids[-1]'
+  cat "$work/stall.err"
+  [[ $status -eq 0 ]] || fail "exit $status after a stall that was waited out, not 0"
+  grep -q "The sound server does not answer" "$work/stall.err" || fail "the stall was not told"
+  grep -q "the sound server answers again" "$work/stall.err" || fail "the end of the stall was not told"
+  ! grep -q "no longer available" "$work/stall.err" || fail "the device was given up"
+  # Longer than the wait (--wait 1): given up.
+  "${player[@]}" --play --wait 1 Loop=1 "${noise[@]}" 2>"$work/play.err" &
   pids+=($!)
   wait_for_node >/dev/null || { cat "$work/play.err"; exit 1; }
   sleep 0.5
@@ -192,7 +226,7 @@ frozen)
   echo "frozen while playing: exit $status after $took ms"
   [[ $status -eq 3 ]] || fail "exit $status, not 3"
   grep -q "The audio device is no longer available" "$work/play.err" || fail "no 'no longer available'"
-  (( took < 3000 )) || fail "took $took ms to give the server up"
+  (( took < 4000 )) || fail "took $took ms to give the server up"
   # Frozen before the start: the open is given up.
   start=$(date +%s%N)
   status=0

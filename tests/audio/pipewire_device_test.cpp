@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -210,10 +212,62 @@ TEST_F(PipeWireDeviceTest, TheListNamesTheSinksAndTheirIdsOpenThem) {
   ASSERT_NE(at, texts.end());
   NoticeQueue queue;
   Recorder r;
+  EXPECT_EQ(device.deviceKey(static_cast<int32_t>(at - texts.begin())), sink) << "kept by its node name";
+  EXPECT_EQ(device.deviceKey(static_cast<int32_t>(texts.size())), "");
   ASSERT_EQ(device.open(static_cast<int32_t>(at - texts.begin()), format(2, 16, 48000), 8192, {&queue, &r, 1}), 0);
   EXPECT_TRUE(device.playingThroughPipeWire());
   ASSERT_EQ(device.close(), 0);
   ASSERT_TRUE(queue.runUntil([&] { return r.count(NoticeKind::Close) == 1; }, 3s));
+}
+
+// Runs a command in the test server's environment; its first line of output.
+std::string run(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char line[512];
+    if (std::fgets(line, sizeof line, p) != nullptr) out = line;
+    ::pclose(p);
+  }
+  return out;
+}
+
+// Sinks added to and removed from the server call the watcher (the ones already there do
+// not); the listing then has them, or no longer has them.
+TEST_F(PipeWireDeviceTest, TheWatcherSeesSinksComeAndGo) {
+  std::atomic<int> calls{0};
+  SystemAudioDevice device;
+  device.watchDevices([&] { ++calls; });
+  const auto settles = [&](int at_least) {
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (calls.load() < at_least && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
+    return calls.load() >= at_least;
+  };
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(calls.load(), 0) << "the sinks already there";
+  const auto listed = [&] {
+    const std::vector<std::string> texts = device.listDevices();
+    return std::find(texts.begin(), texts.end(), "Velmora Watch Sink") != texts.end();
+  };
+  EXPECT_FALSE(listed());
+
+  run("pw-cli create-node adapter '{ factory.name=support.null-audio-sink node.name=velmora_watch_sink "
+      "node.description=\"Velmora Watch Sink\" media.class=Audio/Sink object.linger=true "
+      "audio.channels=2 audio.position=[FL FR] }' 2>&1");
+  ASSERT_TRUE(settles(1)) << "no call for the added sink";
+  EXPECT_TRUE(listed());
+  const int before = calls.load();
+  run("pw-cli destroy velmora_watch_sink 2>&1");
+  ASSERT_TRUE(settles(before + 1)) << "no call for the removed sink";
+  EXPECT_FALSE(listed());
+
+  // No calls once the watch ended.
+  device.watchDevices({});
+  const int after = calls.load();
+  run("pw-cli create-node adapter '{ factory.name=support.null-audio-sink node.name=velmora_watch_sink2 "
+      "media.class=Audio/Sink object.linger=true }' 2>&1");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(calls.load(), after);
+  run("pw-cli destroy velmora_watch_sink2 2>&1");
 }
 
 }  // namespace

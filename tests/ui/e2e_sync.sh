@@ -3,7 +3,8 @@
 # private X server and a null sink each. "Sync all Generators" is checked in the first
 # only (message 1027): its ON starts both, the second's ON starts only the second; a Pause
 # broadcast pauses the running one and marks the idle one's next start as paused; with a
-# third one frozen (SIGSTOP) the second still follows ON and OFF at once.
+# third one frozen (SIGSTOP) the second still follows ON and OFF at once. The second and
+# third call themselves "Velmora 2" and "Velmora 3"; every one has the bus title "Velmora".
 #   e2e_sync.sh <velmora executable>
 set -euo pipefail
 # A session bus of its own, so that no other generator hears the broadcasts.
@@ -26,22 +27,34 @@ gl_start B "sync_b_$$"
 a="sync_a_$$" b="sync_b_$$"
 fail() { echo "FAIL: $*"; gl_logs; exit 1; }
 
+echo "- the second generator is numbered 2 in its title; both keep the bus title that groups them"
+prop() {
+  gdbus call --session --dest "org.velmora.Generator.p$1" --object-path /Generator \
+    --method org.freedesktop.DBus.Properties.Get org.velmora.Generator "$2"
+}
+gl_expect_title "$A" "Velmora" || fail "the first is not plain Velmora"
+gl_expect_title "$B" "Velmora 2" || fail "the second is not Velmora 2"
+[[ "$(prop "$A" Title)" == "(<'Velmora'>,)" && "$(prop "$B" Title)" == "(<'Velmora'>,)" ]] ||
+  fail "the bus titles differ: $(prop "$A" Title) $(prop "$B" Title)"
+[[ "$(prop "$A" Number)" == "(<uint32 1>,)" && "$(prop "$B" Number)" == "(<uint32 2>,)" ]] ||
+  fail "the numbers are $(prop "$A" Number) and $(prop "$B" Number)"
+
 echo "- sync checked in the first only; ON in the first starts both"
 gl_call "$A" 1027 1 0 >/dev/null
 gl_keys "$A" F11
 gl_expect_title "$A" "ON - Velmora" || fail "the first did not start"
-gl_expect_title "$B" "ON - Velmora" || fail "the second did not follow the first"
+gl_expect_title "$B" "ON - Velmora 2" || fail "the second did not follow the first"
 gl_loud "$a" || fail "nothing heard from the first"
 gl_loud "$b" || fail "nothing heard from the second"
 
 echo "- OFF in the first stops both"
 gl_keys "$A" F9
 gl_expect_title "$A" "Velmora" || fail "the first did not stop"
-gl_expect_title "$B" "Velmora" || fail "the second did not stop with the first"
+gl_expect_title "$B" "Velmora 2" || fail "the second did not stop with the first"
 
 echo "- ON in the second starts only the second"
 gl_keys "$B" F11
-gl_expect_title "$B" "ON - Velmora" || fail "the second did not start"
+gl_expect_title "$B" "ON - Velmora 2" || fail "the second did not start"
 # The first would have had its start message before the second's own start notice.
 gl_silent "$a" || fail "the first started with the second"
 gl_title_is "$A" "Velmora" || fail "the first started with the second"
@@ -49,7 +62,7 @@ gl_title_is "$A" "Velmora" || fail "the first started with the second"
 echo "- Pause from the first while the second runs and the first is off"
 gl_keys "$A" F10
 gl_silent "$b" || fail "the running second did not pause"
-gl_title_is "$B" "ON - Velmora" || fail "pausing switched the second off"
+gl_title_is "$B" "ON - Velmora 2" || fail "pausing switched the second off"
 gl_call "$A" 1027 0 0 >/dev/null   # the first alone from here
 gl_keys "$A" F11
 gl_expect_title "$A" "ON - Velmora" || fail "the first did not start"
@@ -59,7 +72,7 @@ gl_loud "$a" || fail "the first did not resume"
 gl_keys "$A" F9
 gl_keys "$B" F9
 gl_expect_title "$A" "Velmora" || fail "the first did not stop"
-gl_expect_title "$B" "Velmora" || fail "the second did not stop"
+gl_expect_title "$B" "Velmora 2" || fail "the second did not stop"
 
 echo "- a frozen third generator delays nobody: the second follows ON and OFF at once"
 gl_sink "sync_c_$$"
@@ -69,13 +82,13 @@ gl_call "$A" 1027 1 0 >/dev/null
 ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
 gl_keys "$A" F11
 t0=$(date +%s%N)
-gl_expect_title "$B" "ON - Velmora" || fail "the second did not follow past the frozen third"
+gl_expect_title "$B" "ON - Velmora 2" || fail "the second did not follow past the frozen third"
 on_ms=$(ms_since "$t0")
 gl_expect_title "$A" "ON - Velmora" || fail "the first did not start past the frozen third"
 gl_loud "$b" || fail "nothing heard from the second"
 gl_keys "$A" F9
 t0=$(date +%s%N)
-gl_expect_title "$B" "Velmora" || fail "the second did not stop past the frozen third"
+gl_expect_title "$B" "Velmora 2" || fail "the second did not stop past the frozen third"
 off_ms=$(ms_since "$t0")
 gl_expect_title "$A" "Velmora" || fail "the first did not stop past the frozen third"
 echo "  with the third frozen, the second was on $on_ms ms after F11 and off $off_ms ms after F9"
@@ -86,7 +99,7 @@ echo "  with the third frozen, the second was on $on_ms ms after F11 and off $of
 kill -CONT "$C"
 # Asked only for its title while frozen, the third was sent no message.
 gl_silent "sync_c_$$" || fail "the third played once it ran again"
-gl_title_is "$C" "Velmora" || fail "the third switched once it ran again"
+gl_title_is "$C" "Velmora 3" || fail "the third switched once it ran again"
 # The first still answers at once.
 timeout 5 gdbus call --session --dest "org.velmora.Generator.p$A" --object-path /Generator \
   --method org.freedesktop.DBus.Properties.Get org.velmora.Generator Title >/dev/null || fail "the first stopped answering"

@@ -161,8 +161,8 @@ gl_on_bus() {
     --method org.freedesktop.DBus.NameHasOwner "org.velmora.Generator.p$1" 2>/dev/null | grep -q true
 }
 
-# The generator's main window (its title is "Velmora" or "ON - Velmora").
-gl_window() { xdotool search --all --onlyvisible --pid "$1" --name '^(ON - )?Velmora$' 2>/dev/null | head -n1 | grep .; }
+# The generator's main window (its title is "Velmora" or "ON - Velmora", "Velmora 2" for a second one, ...).
+gl_window() { xdotool search --all --onlyvisible --pid "$1" --name '^(ON - )?Velmora( [0-9]+)?$' 2>/dev/null | head -n1 | grep .; }
 
 gl_title() { xdotool getwindowname "$(gl_window "$1")" 2>/dev/null; }
 gl_title_is() { [[ "$(gl_title "$1")" == "$2" ]]; }

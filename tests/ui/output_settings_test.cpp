@@ -41,6 +41,31 @@ TEST_F(OutputSettingsTest, AFirstStartUsesTheDefaults)
     EXPECT_FALSE(w().lblCorrectionAlert->isVisibleTo(window.get()));
 }
 
+// Beside the buffer size in bytes, the time one buffer plays at the rate, sample size and
+// channels in force, following each of them.
+TEST_F(OutputSettingsTest, TheBufferSizeShowsItsLengthInMilliseconds)
+{
+    TfrmSettings& d = controller->settingsDialog();
+    struct Case {
+        int rate, quant, size; // list positions
+        bool stereo;
+        const char* shown;
+    };
+    // 8192 bytes: 4096 mono 16-bit frames at 11025 Hz; 1365 stereo 24-bit frames at 192 kHz.
+    for (const Case& c : {Case{1, 0, 2, false, "372 ms"}, Case{3, 0, 2, true, "46 ms"},
+                          Case{8, 1, 2, true, "7.1 ms"}, Case{9, 2, 0, true, "0.7 ms"},
+                          Case{0, 0, 5, false, "4096 ms"}}) {
+        SCOPED_TRACE(c.shown);
+        choose(w().cboChannels, c.stereo ? 1 : 0);
+        d.open();
+        choose(d.cboFsList, c.rate);
+        choose(d.cboQuant, c.quant);
+        choose(d.cboBufferSize, c.size);
+        EXPECT_EQ(d.lblBufferMs->text(), QString::fromLatin1(c.shown));
+        d.close();
+    }
+}
+
 TEST_F(OutputSettingsTest, ClosingSavesAndTheNextStartRestores)
 {
     TfrmSettings& d = controller->settingsDialog();

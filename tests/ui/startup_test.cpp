@@ -53,11 +53,12 @@ protected:
     void TearDown() override { sequence.reset(); }
 
     // One start of the program, as far as its message loop.
-    void start(const char* argument = "/nosplash")
+    void start(const char* argument = "/nosplash",
+               std::vector<std::string> devices = {"Fake Output", "Second Output"})
     {
         sequence.reset();
         notices = RecordingNotices();
-        auto fake = std::make_unique<FakeDevice>(std::vector<std::string>{"Fake Output", "Second Output"});
+        auto fake = std::make_unique<FakeDevice>(std::move(devices));
         device = fake.get();
         sequence = std::make_unique<StartSequence>(ReadStartArguments(argument), std::move(fake), &notices);
         sequence->splashWait = [this](int) { ++splashWaits; }; // the fades themselves: ui_splash_test
@@ -236,6 +237,49 @@ TEST_F(StartTest, ASecondStartFindsTheWindowAsItWasLeft)
         EXPECT_TRUE(x.WaveForm->isEnabled());
     }
     EXPECT_TRUE(w().chkAsLeft->isEnabled());
+}
+
+// The chosen device is kept by what it is: when devices come, go or change places, the same
+// device is chosen again, and when it is gone none is (with a warning naming it) rather than
+// whichever now stands in its place. A store without the identity goes by the position.
+TEST_F(StartTest, TheKeptDeviceIsFoundByItsIdentityOrNoneIsChosen)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> devices;
+        bool withIdentity;
+        int entry;        // the list position chosen at the start (-1: none)
+        bool warned;
+    };
+    for (const Case& c : {Case{"the same list", {"Fake Output", "Second Output"}, true, 2, false},
+                          Case{"moved up", {"Second Output", "Third Output"}, true, 1, false},
+                          Case{"moved down", {"New", "Fake Output", "Second Output"}, true, 3, false},
+                          Case{"gone", {"Fake Output", "Third Output"}, true, -1, true},
+                          Case{"gone, and the list shorter", {"Fake Output"}, true, -1, true},
+                          Case{"an older store: by position", {"Fake Output", "Third Output"}, false, 2, false}}) {
+        SCOPED_TRACE(c.what);
+        start();
+        w().WaveDevice->setCurrentIndex(2);
+        closeWindow();
+        const std::string stored = contentsOf(storeFile());
+        ASSERT_NE(stored.find("\nWaveDeviceName = text \"Second Output\""), std::string::npos) << stored;
+        if (!c.withIdentity) spoilStoredLine("WaveDeviceName", "# no identity");
+
+        start("/nosplash", c.devices);
+        QCoreApplication::processEvents(); // the warning follows once the window stands
+        EXPECT_TRUE(notices.errors.empty());
+        EXPECT_EQ(w().WaveDevice->currentIndex(), c.entry);
+        EXPECT_EQ(sequence->controller().AudioOut1().WaveDevice(), static_cast<uint32_t>(c.entry - 1))
+            << "the engine follows the list (-2 for none: the next start reports the device error)";
+        ASSERT_EQ(notices.warnings.size(), c.warned ? 1u : 0u);
+        if (c.warned) {
+            EXPECT_TRUE(notices.warnings[0].contains(QStringLiteral("\"Second Output\""))) << notices.warnings[0].toStdString();
+            EXPECT_EQ(w().WaveDevice->placeholderText(), QStringLiteral("Second Output (not available)"));
+            // Choosing a device ends it, and the choice is kept.
+            w().WaveDevice->setCurrentIndex(1);
+        }
+        closeWindow();
+    }
 }
 
 TEST_F(StartTest, MonoAndSameAsLeftComeBackWithTheirLayouts)

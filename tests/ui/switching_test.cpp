@@ -24,10 +24,12 @@
 #include <QThread>
 #include <QTimer>
 #include <QApplication>
+#include <QTest>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <thread>
 #include <cstring>
 
 namespace velmora::ui::test {
@@ -378,6 +380,49 @@ TEST_F(SwitchingTest, DeviceListAndChoice)
     EXPECT_EQ(controller->AudioOut1().WaveDevice(), 0xFFFFFFFFu);
 }
 
+// Devices that come or go (told by the device layer from a thread of its own) show in the
+// list without a recheck; the chosen device stays chosen wherever it now stands, and when it
+// goes none is chosen, with one warning naming it, until it comes back or another is chosen.
+TEST_F(SwitchingTest, TheDeviceListFollowsDevicesThatComeAndGo)
+{
+    ASSERT_TRUE(device->watched());
+    choose(w().WaveDevice, 2); // "Second Output"
+    const auto announce = [&](std::vector<std::string> names) {
+        device->setDeviceNames(std::move(names));
+        std::thread([this] { device->announceDeviceChange(); }).join();
+        const int count = static_cast<int>(device->listDevices().size()) + 1;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w().WaveDevice->count() == count; }, 3000));
+        QTest::qWait(250); // a burst has settled
+    };
+    struct Step {
+        std::vector<std::string> names;
+        int entry;
+        size_t warnings;
+    };
+    for (const Step& step : {Step{{"New", "Fake Output", "Second Output"}, 3, 0},
+                             Step{{"New", "Fake Output"}, -1, 1},
+                             Step{{"New", "Other", "Fake Output"}, -1, 1},
+                             Step{{"Second Output"}, 1, 1}}) {
+        SCOPED_TRACE(step.entry);
+        announce(step.names);
+        EXPECT_EQ(w().WaveDevice->currentIndex(), step.entry);
+        EXPECT_EQ(controller->AudioOut1().WaveDevice(), static_cast<uint32_t>(step.entry - 1));
+        ASSERT_EQ(notices.warnings.size(), step.warnings);
+        if (step.warnings > 0) {
+            EXPECT_TRUE(notices.warnings[0].contains(QStringLiteral("\"Second Output\"")));
+        }
+        if (step.entry < 0) {
+            EXPECT_EQ(w().WaveDevice->placeholderText(), QStringLiteral("Second Output (not available)"));
+            EXPECT_TRUE(w().btnON->isEnabled()) << "a start reports the device error";
+        }
+    }
+    // System Default stays chosen whatever comes or goes.
+    choose(w().WaveDevice, 0);
+    announce({"Fake Output"});
+    EXPECT_EQ(w().WaveDevice->currentIndex(), 0);
+    EXPECT_EQ(notices.warnings.size(), 1u);
+}
+
 TEST_F(SwitchingTest, WelcomeQuestionAndHelpTopics)
 {
     ASSERT_FALSE(notices.notices.empty());
@@ -411,6 +456,43 @@ TEST_F(SwitchingTest, WelcomeQuestionAndHelpTopics)
 
 namespace velmora::ui::test {
 namespace {
+
+// What is wrong with the open stream (a sound server that does not answer, a volume that is
+// not 100 %) shows where the dropouts do while it lasts, after their count, whole in the tool
+// tip and cut short on the line; it goes when it has passed.
+TEST_F(SwitchingTest, AWarningAboutTheStreamShowsWhileItLasts)
+{
+    QLabel* label = window->findChild<QLabel*>(QStringLiteral("lblUnderruns"));
+    ASSERT_NE(label, nullptr);
+    const auto settle = [&] { QTest::qWait(350); };
+    click(w().Loop);
+    click(w().btnON);
+    pump();
+    settle();
+    EXPECT_FALSE(label->isVisibleTo(window.get()));
+
+    const QString silent = QStringLiteral("The sound server does not answer (waiting for it)");
+    device->setStreamWarning(silent.toStdString());
+    settle();
+    EXPECT_TRUE(label->isVisibleTo(window.get()));
+    EXPECT_EQ(label->toolTip(), silent);
+    EXPECT_TRUE(w().client->rect().contains(label->geometry()));
+    device->setStreamWarning({});
+    settle();
+    EXPECT_FALSE(label->isVisibleTo(window.get())) << "the server answers again";
+
+    device->addUnderruns(1);
+    device->setStreamWarning("The stream's volume in the sound server is 50 %, not 100 %");
+    settle();
+    EXPECT_TRUE(label->text().startsWith(QStringLiteral("1 underrun; The stream"))) << label->text().toStdString();
+    EXPECT_TRUE(w().client->rect().contains(label->geometry()));
+    device->setStreamWarning({});
+    settle();
+    EXPECT_EQ(label->text(), QStringLiteral("1 underrun")) << "the count stays";
+    EXPECT_TRUE(label->isVisibleTo(window.get()));
+    click(w().btnOFF);
+    pump();
+}
 
 TEST_F(SwitchingTest, DropoutsOfTheStreamAreCountedBesideTheSamplingRate)
 {

@@ -22,13 +22,14 @@ class RecordingNotices final : public WindowNotices {
 public:
     void errorBox(const QString& text) override { errors.push_back(text); }
     void messageBox(const QString& text) override { messages.push_back(text); }
+    void warningBox(const QString& text) override { warnings.push_back(text); }
     int suppressible(const QString& text, const QString&, NoticeButtons, const QString& valueName) override
     {
         notices.push_back(valueName);
         noticeTexts.push_back(text);
         return answer;
     }
-    std::vector<QString> errors, messages, notices, noticeTexts;
+    std::vector<QString> errors, messages, warnings, notices, noticeTexts;
     int answer = NoticeResult::No;
 };
 

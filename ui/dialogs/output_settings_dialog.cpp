@@ -101,7 +101,10 @@ void TfrmSettings::build()
     QGroupBox* buffers = makeGroupBox(this, QStringLiteral("GroupBox2"), QStringLiteral("Buffer Settings "),
                                       QRect(8, 100 + kBelow, 250, 84));
     makeLabel(buffers, QStringLiteral("Label4"), QStringLiteral("Buffer Size:"), 10, 24);
-    cboBufferSize = makeList(buffers, "cboBufferSize", kBufferSizes, QRect(130, 20, 80, 22));
+    cboBufferSize = makeList(buffers, "cboBufferSize", kBufferSizes, QRect(130, 20, 66, 22));
+    // A size in bytes is a different time at each rate and sample size: its length beside it.
+    lblBufferMs = makeLabel(buffers, QStringLiteral("lblBufferMs"), QString(), 200, 24);
+    lblBufferMs->setToolTip(QStringLiteral("How long one buffer plays at the chosen rate, sample size and channels"));
     makeLabel(buffers, QStringLiteral("Label5"), QStringLiteral("Buffers:"), 10, 54);
     cboBuffers = makeList(buffers, "cboBuffers", kBufferCounts, QRect(130, 50, 80, 22));
 
@@ -245,6 +248,15 @@ void TfrmSettings::takeListValues()
     o.FadeOn = chkFade->isChecked();
     o.Buffers = numberOf(cboBuffers, o.Buffers);
     o.BufferSize = numberOf(cboBufferSize, o.BufferSize);
+    refreshBufferLength();
+}
+
+void TfrmSettings::refreshBufferLength()
+{
+    const OutputSettings& o = generator_.settings.output;
+    const double ms = BufferMilliseconds(o.BufferSize, o.SamplingRate, o.Quantisation, generator_.settings.stereo());
+    lblBufferMs->setText(ms < 10 ? QStringLiteral("%1 ms").arg(ms, 0, 'f', 1) : QStringLiteral("%1 ms").arg(qRound(ms)));
+    lblBufferMs->adjustSize();
 }
 
 void TfrmSettings::cboFsListChange()
@@ -309,8 +321,16 @@ void TfrmSettings::txtCorrectionFactorExit()
     if (hooks_.refreshLabels) hooks_.refreshLabels();
 }
 
+double BufferMilliseconds(int32_t bytes, int32_t rate, int quantisation, bool stereo)
+{
+    const int frameBytes = quantisation / 8 * (stereo ? 2 : 1);
+    if (frameBytes <= 0 || rate <= 0) return 0;
+    return 1000.0 * (bytes / frameBytes) / rate;
+}
+
 void TfrmSettings::open()
 {
+    refreshBufferLength(); // the channels may have changed since
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
     show();
     raise();

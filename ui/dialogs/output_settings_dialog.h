@@ -20,6 +20,10 @@ class QPushButton;
 
 namespace velmora::ui {
 
+// How long a buffer of `bytes` plays, in ms, at `rate` with `quantisation` bits per sample
+// (32: float) on one or two channels.
+double BufferMilliseconds(int32_t bytes, int32_t rate, int quantisation, bool stereo);
+
 class ControlBinding;
 class WindowNotices;
 
@@ -49,6 +53,7 @@ public:
     QLineEdit* txtFadeMs = nullptr;
     QComboBox* cboBufferSize = nullptr;
     QComboBox* cboBuffers = nullptr;
+    QLabel* lblBufferMs = nullptr; // one buffer's length in ms, beside its size
     QLineEdit* txtCorrectionFactor = nullptr;
     QComboBox* cboCorrectionUnits = nullptr;
     QLabel* Label7 = nullptr;
@@ -81,6 +86,7 @@ protected:
 private:
     void build();
     void takeListValues(); // the numbers of the lists' selected entries into the settings
+    void refreshBufferLength();
     void save();
 
     Generator& generator_;

@@ -32,6 +32,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QTimer>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -94,6 +95,7 @@ GeneratorController::GeneratorController(TfrmGenerator& window, std::unique_ptr<
 
 GeneratorController::~GeneratorController()
 {
+    device_->watchDevices({});
     // The engine's events point here; nothing may reach them once this is gone.
     AudioOut1_.OnStart = nullptr;
     AudioOut1_.OnStop = nullptr;
@@ -300,6 +302,16 @@ void GeneratorController::FormCreate()
     binding_.run([&] { generator_.selectIndex({Field::cboChannels}, 0); });
 
     Recheckoutputdevices1Click();
+    // Sinks of the sound server that come or go show in the list without a recheck. The
+    // watcher calls from a thread of its own: the list is refreshed here, once a burst of
+    // changes (a card's profile switch, say) has settled.
+    deviceRefresh_ = new QTimer(this);
+    deviceRefresh_->setSingleShot(true);
+    deviceRefresh_->setInterval(150);
+    connect(deviceRefresh_, &QTimer::timeout, this, [this] { devicesChanged(); });
+    device_->watchDevices([this] {
+        QMetaObject::invokeMethod(this, [this] { deviceRefresh_->start(); }, Qt::QueuedConnection);
+    });
     if (w.WaveDevice->count() <= 1) {
         notices_.messageBox(QStringLiteral("No Soundcard driver found. No sound output possible."));
         rules_.setDevicesExist(false);
@@ -339,6 +351,15 @@ void GeneratorController::FormCreate()
         if (frequencyDisplay_) frequencyDisplay_->UpdateFrequencyDisplay();
     };
     settings_ = std::make_unique<TfrmSettings>(generator_, binding_, notices_, std::move(hooks));
+    // The stream is named after the window and what it plays, so that the desktop's sound
+    // settings tell two generators apart.
+    switching_.beforeStart = [this] {
+        const ChannelWidgets& left = window_.widgets().left();
+        QString what = left.fInit->text();
+        if (!left.chkConstant->isChecked()) what += QStringLiteral("-") + left.fFinal->text();
+        what += QStringLiteral(" Hz ") + left.WaveForm->currentText();
+        device_->setStreamName((SwitchingController::generatorName() + QStringLiteral(": ") + what).toStdString());
+    };
     wheelOnlyWhenFocused(settings_.get());
 
     binding_.mirrorAll();
@@ -363,14 +384,70 @@ void GeneratorController::FormClose()
 void GeneratorController::Recheckoutputdevices1Click()
 {
     QComboBox* list = window_.widgets().WaveDevice;
-    list->clear();
-    for (const std::string& entry : outputDeviceEntries(*device_)) list->addItem(QString::fromStdString(entry));
+    fillDeviceList();
+    goneDevice_.clear();
     list->setCurrentIndex(0);
     AudioOut1_.setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(0)));
     // A device plugged in since the start makes ON usable (and one taken out, not); a
     // running generator keeps its controls as they are until it stops.
     rules_.setDevicesExist(list->count() > 1);
     if (!AudioOut1_.Active()) rules_.tickClick();
+}
+
+void GeneratorController::fillDeviceList()
+{
+    QComboBox* list = window_.widgets().WaveDevice;
+    list->clear();
+    list->setPlaceholderText({});
+    const std::vector<std::string> entries = outputDeviceEntries(*device_);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const QString text = QString::fromStdString(entries[i]);
+        const std::string key = i == 0 ? std::string() : device_->deviceKey(deviceIdForEntry(static_cast<int>(i)));
+        list->addItem(text, i == 0 ? QString() : key.empty() ? text : QString::fromStdString(key));
+    }
+}
+
+void GeneratorController::devicesChanged()
+{
+    QComboBox* list = window_.widgets().WaveDevice;
+    const int position = list->currentIndex();
+    const QString chosen = selectedDeviceName();
+    const QString chosenText = position > 0 ? list->currentText() : QString();
+    // A device already gone is still the one wanted: should it come back, it is chosen again.
+    const QString wanted = position < 0 ? goneDevice_ : chosen;
+    const QString shownGone = list->placeholderText();
+    fillDeviceList();
+    const int found = position == 0 ? 0 : list->findData(wanted);
+    list->setCurrentIndex(found);
+    AudioOut1_.setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(found)));
+    if (found >= 0) {
+        goneDevice_.clear();
+    } else if (position > 0) {
+        goneDevice_ = chosen;
+        deviceGone(chosen, chosenText);
+    } else {
+        list->setPlaceholderText(shownGone); // still gone: said once already
+    }
+    rules_.setDevicesExist(list->count() > 1);
+    if (!AudioOut1_.Active()) rules_.tickClick();
+}
+
+QString GeneratorController::selectedDeviceName() const
+{
+    const QComboBox* list = window_.widgets().WaveDevice;
+    return list->currentIndex() > 0 ? list->currentData().toString() : QString();
+}
+
+void GeneratorController::deviceGone(const QString& name, const QString& text)
+{
+    const QString shown = text.isEmpty() ? name : text;
+    goneDevice_ = name;
+    QComboBox* list = window_.widgets().WaveDevice;
+    if (list->currentIndex() < 0) list->setPlaceholderText(shown + QStringLiteral(" (not available)"));
+    notices_.warningBox(QStringLiteral("The output device \"%1\" is not available. Nothing plays until you choose "
+                                       "another in the Output Device list; should the device come back, it is "
+                                       "chosen again.")
+                            .arg(shown));
 }
 
 void GeneratorController::Compatibilitysettings1Click()
@@ -390,6 +467,18 @@ void GeneratorController::refreshOutputLabels()
     w.lblCorrectionAlert->setText(QStringLiteral("Frequency correction applied: ") + correction +
                                   (o.cboCorrectionUnits == 1 ? QStringLiteral(" cent") : QStringLiteral(" %")));
     w.lblCorrectionAlert->adjustSize();
+}
+
+void GeneratorController::generatorNumberChanged()
+{
+    const int n = SwitchingController::generatorNumber();
+    window_.setWindowTitle(SwitchingController::titleFor(switching_.GeneratorRunning()));
+    if (!frequencyDisplay_) return;
+    frequencyDisplay_->setWindowTitle(n > 1 ? QStringLiteral("Frequency - ") + SwitchingController::generatorName()
+                                            : QStringLiteral("Frequency"));
+    // The kept place is shared by every generator: the second's display opens below and to
+    // the right of the first's, and so on.
+    if (n > 1) frequencyDisplay_->move(frequencyDisplay_->pos() + QPoint(32, 32) * (n - 1));
 }
 
 void GeneratorController::FormActivate()

@@ -18,6 +18,9 @@
 #include "ui/performance_test/generator_test_actions.h"
 
 #include <QObject>
+#include <QString>
+
+class QTimer;
 
 #include <functional>
 #include <memory>
@@ -78,8 +81,23 @@ public:
 
     // Lists the output devices into WaveDevice and selects "System Default".
     void Recheckoutputdevices1Click();
+    // What identifies the selected device from one listing to the next (a sink's node name;
+    // the entry's text where the device layer cannot tell); empty for "System Default" and
+    // for no selection.
+    QString selectedDeviceName() const;
+    // Says that the device `name` (shown as `text`) is not there: the list shows it in its
+    // empty selection, and a warning box says what to do.
+    void deviceGone(const QString& name, const QString& text);
+    // The device layer saw devices come or go: the list is made again, keeping the chosen
+    // device where it still is; a chosen device that went says so (deviceGone) and none is
+    // chosen. Recheck, as ever, starts again from "System Default".
+    void devicesChanged();
     // Switches this generator off and shows the output settings.
     void Compatibilitysettings1Click();
+    // The generator's number became known (SwitchingController::generatorNumber): the
+    // titles of the window and of the frequency display say it, and a second generator's
+    // display stands off the first's.
+    void generatorNumberChanged();
     // What activating the window refreshes: lblFS, lblCorrectionAlert and the title.
     void FormActivate();
     void refreshOutputLabels();
@@ -100,6 +118,8 @@ private:
     void plugHooks();
     // The periodic noises' level-limit labels, from the generator.
     void refreshLevelLimits();
+    // Lists the devices into WaveDevice, each entry with its identity; nothing selected.
+    void fillDeviceList();
     void FormCreate();
     void FormClose();
     // The wave export and the frequency display, made last and wired to the menus, the
@@ -129,6 +149,8 @@ private:
     std::unique_ptr<PeriodWaitWindow> periodWait_;
     std::unique_ptr<WaveExportCommand> waveExport_;
     std::unique_ptr<TfrmFrequencyDisplay> frequencyDisplay_;
+    QTimer* deviceRefresh_ = nullptr;
+    QString goneDevice_; // the chosen device that is not there (none is selected)
     bool testRunning_ = false;
     bool generatorRunning_ = false;
     bool closed_ = false;

@@ -81,6 +81,8 @@ void DeferredNotices::showNext()
         pending_.pop_front();
         if (kind == Kind::Error)
             boxes_.errorBox(text);
+        else if (kind == Kind::Warning)
+            boxes_.warningBox(text);
         else
             boxes_.messageBox(text);
     } else {
@@ -108,6 +110,14 @@ void DeferredNotices::messageBox(const QString& text)
         boxes_.messageBox(text);
 }
 
+void DeferredNotices::warningBox(const QString& text)
+{
+    if (depth_ > 0)
+        hold(Kind::Warning, text);
+    else
+        boxes_.warningBox(text);
+}
+
 int DeferredNotices::suppressible(const QString& text, const QString& title, NoticeButtons buttons,
                                   const QString& valueName)
 {
@@ -122,7 +132,9 @@ GeneratorLink::GeneratorLink(TfrmGenerator& window, GeneratorController& control
       window_(window),
       controller_(controller),
       notices_(notices),
-      bus_(SwitchingController::titleFor(false)),
+      // Every generator, whatever its number, carries the same title on the bus: the group
+      // that "Sync all Generators" reaches.
+      bus_(QStringLiteral("Velmora")),
       hotKey_([this] { controller_.switching().ONOFF2Click(); })
 {
     bus_.handler = [this](uint32_t number, uint32_t wParam, int32_t lParam) {
@@ -131,6 +143,9 @@ GeneratorLink::GeneratorLink(TfrmGenerator& window, GeneratorController& control
     connect(&controller_.waveExport(), &WaveExportCommand::ended, this, [this] { releaseHeld(); });
     // Without a bus the synchronised commands stay with this window alone.
     if (bus_.registered()) controller_.switching().setSync(this);
+    // A second generator running at once says so in its titles.
+    SwitchingController::setGeneratorNumber(bus_.number());
+    controller_.generatorNumberChanged();
 
     connect(window_.menu().OpenNewGeneratorWindow1, &QAction::triggered, this,
             [this] { OpenNewGeneratorWindow1Click(); });

@@ -38,12 +38,13 @@ public:
 
     void errorBox(const QString& text) override;
     void messageBox(const QString& text) override;
+    void warningBox(const QString& text) override;
     int suppressible(const QString& text, const QString& title, NoticeButtons buttons,
                      const QString& valueName) override;
     void whenFree(const QString& key, const std::function<void()>& ask) override;
 
 private:
-    enum class Kind { Error, Message };
+    enum class Kind { Error, Message, Warning };
     void hold(Kind kind, const QString& text);
     void showNext();
 

@@ -33,9 +33,22 @@ SwitchingController::SwitchingController(const Parts& parts)
     engine_.OnStop = [this] { AudioOut1Stop(); };
 }
 
+namespace {
+int g_generatorNumber = 1;
+} // namespace
+
+int SwitchingController::generatorNumber() { return g_generatorNumber; }
+
+void SwitchingController::setGeneratorNumber(int number) { g_generatorNumber = number >= 1 ? number : 1; }
+
+QString SwitchingController::generatorName()
+{
+    return g_generatorNumber > 1 ? QStringLiteral("Velmora %1").arg(g_generatorNumber) : QStringLiteral("Velmora");
+}
+
 QString SwitchingController::titleFor(bool running)
 {
-    return running ? QStringLiteral("ON - Velmora") : QStringLiteral("Velmora");
+    return running ? QStringLiteral("ON - ") + generatorName() : generatorName();
 }
 
 void SwitchingController::btnONClick()
@@ -66,6 +79,7 @@ StartOutcome SwitchingController::startsignal()
     if (waiting_) return StartOutcome::AlreadyRunning;
     if (!periodsReady()) return StartOutcome::NotPrepared;
     GeneratorWidgets& w = window_.widgets();
+    if (beforeStart) beforeStart();
     const StartResult result = output_.startsignal(route_);
     switch (result.outcome) {
     case StartOutcome::Started:

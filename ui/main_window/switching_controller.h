@@ -46,6 +46,8 @@ public:
     void setSync(GeneratorSync* sync) { sync_ = sync; }
     // Opens the output settings dialog (after a signal too short for the ring).
     std::function<void()> openOutputSettings;
+    // Runs just before a start hands the signal to the engine (names the stream).
+    std::function<void()> beforeStart;
     // Told when the window switches on (true) and off (false).
     std::function<void(bool)> runningChanged;
     // True while the generator's samples go elsewhere (a wave export): a start from a key,
@@ -82,8 +84,14 @@ public:
 
     bool GeneratorRunning() const { return running_; }
 
-    // The title while on and while off.
+    // The title while on and while off: "ON - Velmora" and "Velmora" for the first
+    // generator, "ON - Velmora 2" and "Velmora 2" for the second that runs at once, ...
     static QString titleFor(bool running);
+    // The window's name without "ON - ": "Velmora", "Velmora 2", ...
+    static QString generatorName();
+    // This process's generator number (1 until told otherwise; one generator per process).
+    static int generatorNumber();
+    static void setGeneratorNumber(int number);
 
 private:
     // Waits for the signal's periods unless the engine already plays; false when given up.

@@ -10,6 +10,7 @@ namespace velmora::ui {
 namespace {
 constexpr int kLookEveryMs = 250;
 constexpr int kGap = 8;
+constexpr int kWidestText = 240;
 }
 
 UnderrunIndicator::UnderrunIndicator(QLabel* beside, const AudioDevice& device, const TAudioOut& engine)
@@ -37,8 +38,22 @@ void UnderrunIndicator::refresh()
     }
     wasOpen_ = open;
     const uint64_t count = device_.underruns() - atStart_;
-    if (count == 0) return;
-    label_->setText(count == 1 ? QStringLiteral("1 underrun") : QStringLiteral("%1 underruns").arg(count));
+    // What is wrong with the stream now (a sound server that does not answer, a volume that
+    // is not 100 %, resampling) shows while it lasts, after the count.
+    const QString warning = open ? QString::fromStdString(device_.streamWarning()) : QString();
+    if (count == 0 && warning.isEmpty()) {
+        if (!label_->toolTip().isEmpty()) {
+            label_->hide(); // the warning has passed
+            label_->setToolTip({});
+        }
+        return;
+    }
+    QString text;
+    if (count > 0) text = count == 1 ? QStringLiteral("1 underrun") : QStringLiteral("%1 underruns").arg(count);
+    if (!warning.isEmpty()) text = text.isEmpty() ? warning : text + QStringLiteral("; ") + warning;
+    // A long warning is cut short on the window's line; the tool tip holds it whole.
+    label_->setText(label_->fontMetrics().elidedText(text, Qt::ElideRight, kWidestText));
+    label_->setToolTip(warning.isEmpty() ? QString() : text);
     label_->adjustSize();
     place();
     label_->show();

@@ -17,6 +17,11 @@ void MessageBoxNotices::messageBox(const QString& text)
     QMessageBox::information(parent_, QApplication::applicationName(), text);
 }
 
+void MessageBoxNotices::warningBox(const QString& text)
+{
+    QMessageBox::warning(parent_, QApplication::applicationName(), text);
+}
+
 int MessageBoxNotices::suppressible(const QString& text, const QString& title, NoticeButtons buttons,
                                     const QString& valueName)
 {

@@ -19,6 +19,8 @@ public:
     virtual void errorBox(const QString& text) = 0;
     // A plain message box with an OK button.
     virtual void messageBox(const QString& text) = 0;
+    // A message box with the warning icon and an OK button (by default the plain box).
+    virtual void warningBox(const QString& text) { messageBox(text); }
     // A notice the user can silence (ShowSuppressibleNotice); returns a NoticeResult value.
     virtual int suppressible(const QString& text, const QString& title, NoticeButtons buttons,
                              const QString& valueName) = 0;
@@ -38,6 +40,7 @@ public:
     explicit MessageBoxNotices(QWidget* parent) : parent_(parent) {}
     void errorBox(const QString& text) override;
     void messageBox(const QString& text) override;
+    void warningBox(const QString& text) override;
     int suppressible(const QString& text, const QString& title, NoticeButtons buttons,
                      const QString& valueName) override;
 

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 #include <iostream>
@@ -108,6 +109,30 @@ void PersistedWindows::setWaveDeviceIndex(int index) { window_.widgets().WaveDev
 void PersistedWindows::WaveDeviceChange()
 {
     controller_.AudioOut1().setWaveDevice(static_cast<uint32_t>(deviceIdForEntry(waveDeviceIndex())));
+}
+
+std::string PersistedWindows::waveDeviceName() const { return controller_.selectedDeviceName().toStdString(); }
+
+std::string PersistedWindows::waveDeviceText() const
+{
+    const QComboBox* list = window_.widgets().WaveDevice;
+    return list->currentIndex() > 0 ? list->currentText().toStdString() : std::string();
+}
+
+bool PersistedWindows::selectWaveDeviceNamed(const std::string& name)
+{
+    // The item index alone, as for the position: the change handler runs at its own step.
+    QComboBox* list = window_.widgets().WaveDevice;
+    const int found = name.empty() ? 0 : list->findData(QString::fromStdString(name));
+    list->setCurrentIndex(found);
+    return found >= 0;
+}
+
+void PersistedWindows::waveDeviceGone(const std::string& name, const std::string& text)
+{
+    // Said once the window stands, not in the middle of the start.
+    const QString n = QString::fromStdString(name), t = QString::fromStdString(text);
+    QTimer::singleShot(0, &controller_, [this, n, t] { controller_.deviceGone(n, t); });
 }
 
 void PersistedWindows::monoClick()

@@ -40,6 +40,10 @@ public:
     int waveDeviceCount() const override;
     void setWaveDeviceIndex(int index) override;
     void WaveDeviceChange() override;
+    std::string waveDeviceName() const override;
+    std::string waveDeviceText() const override;
+    bool selectWaveDeviceNamed(const std::string& name) override;
+    void waveDeviceGone(const std::string& name, const std::string& text) override;
     void monoClick() override;
     bool presetAutoStart() const override;
     void setPresetAutoStart(bool on) override;
