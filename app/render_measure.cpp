@@ -1,4 +1,5 @@
 #include "render_measure.h"
+#include "render_options.h"
 
 #include <cmath>
 #include <cstdio>
@@ -29,23 +30,6 @@ std::pair<double, double> Pair(const std::string& option, const std::string& tex
     const size_t colon = text.find(':');
     if (colon == std::string::npos) throw RenderUsageError(option + ": '" + text + "' is not " + what);
     return {Number(option, text.substr(0, colon), what), Number(option, text.substr(colon + 1), what)};
-}
-
-int32_t Rate(const std::string& text)
-{
-    std::string number = text;
-    double scale = 1;
-    if (!number.empty() && (number.back() == 'k' || number.back() == 'K')) {
-        number.pop_back();
-        scale = 1000;
-    }
-    double x = 0;
-    if (TryIntlStrToFloat(number, x) && std::isfinite(x))
-        for (int32_t rate : kSamplingRates)
-            if (std::fabs(x * scale - rate) < 1e-6) return rate;
-    throw RenderUsageError("--rate: '" + text +
-                           "' is not one of 8000, 11025, 22050, 44100, 48000, 88200, 96000, "
-                           "176400, 192000, 384000 (or as 48k)");
 }
 
 struct Arguments {
@@ -111,7 +95,7 @@ int WriteSweep(const std::vector<std::string>& args)
         } else if (name == "--level") {
             spec.levelDbfs = Number(name, value, "a level in dBFS");
         } else if (name == "--rate") {
-            spec.samplingRate = Rate(value);
+            spec.samplingRate = RenderSamplingRate(value);
         } else if (name == "--bits") {
             if (value != "16" && value != "24" && value != "32f")
                 throw RenderUsageError("--bits: '" + value + "' is not 16, 24 or 32f");

@@ -131,7 +131,7 @@ int CrestIndex(const std::string& text)
     throw RenderUsageError("--crest: '" + text + "' is not one of 1.42, 2, 3, 4, 6, 8, 10 (or as N:1)");
 }
 
-int32_t SamplingRate(const std::string& text)
+int32_t SamplingRateOf(const std::string& text)
 {
     std::string number = text;
     double scale = 1;
@@ -156,6 +156,8 @@ struct ChannelUse {
 };
 
 } // namespace
+
+int32_t RenderSamplingRate(const std::string& text) { return SamplingRateOf(text); }
 
 RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
 {
@@ -234,7 +236,7 @@ RenderOptions TranslateRenderOptions(const std::vector<std::string>& args)
                 throw RenderUsageError("--duration: '" + value + "' is not a duration above 0 s");
             set("Duration", value);
         } else if (name == "--rate") {
-            set("SamplingRate", std::to_string(SamplingRate(value)));
+            set("SamplingRate", std::to_string(SamplingRateOf(value)));
         } else if (name == "--bits") {
             if (value != "16" && value != "24" && value != "32f")
                 throw RenderUsageError("--bits: '" + value + "' is not 16, 24 or 32f");

@@ -4,6 +4,7 @@
 // place, so the renderer applies it exactly as the same settings typed by hand; NAME=VALUE
 // stays the tool's precise interface and may be mixed in. Runs on the renderer's only thread.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ struct RenderOptions {
 // argument through unchanged. Channel options before --right set the left (or mono)
 // channel, those after it the right one. Throws RenderUsageError naming the option.
 RenderOptions TranslateRenderOptions(const std::vector<std::string>& args);
+
+// A sampling rate as --rate takes it ("48000", "48k", "44.1k"): one of the list's rates.
+// Throws RenderUsageError naming --rate and the list.
+int32_t RenderSamplingRate(const std::string& text);
 
 // The options' part of --help.
 std::string RenderOptionsUsage();
