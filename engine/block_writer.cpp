@@ -411,6 +411,13 @@ double SampleChannel(const ChannelBlockParams& s, int32_t full, ChannelBlock& b,
     return modulated && n > 0 ? b.mod[static_cast<size_t>(n) - 1] : s.modFactor;
 }
 
+// The waves whose block holds values to scale by the level (the oscillator's, the noises',
+// the sequence's and every periodic signal's); the pulses and silence write samples directly.
+constexpr bool ScalesValue(int w)
+{
+    return (w >= kSine && w <= kPinkNoise) || w == kMLS || IsPeriodicSignal(w);
+}
+
 // A block in a fade: the same products as above, frame by frame, times the fade's gain,
 // then (after the dither) rounded, or limited to -1..1 for float samples.
 double SampleChannelFaded(const ChannelBlockParams& s, int32_t full, bool floating, const double* fade,
@@ -423,25 +430,12 @@ double SampleChannelFaded(const ChannelBlockParams& s, int32_t full, bool floati
     for (int i = 0; i < n; ++i) {
         const double g = modulated ? level * b.mod[i] : steady;
         double x;
-        switch (s.wave) {
-        case kSine:
-        case kSquare:
-        case kTriangular:
-        case kSawtooth:
-        case kWhiteNoise:
-        case kPinkNoise:
-        case kMLS:
-        case kWhiteNoisePeriodic:
-        case kPinkNoisePeriodic:
-        case kBrownNoisePeriodic:
-        case kMultitone:
-        case kImdSmpte:
-        case kImdCcif:
-        case kToneBurst:
-        case kImdDin: x = b.value[i] * g; break;
-        case kSinePulse: x = b.scale[i] == 0 ? 0.0 : b.value[i] * g * b.scale[i]; break;
-        default: x = b.direct[i]; break;
-        }
+        if (s.wave == kSinePulse)
+            x = b.scale[i] == 0 ? 0.0 : b.value[i] * g * b.scale[i];
+        else if (ScalesValue(s.wave))
+            x = b.value[i] * g;
+        else
+            x = b.direct[i];
         x *= fade[i];
         if (floating) {
             b.fsample[i] = FloatSample(x);

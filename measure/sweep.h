@@ -49,13 +49,13 @@ struct SweepSpec {
 inline constexpr double kMarkerLead = 0.5;
 inline constexpr double kMarkerSeconds = 0.02;
 
-// Empty when the spec can be made, else one line naming the value at fault ("the end
+// Empty when the sweep can be made, else one line naming the value at fault ("the end
 // frequency 30000 Hz is not below half the sampling rate (22050 Hz)").
 std::string SweepSpecProblem(const SweepSpec& spec);
 // Throws MeasureError with SweepSpecProblem's text.
 void ValidateSweepSpec(const SweepSpec& spec);
 
-// Where everything sits, derived from the spec.
+// Where everything sits, derived from the sweep's settings.
 struct SweepTiming {
     double rate = 0;           // L (s)
     int64_t cycles = 0;        // R = f1 L
@@ -88,7 +88,7 @@ std::vector<double> MakeMarker(int32_t samplingRate);
 // Called with the fraction done, 0 to 1, from the calling thread.
 using MeasureProgress = std::function<void(double fraction)>;
 
-// Writes the sweep file in the spec's format and channels, with its parameter chunk.
+// Writes the sweep file in its settings' format and channels, with its parameter chunk.
 // A cancelled (MeasureCancelled) or failed (FileAccessError, MeasureError) write leaves no
 // file and any earlier file of that name as it was. `cancel` may be null.
 void WriteSweepFile(const Sweep& sweep, const std::string& path, const MeasureProgress& progress = {},
